@@ -1,0 +1,92 @@
+#pragma once
+#include "ModbusFrame.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <functional>
+#include <optional>
+
+// What the communication lamp (Image14 over Image7) should do after a step of the poll cycle.
+enum class CommLamp { Unchanged, Lit, Unlit };
+
+// The road to the serial port: `sendData` is Comm1->SendData (true when the port took the bytes),
+// `sleepMs` pauses the GUI thread after each send, which is part of the line discipline.
+struct ModbusLink {
+    std::function<bool(const char* data, quint16 length)> sendData;
+    std::function<void(int milliseconds)> sleepMs;
+};
+
+// The Modbus master's state and the logic of its handlers, without any window. TForm1 keeps one
+// instance and calls it from its handlers, applying the returned lamp state to Image14/Image7:
+//
+//   Timer1Timer:      ApplyLamp(poll.Tick(CheckBox2->isChecked(), SlaveAddress(ComboBox1->currentText())));
+//   Comm1ReceiveData: ApplyLamp(poll.Receive(Buffer, BufferLength));
+//   a command:        poll.SetWriteCommand(reg, value);
+//                     if (CheckBox2->isChecked()) ApplyLamp(poll.SendWriteRequest(address));
+//   Timer2Timer:      poll.WriteTimeoutStep() at its place in the tick, then read Register(n).
+//
+// The lamp is lit only by an accepted read reply or a good write echo. It goes out when a tick does not
+// poll, when a tick finds the last read request still unanswered, when the port refuses a request, and
+// when a delivery is not the awaited reply.
+class PollCycle {
+public:
+    static constexpr int kReceiveBufferSize = 255;
+    static constexpr int kImageSize = 21; // registers 0 to 15 and 20 to 24
+    static constexpr quint8 kBlockRegisters = 10;
+    static constexpr int kReadPauseMs = 5;
+    static constexpr int kWritePauseMs = 40;
+
+    explicit PollCycle(ModbusLink link);
+
+    // One tick of the poll timer: advance to the next block if the last one was answered, then ask for
+    // the current block unless polling is off or a write is pending.
+    CommLamp Tick(bool commTicked, quint8 address);
+
+    // One delivered chunk of received bytes. The bytes are copied; the caller may release them after.
+    CommLamp Receive(const char* buffer, quint16 length);
+
+    // Sends the read request for `count` registers from `startRegister` and pauses. Unlit if refused.
+    CommLamp SendReadRequest(quint8 address, quint8 startRegister, quint8 count);
+
+    // An operator command: pending flag, register and value are set whether or not anything is sent.
+    void SetWriteCommand(quint8 writeRegister, quint16 writeValue);
+    // Sends the write request for the command fields and pauses. Unlit if refused.
+    CommLamp SendWriteRequest(quint8 address);
+
+    // The display tick's count-down: a write that nobody answers stops holding polling back at the
+    // fourth tick.
+    void WriteTimeoutStep();
+
+    // Value of a register of the image, 0 to 65535; 0 for a register the image does not keep.
+    qint32 Register(int registerNumber) const;
+    static bool IsKeptRegister(int registerNumber);
+    const std::array<qint32, kImageSize>& Image() const { return m_image; }
+
+    quint8 PollPhase() const { return m_pollPhase; }
+    quint8 BlockAnswered() const { return m_blockAnswered; }
+    qint32 WritePending() const { return m_writePending; }
+    quint8 WriteRegister() const { return m_writeRegister; }
+    quint16 WriteValue() const { return m_writeValue; }
+    quint8 WriteTimeoutCounter() const { return m_writeTimeoutCounter; }
+    const std::array<quint8, kReceiveBufferSize>& ReceiveBuffer() const { return m_receiveBuffer; }
+
+private:
+    bool Send(const ModbusRequest& request, int pauseMs);
+    void StoreBlock();
+
+    ModbusLink m_link;
+    quint8 m_pollPhase = 0;
+    quint8 m_blockAnswered = 0;
+    qint32 m_writePending = 0;
+    quint8 m_writeRegister = 0;
+    quint16 m_writeValue = 0;
+    quint8 m_writeTimeoutCounter = 0;
+    std::array<quint8, kReceiveBufferSize> m_receiveBuffer{};
+    std::array<qint32, kImageSize> m_image{};
+    // Address of the last read request the port took, and whether a reply to it is still awaited.
+    std::optional<quint8> m_readAddress;
+    bool m_readOutstanding = false;
+    // The write request on the wire for the current command, which a good reply repeats.
+    std::optional<ModbusRequest> m_writeRequest;
+};
