@@ -1,0 +1,532 @@
+// z7sim: a Z7 power controller on a pseudo-terminal, for trying the panel and for end-to-end tests.
+//
+//   panel  <->  pty "line" (symlink --link)  <->  relay (faults)  <->  pty "device"  <->  libmodbus slave
+//
+// The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk,
+// and every fault is applied there, chosen from --seed.
+
+#include "LineFaults.h"
+#include "Z7Model.h"
+
+#include <modbus/modbus.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <getopt.h>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    std::string link = "/tmp/ttyZ7";
+    int address = 1;
+    int baud = 19200;
+    char parity = 'N';
+    int dataBits = 8;
+    int stopBits = 2;
+    std::uint64_t seed = 1;
+    std::uint16_t alarms = 0;
+    FaultSettings faults;
+};
+
+void usage(FILE* out) {
+    std::fprintf(out, R"(Usage: z7sim [options]
+Simulates one Z7 three-phase power controller, a Modbus RTU slave on a pseudo-terminal.
+
+Registers (holding, 0 to 29; function 03 reads, function 06 writes):
+  0 input setting (/100)      3 run/stop (bit 0)          4, 5 max/min output limit (/10, %%)
+  10 input quantity (/10, %%)  11 output quantity (/10, %%) 12 temperature (degC)
+  13 alarm bits 0-8 (bit 4 TEMP MAX)                      15 full-scale voltage (/10, V)
+  20-22 phase currents (/10, A)                           23 line voltage (/10, V)
+  Writes to 0, 3, 4, 5 are echoed; writes elsewhere and reads beyond 29 get exception 02.
+
+Line:
+  --link PATH        symlink to the panel's side of the line (default /tmp/ttyZ7), removed on exit
+  --address N        slave address, 1 to 247 (default 1)
+  --baud N           baud rate (default 19200; a pseudo-terminal ignores it)
+  --format D_P_S     data bits, parity N/E/O, stop bits, as the panel writes it (default 8_N_2)
+
+Behaviour:
+  --seed N           seed of the readings' noise and of the fault choices (default 1); the same seed
+                     gives the same readings and the same fault for the n-th reply
+  --alarm BITS       alarm bits (register 13, 0 to 0x1FF) held set, e.g. 0x105
+
+Faults, each with a probability P from 0 to 1 per reply (at most one per reply; the sum must be <= 1):
+  --fault-crc P        last CRC byte inverted
+  --fault-split P      reply cut in two by a silence of --split-ms (default 250, more than 100)
+  --fault-noreply P    no reply at all
+  --fault-exception P  exception reply, code 04 (device failure), instead of the reply
+  --fault-otheraddr P  reply from the next slave address, with a correct CRC
+  --fault-garbage P    1 to 16 random bytes straight before the reply, in the same burst
+  --fault-delay P      reply held back --delay-ms (default 500)
+  --fault-flood P      --flood-bytes random bytes (default 4096) without gaps, instead of the reply
+  --split-ms MS, --delay-ms MS, --flood-bytes N
+
+On SIGINT or SIGTERM it removes the link and prints one line of counts, for example:
+  z7sim: requests=12 replies=11 good=9 crc=1 split=0 noreply=1 exception=0 otheraddr=0 garbage=0 delay=0 flood=0
+"requests" counts well-formed requests to this address (or broadcast), "replies" the device's answers,
+and each other key how many replies went on the line unchanged ("good") or with that fault.
+
+  --help             this text
+)");
+}
+
+bool parseLong(const char* text, long lo, long hi, long* out) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 0);
+    if (errno != 0 || end == text || *end != '\0' || v < lo || v > hi)
+        return false;
+    *out = v;
+    return true;
+}
+
+bool parseProbability(const char* text, double* out) {
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !(v >= 0.0 && v <= 1.0))
+        return false;
+    *out = v;
+    return true;
+}
+
+bool parseFormat(const char* text, Options* o) {
+    if (std::strlen(text) != 5 || text[1] != '_' || text[3] != '_')
+        return false;
+    const char d = text[0], p = text[2], s = text[4];
+    if ((d != '7' && d != '8') || (p != 'N' && p != 'E' && p != 'O') || (s != '1' && s != '2'))
+        return false;
+    o->dataBits = d - '0';
+    o->parity = p;
+    o->stopBits = s - '0';
+    return true;
+}
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptFaultBase };
+    std::vector<option> longOptions = {
+        {"help", no_argument, nullptr, 'h'},
+        {"link", required_argument, nullptr, 'l'},
+        {"address", required_argument, nullptr, 'a'},
+        {"baud", required_argument, nullptr, 'b'},
+        {"format", required_argument, nullptr, 'f'},
+        {"seed", required_argument, nullptr, 's'},
+        {"alarm", required_argument, nullptr, 'A'},
+        {"split-ms", required_argument, nullptr, OptSplitMs},
+        {"delay-ms", required_argument, nullptr, OptDelayMs},
+        {"flood-bytes", required_argument, nullptr, OptFloodBytes},
+    };
+    std::vector<std::string> faultOptionNames;
+    for (int k = 1; k < kLineFaultCount; ++k)
+        faultOptionNames.push_back(std::string("fault-") + kLineFaultNames[k]);
+    for (int k = 1; k < kLineFaultCount; ++k)
+        longOptions.push_back(
+            {faultOptionNames[k - 1].c_str(), required_argument, nullptr, OptFaultBase + k});
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+
+    Options o;
+    long v = 0;
+    int c;
+    int index = -1;
+    while ((c = getopt_long(argc, argv, "h", longOptions.data(), &index)) != -1) {
+        bool ok = true;
+        switch (c) {
+        case 'h':
+            usage(stdout);
+            std::exit(0);
+        case 'l':
+            o.link = optarg;
+            ok = !o.link.empty();
+            break;
+        case 'a':
+            ok = parseLong(optarg, 1, 247, &v);
+            o.address = static_cast<int>(v);
+            break;
+        case 'b':
+            ok = parseLong(optarg, 50, 4000000, &v);
+            o.baud = static_cast<int>(v);
+            break;
+        case 'f':
+            ok = parseFormat(optarg, &o);
+            break;
+        case 's':
+            errno = 0;
+            {
+                char* end = nullptr;
+                o.seed = std::strtoull(optarg, &end, 0);
+                ok = errno == 0 && end != optarg && *end == '\0' && optarg[0] != '-';
+            }
+            break;
+        case 'A':
+            ok = parseLong(optarg, 0, 0x1FF, &v);
+            o.alarms = static_cast<std::uint16_t>(v);
+            break;
+        case OptSplitMs:
+            ok = parseLong(optarg, 101, 60000, &v);
+            o.faults.splitMs = static_cast<int>(v);
+            break;
+        case OptDelayMs:
+            ok = parseLong(optarg, 0, 60000, &v);
+            o.faults.delayMs = static_cast<int>(v);
+            break;
+        case OptFloodBytes:
+            ok = parseLong(optarg, 1, 1 << 20, &v);
+            o.faults.floodBytes = static_cast<int>(v);
+            break;
+        default:
+            if (c > OptFaultBase && c < OptFaultBase + kLineFaultCount) {
+                ok = parseProbability(optarg, &o.faults.probability[c - OptFaultBase]);
+                break;
+            }
+            usage(stderr);
+            return std::nullopt;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "z7sim: invalid value '%s' for --%s\n", optarg,
+                         longOptions[static_cast<std::size_t>(index)].name);
+            return std::nullopt;
+        }
+    }
+    if (optind < argc) {
+        std::fprintf(stderr, "z7sim: unexpected argument '%s'\n", argv[optind]);
+        return std::nullopt;
+    }
+    double sum = 0.0;
+    for (double p : o.faults.probability)
+        sum += p;
+    if (sum > 1.0 + 1e-9) {
+        std::fprintf(stderr, "z7sim: the fault probabilities add up to %.3f, more than 1\n", sum);
+        return std::nullopt;
+    }
+    return o;
+}
+
+// One pseudo-terminal pair; both ends stay open for the simulator's life, so the master side never
+// reads EIO while the panel has the line closed.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    std::string slavePath;
+
+    bool open() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            return false;
+        char name[128];
+        if (ptsname_r(master, name, sizeof name) != 0)
+            return false;
+        slavePath = name;
+        slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0)
+            return false;
+        // Raw from the start: until the panel sets its own modes, no echo or newline mapping may touch
+        // the binary frames.
+        termios t{};
+        if (tcgetattr(slave, &t) != 0)
+            return false;
+        cfmakeraw(&t);
+        if (tcsetattr(slave, TCSANOW, &t) != 0)
+            return false;
+        return fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK) == 0;
+    }
+    ~Pty() {
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
+    }
+};
+
+// The panel's name for the line; removed on exit only while it still points at our pty, so a second
+// simulator that took the name over keeps it.
+class LineLink {
+public:
+    LineLink(std::string path, std::string target) : m_path(std::move(path)), m_target(std::move(target)) {}
+    bool create() {
+        struct stat st {};
+        if (lstat(m_path.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                std::fprintf(stderr, "z7sim: %s exists and is not a symlink; not replacing it\n",
+                             m_path.c_str());
+                return false;
+            }
+            ::unlink(m_path.c_str()); // a stale link of an earlier run
+        }
+        if (::symlink(m_target.c_str(), m_path.c_str()) != 0) {
+            std::fprintf(stderr, "z7sim: cannot create %s: %s\n", m_path.c_str(), std::strerror(errno));
+            return false;
+        }
+        m_created = true;
+        return true;
+    }
+    ~LineLink() {
+        if (!m_created)
+            return;
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(m_path.c_str(), buf, sizeof buf - 1);
+        if (n >= 0 && std::string(buf, static_cast<std::size_t>(n)) == m_target)
+            ::unlink(m_path.c_str());
+    }
+
+private:
+    std::string m_path, m_target;
+    bool m_created = false;
+};
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const int saved = errno;
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+// The libmodbus slave, on its own thread: libmodbus reads a request with blocking waits between bytes.
+class Device {
+public:
+    Device(modbus_t* ctx, modbus_mapping_t* map, Z7Model* model, std::mutex* lock, Clock::time_point start)
+        : m_ctx(ctx), m_map(map), m_model(model), m_lock(lock), m_start(start) {}
+
+    void Run(int stopFd) {
+        std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
+        pollfd fds[2] = {{modbus_get_socket(m_ctx), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        for (;;) {
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (fds[1].revents)
+                return;
+            // Bad CRC, another slave's frame: libmodbus drops it, as a device on a shared line does.
+            const int n = modbus_receive(m_ctx, query);
+            if (n <= 0)
+                continue;
+            ++requests;
+            std::lock_guard guard(*m_lock);
+            const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
+            m_model->AdvanceTo(now.count());
+            answer(query, n);
+        }
+    }
+
+    std::atomic<std::uint64_t> requests{0};
+
+private:
+    void answer(const std::uint8_t* q, int n) {
+        const bool broadcast = q[0] == 0; // never answered on an RTU line
+        const int function = q[1];
+        const int reg = (q[2] << 8) | q[3];
+        if (function == 0x06 && !Z7Model::IsWritable(reg)) {
+            if (!broadcast)
+                modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+            return;
+        }
+        if (function != 0x03 && function != 0x06) {
+            if (!broadcast)
+                modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+            return;
+        }
+        // libmodbus checks the range against the 30 registers: exception 02 beyond register 29.
+        modbus_reply(m_ctx, q, n, m_map);
+    }
+
+    modbus_t* m_ctx;
+    modbus_mapping_t* m_map;
+    Z7Model* m_model;
+    std::mutex* m_lock;
+    Clock::time_point m_start;
+};
+
+// Length of the complete reply at the front of `buf`, 0 while it is still incomplete.
+std::size_t replyLength(const Bytes& buf) {
+    if (buf.size() < 2)
+        return 0;
+    std::size_t need;
+    if (buf[1] & 0x80)
+        need = 5;
+    else if (buf[1] == 0x03 || buf[1] == 0x04)
+        need = buf.size() >= 3 ? 5u + buf[2] : SIZE_MAX;
+    else
+        need = 8;
+    return buf.size() >= need ? need : 0;
+}
+
+struct Outgoing {
+    Clock::time_point due;
+    Bytes bytes;
+    std::size_t sent = 0;
+};
+
+int run(const Options& o) {
+    Pty line, device;
+    if (!line.open() || !device.open()) {
+        std::fprintf(stderr, "z7sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+
+    modbus_t* ctx = modbus_new_rtu(device.slavePath.c_str(), o.baud, o.parity, o.dataBits, o.stopBits);
+    if (!ctx || modbus_set_slave(ctx, o.address) != 0 || modbus_connect(ctx) != 0) {
+        std::fprintf(stderr, "z7sim: libmodbus: %s\n", modbus_strerror(errno));
+        if (ctx)
+            modbus_free(ctx);
+        return 1;
+    }
+    modbus_mapping_t* map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, Z7Model::kRegisterCount, 0, 0);
+    if (!map) {
+        modbus_close(ctx);
+        modbus_free(ctx);
+        return 1;
+    }
+
+    const auto start = Clock::now();
+    std::mutex lock;
+    Z7Model model(map->tab_registers, o.seed, o.alarms);
+    FaultInjector faults(o.faults, o.seed);
+    Device dev(ctx, map, &model, &lock, start);
+
+    int stopPipe[2];
+    if (pipe2(stopPipe, O_CLOEXEC) != 0)
+        return 1;
+    std::thread deviceThread([&] { dev.Run(stopPipe[0]); });
+
+    int rc = 0;
+    {
+        LineLink link(o.link, line.slavePath);
+        if (!link.create()) {
+            rc = 1;
+        } else {
+            std::printf("z7sim: address %d on %s -> %s, %d %d_%c_%d, seed %llu\n", o.address, o.link.c_str(),
+                        line.slavePath.c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
+                        static_cast<unsigned long long>(o.seed));
+            std::fflush(stdout);
+
+            std::deque<Outgoing> out;
+            Bytes fromDevice;
+            std::uint8_t buf[4096];
+            for (;;) {
+                const auto now = Clock::now();
+                int timeoutMs = -1;
+                bool wantWrite = false;
+                if (!out.empty()) {
+                    if (out.front().due <= now)
+                        wantWrite = true;
+                    else
+                        timeoutMs = static_cast<int>(
+                            std::chrono::ceil<std::chrono::milliseconds>(out.front().due - now).count());
+                }
+                pollfd fds[3] = {{line.master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+                                 {device.master, POLLIN, 0},
+                                 {g_signalPipe[0], POLLIN, 0}};
+                if (::poll(fds, 3, timeoutMs) < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    rc = 1;
+                    break;
+                }
+                if (fds[2].revents)
+                    break;
+                // Requests pass straight through: the device judges them.
+                if (fds[0].revents & POLLIN) {
+                    const ssize_t n = ::read(line.master, buf, sizeof buf);
+                    for (ssize_t done = 0; n > 0 && done < n;) {
+                        const ssize_t w =
+                            ::write(device.master, buf + done, static_cast<std::size_t>(n - done));
+                        if (w < 0 && errno != EAGAIN && errno != EINTR)
+                            break;
+                        done += w > 0 ? w : 0;
+                    }
+                }
+                if (fds[1].revents & POLLIN) {
+                    const ssize_t n = ::read(device.master, buf, sizeof buf);
+                    if (n > 0)
+                        fromDevice.insert(fromDevice.end(), buf, buf + n);
+                    while (const std::size_t len = replyLength(fromDevice)) {
+                        const Bytes reply(fromDevice.begin(),
+                                          fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        fromDevice.erase(fromDevice.begin(),
+                                         fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        // Bursts keep their order: a held-back reply also holds back the ones after it.
+                        auto base =
+                            std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().due);
+                        for (auto& chunk : faults.Apply(reply)) {
+                            base += std::chrono::milliseconds(chunk.pauseMs);
+                            out.push_back({base, std::move(chunk.bytes)});
+                        }
+                    }
+                }
+                if (wantWrite && (fds[0].revents & POLLOUT)) {
+                    Outgoing& head = out.front();
+                    // One write per burst, so the master reads a reply without inner gaps.
+                    const ssize_t w =
+                        ::write(line.master, head.bytes.data() + head.sent, head.bytes.size() - head.sent);
+                    if (w > 0)
+                        head.sent += static_cast<std::size_t>(w);
+                    if (head.sent == head.bytes.size())
+                        out.pop_front();
+                }
+            }
+        }
+    }
+
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(stopPipe[1], &c, 1);
+    deviceThread.join();
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
+
+    const auto& counts = faults.Counts();
+    std::uint64_t replies = 0;
+    for (auto k : counts)
+        replies += k;
+    std::printf("z7sim: requests=%llu replies=%llu", static_cast<unsigned long long>(dev.requests.load()),
+                static_cast<unsigned long long>(replies));
+    for (int k = 0; k < kLineFaultCount; ++k)
+        std::printf(" %s=%llu", kLineFaultNames[k], static_cast<unsigned long long>(counts[k]));
+    std::printf("\n");
+    std::fflush(stdout);
+
+    modbus_mapping_free(map);
+    modbus_close(ctx);
+    modbus_free(ctx);
+    return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto options = parseOptions(argc, argv);
+    if (!options)
+        return 2;
+
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return 1;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    return run(*options);
+}
