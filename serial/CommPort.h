@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <mutex>
+
+// The platform calls of the serial port, behind one small interface so that the component and its
+// threads can run on a real terminal (TPosixCommPort) or on a scripted line in tests (TScriptedCommPort).
+// Settings calls come from the GUI thread, waits and reads from the receive thread and writes from the
+// transmit thread, all at the same time: every implementation must allow that.
+
+// Discard flags of Purge.
+constexpr quint32 PURGE_TXABORT = 0x0001;
+constexpr quint32 PURGE_RXABORT = 0x0002;
+constexpr quint32 PURGE_TXCLEAR = 0x0004;
+constexpr quint32 PURGE_RXCLEAR = 0x0008;
+
+// Line-error flags reported by TakeEvents and passed on unchanged in OnReceiveError.
+constexpr quint32 CE_RXOVER = 0x0001;
+constexpr quint32 CE_OVERRUN = 0x0002;
+constexpr quint32 CE_RXPARITY = 0x0004;
+constexpr quint32 CE_FRAME = 0x0008;
+constexpr quint32 CE_BREAK = 0x0010;
+
+// Modem event bits reported by TakeEvents and passed on in OnModemStateChange.
+constexpr quint32 MODEM_EVENT_RING = 4;
+constexpr quint32 MODEM_EVENT_CARRIER = 8;
+
+// Flag word of the line record, as the component builds it.
+constexpr quint32 DCB_BINARY = 0x0001;
+constexpr quint32 DCB_PARITY = 0x0002;
+constexpr quint32 DCB_OUTX_CTS_FLOW = 0x0004;
+constexpr quint32 DCB_OUTX_DSR_FLOW = 0x0008;
+constexpr quint32 DCB_DTR_CONTROL_ENABLE = 0x0010;
+constexpr quint32 DCB_DTR_CONTROL_HANDSHAKE = 0x0020;
+constexpr quint32 DCB_DTR_CONTROL_MASK = 0x0030;
+constexpr quint32 DCB_DSR_SENSITIVITY = 0x0040;
+constexpr quint32 DCB_TX_CONTINUE_ON_XOFF = 0x0080;
+constexpr quint32 DCB_OUTX = 0x0100;
+constexpr quint32 DCB_INX = 0x0200;
+constexpr quint32 DCB_ERROR_CHAR = 0x0400;
+constexpr quint32 DCB_NULL = 0x0800;
+constexpr quint32 DCB_RTS_CONTROL_ENABLE = 0x1000;
+constexpr quint32 DCB_RTS_CONTROL_HANDSHAKE = 0x2000;
+constexpr quint32 DCB_RTS_CONTROL_TOGGLE = 0x3000;
+constexpr quint32 DCB_RTS_CONTROL_MASK = 0x3000;
+
+// The whole line record, written at once.
+struct TCommState {
+    quint32 BaudRate = 0;
+    quint32 Flags = DCB_BINARY;
+    quint16 XonLim = 0;
+    quint16 XoffLim = 0;
+    quint8 ByteSize = 8; // data bits, 5 to 8
+    quint8 Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    quint8 StopBits = 0; // 0 one, 1 one and a half, 2 two
+    char XonChar = 17;
+    char XoffChar = 19;
+    char ErrorChar = 0;
+    bool operator==(const TCommState&) const = default;
+};
+
+struct TCommTimeouts {
+    quint32 ReadIntervalTimeout = 0;
+    quint32 ReadTotalTimeoutMultiplier = 0;
+    quint32 ReadTotalTimeoutConstant = 0;
+    quint32 WriteTotalTimeoutMultiplier = 0;
+    quint32 WriteTotalTimeoutConstant = 0;
+    bool operator==(const TCommTimeouts&) const = default;
+};
+
+// Outcome of a call made by a worker thread.
+enum class TPortStatus {
+    Ok,      // done (for WaitInput: input or a port event may be waiting)
+    Timeout, // WaitInput: the time limit passed with nothing to report
+    Stop,    // the close event is set
+    Invalid, // the port's descriptor was closed under the thread: end silently
+    Failed   // the device failed or vanished: end with a hang-up
+};
+
+class TCommPort {
+public:
+    virtual ~TCommPort() = default;
+
+    // Opens the named device exclusively, unchanged name; false when it is absent, held or refused.
+    virtual bool Open(const QByteArray& name) = 0;
+    // Sizes the driver queues; false when the open device cannot serve as a serial line.
+    virtual bool SetupComm(quint32 rxSize, quint32 txSize) = 0;
+    // Closes the device; the threads must have ended.
+    virtual void Close() = 0;
+    virtual void Purge(quint32 flags) = 0;
+    // Results are not examined by the component: a refused value leaves the previous one in force.
+    virtual void SetCommState(const TCommState& state) = 0;
+    // The time-outs are kept here for the receive thread, which applies the interval rule itself.
+    virtual void SetCommTimeouts(const TCommTimeouts& timeouts) {
+        std::lock_guard lock(m_timeoutsMutex);
+        m_timeouts = timeouts;
+    }
+    TCommTimeouts CommTimeouts() const {
+        std::lock_guard lock(m_timeoutsMutex);
+        return m_timeouts;
+    }
+
+    // Receive thread. Waits until input or a port event may be waiting, the close descriptor becomes
+    // readable (Stop) or timeoutUs passes (negative: no limit).
+    virtual TPortStatus WaitInput(int closeFd, qint64 timeoutUs) = 0;
+    // Reads the line's bytes without waiting; got may be 0.
+    virtual TPortStatus Read(char* buffer, quint32 capacity, quint32& got) = 0;
+    // Reads and clears the line-error flags and modem event bits gathered since the last call.
+    virtual TPortStatus TakeEvents(quint32& lineErrors, quint32& modemEvents) = 0;
+    // Whether port events can arise without input (the receive thread then wakes periodically).
+    virtual bool HasPortEvents() const = 0;
+
+    // Transmit thread. Writes the whole block unless the close descriptor becomes readable (Stop).
+    virtual TPortStatus Write(const char* data, quint32 length, int closeFd) = 0;
+
+private:
+    mutable std::mutex m_timeoutsMutex;
+    TCommTimeouts m_timeouts;
+};

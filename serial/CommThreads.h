@@ -1,0 +1,127 @@
+#pragma once
+
+#include "CommPort.h"
+
+#include <QEvent>
+#include <QObject>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TComm;
+
+// Notifications that the worker threads post to the component's notification window.
+enum TCommNotification {
+    SPM_RECEIVE_DATA = 0x0400 + 1,
+    SPM_RECEIVE_ERROR = 0x0400 + 2,
+    SPM_REQUEST_HANGUP = 0x0400 + 3,
+    SPM_MODEM_STATE_CHANGE = 0x0400 + 4,
+    SPM_SEND_DATA_EMPTY = 0x0400 + 5,
+};
+
+// One notification; a received block travels inside it and is freed with it, so a notification that is
+// never delivered (the component destroyed first) still releases its block.
+class TCommEvent : public QEvent {
+public:
+    TCommEvent(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
+    static QEvent::Type EventType();
+
+    TCommNotification Kind;
+    quint32 Param;
+    std::unique_ptr<char[]> Block;
+};
+
+// Lives in the GUI thread; the threads post to it and it raises the component's events there, in the
+// order posted.
+class TCommWindow : public QObject {
+public:
+    explicit TCommWindow(TComm* owner) : m_owner(owner) {}
+    // Callable from any thread.
+    void Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    TComm* m_owner;
+};
+
+// A worker thread created suspended: its body runs only after Resume, and a thread that is stopped
+// before that ends without running it.
+class TCommThread {
+public:
+    TCommThread(TCommPort* port, int closeFd, TCommWindow* window, int priorityBoost);
+    virtual ~TCommThread();
+    TCommThread(const TCommThread&) = delete;
+    TCommThread& operator=(const TCommThread&) = delete;
+
+    void Create(); // throws std::system_error when the thread cannot be created
+    void Resume();
+    void Cancel(); // a thread not yet resumed ends without running its body
+    bool WaitFor(int ms);
+    // Waits for the end without a limit. Every concrete thread calls it in its destructor, so that the
+    // body never runs on a half-destroyed object.
+    void Join();
+
+protected:
+    virtual void Execute() = 0;
+    bool CloseRequested() const;
+    void PostHangup() { m_window->Post(SPM_REQUEST_HANGUP, 0); }
+
+    TCommPort* m_port;
+    int m_closeFd;
+    TCommWindow* m_window;
+
+private:
+    void run();
+
+    int m_priorityBoost;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_resumed = false;
+    bool m_cancelled = false;
+    bool m_finished = false;
+};
+
+class TReadThread : public TCommThread {
+public:
+    using TCommThread::TCommThread;
+    ~TReadThread() override { Join(); }
+
+protected:
+    void Execute() override;
+
+private:
+    bool passOn(const char* bytes, quint32 count);
+    bool handleEvents();
+};
+
+// A block queued by SendData; it belongs to the transmit thread once queued.
+struct TWriteBlock {
+    std::unique_ptr<char[]> Data;
+    quint16 Length = 0;
+};
+
+class TWriteThread : public TCommThread {
+public:
+    TWriteThread(TCommPort* port, int closeFd, TCommWindow* window, int priorityBoost);
+    ~TWriteThread() override;
+    // GUI thread. False when the thread has ended and takes no more blocks; the block is then released.
+    bool Queue(TWriteBlock block);
+
+protected:
+    void Execute() override;
+
+private:
+    bool take(TWriteBlock& block);
+    void endQueue();
+
+    int m_queueFd = -1; // readable while blocks wait in the queue
+    std::mutex m_queueMutex;
+    std::deque<TWriteBlock> m_queue;
+    bool m_queueClosed = false;
+};

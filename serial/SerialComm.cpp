@@ -1,0 +1,242 @@
+#include "SerialComm.h"
+
+#include "CommThreads.h"
+#include "PosixCommPort.h"
+
+#include <QCoreApplication>
+#include <QMetaMethod>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+namespace {
+
+constexpr quint32 kQueueSize = 4096;
+// How long a stop waits for a thread before giving up the wait; see stopThread.
+constexpr int kStopWaitMs = 10000;
+
+void signalFd(int fd) {
+    const quint64 one = 1;
+    // The counter only needs to become non-zero; a full counter is already signalled.
+    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+TComm::TComm(QObject* owner) : TComm(nullptr, owner) {}
+
+TComm::TComm(std::unique_ptr<TCommPort> port, QObject* owner)
+    : QObject(owner), m_port(port ? std::move(port) : std::make_unique<TPosixCommPort>()),
+      m_window(std::make_unique<TCommWindow>(this)) {}
+
+TComm::~TComm() {
+    ClosePort();
+}
+
+void TComm::OpenPort() {
+    if (m_open)
+        throw ECommsError(QStringLiteral("This serial port already opened"));
+    if (!m_port->Open(m_commName.toLocal8Bit()))
+        throw ECommsError(QStringLiteral("Error opening serial port"));
+    if (!m_port->SetupComm(kQueueSize, kQueueSize)) {
+        m_port->Close();
+        throw ECommsError(QStringLiteral("Cannot setup comm buffer"));
+    }
+    m_open = true;
+    m_port->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    ApplyTimeouts();
+    ApplyLineSettings();
+
+    m_closeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_closeFd < 0) {
+        m_port->Close();
+        m_open = false;
+        throw ECommsError(QStringLiteral("Unable to create event"));
+    }
+    auto undo = [this] {
+        ::close(m_closeFd);
+        m_closeFd = -1;
+        m_port->Close();
+        m_open = false;
+    };
+    try {
+        m_readThread = std::make_unique<TReadThread>(m_port.get(), m_closeFd, m_window.get(), 2);
+        m_readThread->Create();
+    } catch (...) {
+        m_readThread.reset();
+        undo();
+        throw ECommsError(QStringLiteral("Unable to create read thread"));
+    }
+    try {
+        m_writeThread = std::make_unique<TWriteThread>(m_port.get(), m_closeFd, m_window.get(), 1);
+        m_writeThread->Create();
+    } catch (...) {
+        m_writeThread.reset();
+        StopReadThread();
+        undo();
+        throw ECommsError(QStringLiteral("Unable to create write thread"));
+    }
+    m_readThread->Resume();
+    m_writeThread->Resume();
+}
+
+void TComm::ClosePort() {
+    if (!m_open)
+        return;
+    StopReadThread();
+    StopWriteThread();
+    ::close(m_closeFd);
+    m_closeFd = -1;
+    m_port->Close();
+    m_open = false;
+}
+
+template <typename Thread>
+static void stopThread(std::unique_ptr<Thread>& thread, int closeFd, TCommPort* port, quint32 purgeFlags) {
+    if (!thread)
+        return;
+    signalFd(closeFd);
+    thread->Cancel();
+    port->Purge(purgeFlags);
+    // Every wait of both threads watches the close descriptor first, so a thread ends within one wake-up
+    // of the signal; the bounded wait only keeps a stuck driver from being waited on silently, and the
+    // thread is still joined by its destructor so nothing it uses is freed under it.
+    thread->WaitFor(kStopWaitMs);
+    thread.reset();
+}
+
+void TComm::StopReadThread() {
+    stopThread(m_readThread, m_closeFd, m_port.get(), PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
+void TComm::StopWriteThread() {
+    stopThread(m_writeThread, m_closeFd, m_port.get(), PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+bool TComm::SendData(const char* data, quint16 length) {
+    if (!m_writeThread || length == 0 || !data)
+        return false;
+    TWriteBlock block;
+    block.Data.reset(new (std::nothrow) char[length]);
+    if (!block.Data)
+        return false;
+    std::copy(data, data + length, block.Data.get());
+    block.Length = length;
+    return m_writeThread->Queue(std::move(block));
+}
+
+TCommState TComm::LineState() const {
+    TCommState s;
+    s.BaudRate = m_baudRate;
+    quint32 f = DCB_BINARY;
+    if (m_parityCheck)
+        f |= DCB_PARITY;
+    if (m_outxCtsFlow)
+        f |= DCB_OUTX_CTS_FLOW;
+    if (m_outxDsrFlow)
+        f |= DCB_OUTX_DSR_FLOW;
+    if (m_dtrControl == DtrEnable)
+        f |= DCB_DTR_CONTROL_ENABLE;
+    else if (m_dtrControl == DtrHandshake)
+        f |= DCB_DTR_CONTROL_HANDSHAKE;
+    if (m_dsrSensitivity)
+        f |= DCB_DSR_SENSITIVITY;
+    if (m_txContinueOnXoff)
+        f |= DCB_TX_CONTINUE_ON_XOFF;
+    if (m_outxXonXoffFlow)
+        f |= DCB_OUTX;
+    if (m_inxXonXoffFlow)
+        f |= DCB_INX;
+    if (m_replaceWhenParityError)
+        f |= DCB_ERROR_CHAR;
+    if (m_ignoreNullChar)
+        f |= DCB_NULL;
+    switch (m_rtsControl) {
+    case RtsEnable:
+        f |= DCB_RTS_CONTROL_ENABLE;
+        break;
+    case RtsHandshake:
+        f |= DCB_RTS_CONTROL_HANDSHAKE;
+        break;
+    case RtsTransmissionAvailable:
+        f |= DCB_RTS_CONTROL_TOGGLE;
+        break;
+    case RtsDisable:
+        break;
+    }
+    s.Flags = f;
+    s.XonLim = m_xonLimit;
+    s.XoffLim = m_xoffLimit;
+    s.ByteSize = quint8(m_byteSize + 5);
+    s.Parity = quint8(m_parity);
+    s.StopBits = quint8(m_stopBits);
+    s.XonChar = m_xonChar;
+    s.XoffChar = m_xoffChar;
+    s.ErrorChar = m_replacedChar;
+    return s;
+}
+
+TCommTimeouts TComm::Timeouts() const {
+    return m_timeouts;
+}
+
+void TComm::ApplyLineSettings() {
+    if (m_open)
+        m_port->SetCommState(LineState());
+}
+
+void TComm::ApplyTimeouts() {
+    if (m_open)
+        m_port->SetCommTimeouts(m_timeouts);
+}
+
+// Notification window
+
+TCommEvent::TCommEvent(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block)
+    : QEvent(EventType()), Kind(kind), Param(param), Block(std::move(block)) {}
+
+QEvent::Type TCommEvent::EventType() {
+    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+void TCommWindow::Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block) {
+    QCoreApplication::postEvent(this, new TCommEvent(kind, param, std::move(block)));
+}
+
+bool TCommWindow::event(QEvent* e) {
+    if (e->type() != TCommEvent::EventType())
+        return QObject::event(e);
+    auto* n = static_cast<TCommEvent*>(e);
+    TComm* c = m_owner;
+    // An event is raised only when a handler is connected to it.
+    auto connected = [c](auto signal) { return c->isSignalConnected(QMetaMethod::fromSignal(signal)); };
+    switch (n->Kind) {
+    case SPM_RECEIVE_DATA:
+        // The block stays owned by the notification, which Qt deletes after this returns.
+        if (connected(&TComm::OnReceiveData))
+            emit c->OnReceiveData(c, n->Block.get(), quint16(n->Param));
+        break;
+    case SPM_RECEIVE_ERROR:
+        if (connected(&TComm::OnReceiveError))
+            emit c->OnReceiveError(c, n->Param);
+        break;
+    case SPM_REQUEST_HANGUP:
+        if (connected(&TComm::OnRequestHangup))
+            emit c->OnRequestHangup(c);
+        break;
+    case SPM_MODEM_STATE_CHANGE:
+        if (connected(&TComm::OnModemStateChange))
+            emit c->OnModemStateChange(c, n->Param);
+        break;
+    case SPM_SEND_DATA_EMPTY:
+        if (connected(&TComm::OnSendDataEmpty))
+            emit c->OnSendDataEmpty(c);
+        break;
+    }
+    return true;
+}
