@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  fontconfig fonts-noto-cjk fonts-dejavu-core
+  fontconfig libfontconfig-dev fonts-noto-cjk fonts-dejavu-core
   libmodbus-dev mbpoll socat
   libbenchmark-dev
   clang libclang-rt-14-dev
