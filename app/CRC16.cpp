@@ -1,0 +1,400 @@
+#include "CRC16.h"
+
+#include "Controls.h"
+#include "ModbusFrame.h"
+#include "SerialPorts.h"
+#include "TextToInt.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Texts the handlers compare and set.
+const QString kOpenCaption = QStringLiteral("打开串口");
+const QString kCloseCaption = QStringLiteral("关闭串口");
+const QString kOpenError = QStringLiteral("打开串口错误");
+
+const char* const kSongTi = "宋体";
+const char* const kSans = "MS Sans Serif";
+
+void SetRole(QWidget* w, QPalette::ColorRole role, TColor color) {
+    QPalette pal = w->palette();
+    pal.setColor(role, ColorToQColor(color));
+    w->setPalette(pal);
+}
+
+QLabel* NewLabel(QWidget* parent, const char* text, int left, int top, int width, int height) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(left, top, width, height);
+    return label;
+}
+
+QLabel* NewPicture(QWidget* parent, const QPixmap& picture, int left, int top) {
+    auto* image = new QLabel(parent);
+    image->setPixmap(picture);
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image->setGeometry(left, top, 33, 33);
+    return image;
+}
+
+template <typename Combo>
+Combo* NewCombo(QWidget* parent, int left, int top, int width, const QStringList& items, const char* text) {
+    auto* combo = new Combo(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Typed texts are taken as typed, so no completion may change them.
+    combo->setCompleter(nullptr);
+    combo->addItems(items);
+    combo->setEditText(QString::fromUtf8(text));
+    combo->setGeometry(left, top, width, 21);
+    return combo;
+}
+
+QTextEdit* NewMemo(QWidget* parent, int left, int top) {
+    auto* memo = new QTextEdit(parent);
+    memo->setGeometry(left, top, 73, 27);
+    memo->setFont(LayoutFont(kSongTi, 19, true));
+    memo->setFrameStyle(QFrame::Box | QFrame::Plain);
+    memo->setLineWidth(1);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setAcceptRichText(false);
+    memo->document()->setDocumentMargin(1);
+    QTextOption option = memo->document()->defaultTextOption();
+    option.setAlignment(Qt::AlignRight);
+    memo->document()->setDefaultTextOption(option);
+    memo->setPlainText(QStringLiteral("0"));
+    SetRole(memo, QPalette::Base, cl3DLight);
+    return memo;
+}
+
+QStringList Numbers(int first, int last) {
+    QStringList list;
+    for (int i = first; i <= last; ++i)
+        list << QString::number(i);
+    return list;
+}
+
+// Why a port did not open, as far as the system tells without touching the device again.
+QString OpenFailureCause(const QString& portName) {
+    const QByteArray path = QFile::encodeName(portName);
+    if (::access(path.constData(), R_OK | W_OK) == 0)
+        return QStringLiteral("%1: the device exists; another program may be using it.").arg(portName);
+    return DescribeOpenFailure(portName, errno);
+}
+
+} // namespace
+
+QString DescribeOpenFailure(const QString& portName, int error) {
+    QString cause = QStringLiteral("%1: %2").arg(portName, QString::fromLocal8Bit(std::strerror(error)));
+    if (error == EACCES || error == EPERM)
+        cause += QStringLiteral("\nSerial ports belong to the 'dialout' group: run "
+                                "'sudo usermod -aG dialout $USER', then log in again.");
+    return cause;
+}
+
+TPortComboBox::TPortComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void TPortComboBox::RefreshItems() {
+    // Rebuilding the list must not change what the box shows or what the port will be.
+    const QString text = currentText();
+    const QSignalBlocker block(this);
+    clear();
+    for (int i = 1; i <= 9; ++i)
+        addItem(QStringLiteral("COM%1").arg(i));
+    addItems(ListSerialDevices());
+    setEditText(text);
+}
+
+void TPortComboBox::showPopup() {
+    RefreshItems();
+    QComboBox::showPopup();
+}
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent),
+      m_poll(
+          ModbusLink{[this](const char* data, quint16 length) { return Comm1->SendData(data, length); },
+                     [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }}) {
+    CreateLayout();
+    ConnectHandlers();
+    FormCreate(this);
+}
+
+TForm1::~TForm1() {
+    // The port goes before the widgets its events would reach.
+    Comm1->ClosePort();
+}
+
+void TForm1::CreateLayout() {
+    setWindowTitle(QStringLiteral("QM_Modbus RTU"));
+    move(352, 105);
+    resize(801, 556);
+    setFont(LayoutFont(kSans, 11));
+    setAutoFillBackground(true);
+    SetRole(this, QPalette::Window, clAppWorkSpace);
+
+    Label1 = NewLabel(this, "Z7_三相控制界面  ", 0, 0, 801, 24);
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label1->setAutoFillBackground(true);
+    Label1->setFont(LayoutFont(kSans, 20, true, true));
+    SetRole(Label1, QPalette::Window, clHotLight);
+    SetRole(Label1, QPalette::WindowText, clWhite);
+
+    Panel2 = new TPanel(this, cl3DLight);
+    Panel2->setGeometry(0, 24, 801, 521);
+
+    Panel3 = new TPanel(Panel2, clScrollBar, TPanel::bvLowered, TPanel::bvLowered);
+    Panel3->setGeometry(512, -3, 297, 140);
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    Panel3->setFont(boldFont);
+    const QFont portLabelFont = LayoutFont(kSongTi, 16, true);
+    Label23 = NewLabel(Panel3, "端口: ", 58, 10, 52, 16);
+    Label23->setFont(portLabelFont);
+    Label25 = NewLabel(Panel3, "波特率:   ", 42, 34, 87, 16);
+    Label25->setFont(portLabelFont);
+    Label26 = NewLabel(Panel3, "位元: ", 58, 66, 52, 16);
+    Label26->setFont(portLabelFont);
+    Image9 = NewPicture(Panel3, UnlitLampPicture(), 136, 96);
+    Image20 = NewPicture(Panel3, LitLampPicture(), 136, 96);
+    ComboBox4 = NewCombo<TPortComboBox>(Panel3, 106, 2, 97, {}, "COM4");
+    ComboBox4->RefreshItems();
+    ComboBox5 = NewCombo<QComboBox>(Panel3, 106, 34, 97, {"4800", "9600", "19200", "38400"}, "19200");
+    ComboBox6 = NewCombo<QComboBox>(Panel3, 106, 66, 97, {"8_N_2", "8_E_1", "8_O_1"}, "8_N_2");
+    BitBtn7 = new QPushButton(kOpenCaption, Panel3);
+    BitBtn7->setGeometry(58, 96, 65, 35);
+
+    Panel5 = new TPanel(Panel2, clScrollBar, TPanel::bvLowered, TPanel::bvLowered);
+    Panel5->setGeometry(-8, -1, 521, 41);
+    Image7 = NewPicture(Panel5, UnlitLampPicture(), 88, 8);
+    Label9 = NewLabel(Panel5, "地址:   ", 160, 8, 78, 19);
+    Label9->setFont(LayoutFont(kSongTi, 19));
+    Image14 = NewPicture(Panel5, LitLampPicture(), 88, 8);
+    CheckBox2 = new QCheckBox(QStringLiteral("通讯"), Panel5);
+    CheckBox2->setGeometry(24, 8, 49, 25);
+    SetRole(CheckBox2, QPalette::WindowText, clMaroon);
+    ComboBox1 = NewCombo<QComboBox>(Panel5, 208, 8, 49, Numbers(1, 255), "1");
+
+    Memo12 = NewMemo(Panel2, 520, 487);
+    Memo13 = NewMemo(Panel2, 608, 487);
+
+    Panel1 = new TPanel(Panel2);
+    Panel1->setGeometry(0, 40, 513, 97);
+    Label2 = new QLabel(QStringLiteral("警报："), Panel1);
+    Label2->move(8, 8);
+    Label2->adjustSize();
+    Panel4 = new TPanel(Panel2);
+    Panel4->setGeometry(624, 136, 177, 177);
+    Panel6 = new TPanel(Panel2);
+    Panel6->setGeometry(-8, 136, 633, 177);
+    Panel7 = new TPanel(Panel2);
+    Panel7->setGeometry(448, 312, 185, 145);
+    Panel8 = new TPanel(Panel2);
+    Panel8->setGeometry(632, 312, 169, 145);
+    Panel10 = new TPanel(Panel2);
+    Panel10->setGeometry(224, 312, 225, 209);
+    Panel11 = new TPanel(Panel2);
+    Panel11->setGeometry(0, 312, 225, 209);
+
+    Comm1 = new TComm(this);
+    Comm1->setObjectName(QStringLiteral("Comm1"));
+    Comm1->SetCommName(QStringLiteral("COM4"));
+    Comm1->SetBaudRate(19200);
+    Comm1->SetByteSize(TComm::_8);
+    Comm1->SetParity(TComm::None);
+    // "8_N_2", the format the box starts with, means two stop bits.
+    Comm1->SetStopBits(TComm::_2);
+    Comm1->SetParityCheck(false);
+    Comm1->SetOutx_CtsFlow(false);
+    Comm1->SetOutx_DsrFlow(false);
+    Comm1->SetDsrSensitivity(false);
+    Comm1->SetOutx_XonXoffFlow(false);
+    Comm1->SetInx_XonXoffFlow(false);
+    Comm1->SetReplaceWhenParityError(false);
+    Comm1->SetIgnoreNullChar(false);
+    Comm1->SetTxContinueOnXoff(true);
+    Comm1->SetDtrControl(TComm::DtrEnable);
+    Comm1->SetRtsControl(TComm::RtsDisable);
+    Comm1->SetXonLimit(500);
+    Comm1->SetXoffLimit(500);
+    Comm1->SetXonChar(0x11);
+    Comm1->SetXoffChar(0x13);
+    Comm1->SetReplacedChar(0x00);
+    Comm1->SetReadIntervalTimeout(100);
+    Comm1->SetReadTotalTimeoutMultiplier(0);
+    Comm1->SetReadTotalTimeoutConstant(0);
+    Comm1->SetWriteTotalTimeoutMultiplier(0);
+    Comm1->SetWriteTotalTimeoutConstant(0);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(500);
+}
+
+void TForm1::ConnectHandlers() {
+    // Only the operator's choices and typing count as changes, not the program's own updates.
+    connect(ComboBox4, &QComboBox::textActivated, this, [this] { ComboBox4Change(ComboBox4); });
+    connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox4Change(ComboBox4); });
+    connect(ComboBox5, &QComboBox::textActivated, this, [this] { ComboBox5Change(ComboBox5); });
+    connect(ComboBox5->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox5Change(ComboBox5); });
+    connect(ComboBox6, &QComboBox::textActivated, this, [this] { ComboBox6Change(ComboBox6); });
+    connect(ComboBox6->lineEdit(), &QLineEdit::textEdited, this, [this] { ComboBox6Change(ComboBox6); });
+    connect(BitBtn7, &QPushButton::clicked, this, [this] { BitBtn7Click(BitBtn7); });
+    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(CheckBox2); });
+    connect(Comm1, &TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
+    connect(Comm1, &TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
+    connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
+    // Both timers run from creation to the end; the communication box gates polling, not the timers.
+    Timer1->start();
+    Timer2->start();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    // The banner is aligned to the top: it spans the window's width.
+    Label1->setGeometry(0, 0, width(), 24);
+    QWidget::resizeEvent(event);
+}
+
+void TForm1::PresetPort(const QString& name) {
+    ComboBox4->setEditText(name);
+    Comm1->SetCommName(name);
+}
+
+void TForm1::FormCreate(QObject*) {
+    Image14->hide();
+    Image7->show();
+    Image20->hide();
+}
+
+void TForm1::ComboBox4Change(QObject*) {
+    Comm1->SetCommName(ComboBox4->currentText());
+}
+
+void TForm1::ComboBox5Change(QObject*) {
+    Comm1->SetBaudRate(static_cast<quint32>(TextToInt(ComboBox5->currentText())));
+}
+
+void TForm1::ComboBox6Change(QObject*) {
+    const QString text = ComboBox6->currentText();
+    TComm::TParity parity;
+    TComm::TStopBits stopBits;
+    // Modbus RTU keeps 11 bits per character: no parity takes a second stop bit.
+    if (text == u"8_N_2") {
+        parity = TComm::None;
+        stopBits = TComm::_2;
+    } else if (text == u"8_E_1") {
+        parity = TComm::Even;
+        stopBits = TComm::_1;
+    } else if (text == u"8_O_1") {
+        parity = TComm::Odd;
+        stopBits = TComm::_1;
+    } else {
+        return;
+    }
+    const bool parityChanged = Comm1->Parity() != parity;
+    Comm1->SetParity(parity);
+    // The format reaches an open line at once, so the line never runs on a format the box no longer
+    // shows. A stop-bit change rewrites the whole record, parity included.
+    if (Comm1->StopBits() != stopBits)
+        Comm1->SetStopBits(stopBits);
+    else if (parityChanged && Comm1->IsOpen())
+        Comm1->ApplyLineSettings();
+}
+
+void TForm1::BitBtn7Click(QObject*) {
+    if (BitBtn7->text() != kOpenCaption) {
+        ClosePortPath();
+        return;
+    }
+    BitBtn7->setText(kCloseCaption);
+    Image9->hide();
+    Image20->show();
+    try {
+        Comm1->OpenPort();
+    } catch (const ECommsError& error) {
+        // The panel keeps the open look: the next click closes, which is harmless on a closed port.
+        ShowOpenError(error);
+    }
+}
+
+void TForm1::ClosePortPath() {
+    BitBtn7->setText(kOpenCaption);
+    Comm1->ClosePort();
+    Image20->hide();
+    Image9->show();
+}
+
+void TForm1::ShowOpenError(const ECommsError& error) {
+    QMessageBox box(this);
+    box.setWindowTitle(windowTitle());
+    box.setText(kOpenError);
+    QString details = error.Message();
+    if (error.Message() == u"Error opening serial port")
+        details += u'\n' + OpenFailureCause(Comm1->CommName());
+    box.setDetailedText(details);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void TForm1::Comm1RequestHangup(QObject*) {
+    // The port failed or the adapter was pulled: show the closed port and a silent line.
+    ClosePortPath();
+    ApplyCommLamp(CommLamp::Unlit);
+}
+
+void TForm1::CheckBox2Click(QObject*) {
+    // Polling follows the box at each tick; the timer itself always runs.
+    Timer1->start();
+}
+
+quint8 TForm1::Address() const {
+    return SlaveAddress(ComboBox1->currentText());
+}
+
+void TForm1::ApplyCommLamp(CommLamp lamp) {
+    if (lamp == CommLamp::Lit) {
+        Image14->show();
+    } else if (lamp == CommLamp::Unlit) {
+        Image14->hide();
+        Image7->show();
+    }
+}
+
+void TForm1::SendReadRequest(quint8 startRegister, quint8 count) {
+    ApplyCommLamp(m_poll.SendReadRequest(Address(), startRegister, count));
+}
+
+void TForm1::SendWriteRequest() {
+    ApplyCommLamp(m_poll.SendWriteRequest(Address()));
+}
+
+void TForm1::Timer1Timer(QObject*) {
+    ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked(), Address()));
+}
+
+void TForm1::Timer2Timer(QObject*) {}
+
+void TForm1::Comm1ReceiveData(QObject*, const char* Buffer, quint16 BufferLength) {
+    const bool readReply = m_poll.WritePending() == 0;
+    const quint8 phase = m_poll.PollPhase();
+    const CommLamp lamp = m_poll.Receive(Buffer, BufferLength);
+    ApplyCommLamp(lamp);
+    if (readReply && lamp == CommLamp::Lit && phase == 2)
+        Memo12->setPlainText(QString::number(m_memo12Value).left(7));
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The panel's main window: the port-settings panel, the communication bar, the instrument panels, the
+// serial port component and the two timers, with the handlers of the layout.
+
+#include "PollCycle.h"
+#include "SerialComm.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+class TPanel;
+
+// The system's cause of a failed opening, for the error box's details: with a hint to join the
+// serial-port group when the system refused access.
+QString DescribeOpenFailure(const QString& portName, int error);
+
+// The port box: the layout's COM names, then this machine's serial devices, looked for again each time
+// the list drops down so that an adapter plugged in meanwhile shows up.
+class TPortComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TPortComboBox(QWidget* parent);
+    void RefreshItems();
+    void showPopup() override;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The port named on the command line: shown in the port box and used at the next opening.
+    void PresetPort(const QString& name);
+
+    const PollCycle& Poll() const { return m_poll; }
+
+    // Components of the layout, in its order.
+    QLabel* Label1 = nullptr;
+    TPanel* Panel2 = nullptr;
+    TPanel* Panel3 = nullptr;
+    QLabel* Label23 = nullptr;
+    QLabel* Label25 = nullptr;
+    QLabel* Label26 = nullptr;
+    QLabel* Image9 = nullptr;
+    QLabel* Image20 = nullptr;
+    TPortComboBox* ComboBox4 = nullptr;
+    QComboBox* ComboBox5 = nullptr;
+    QComboBox* ComboBox6 = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+    TPanel* Panel5 = nullptr;
+    QLabel* Image7 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Image14 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QTextEdit* Memo12 = nullptr;
+    QTextEdit* Memo13 = nullptr;
+    TPanel* Panel1 = nullptr;
+    QLabel* Label2 = nullptr;
+    TPanel* Panel4 = nullptr;
+    TPanel* Panel6 = nullptr;
+    TPanel* Panel7 = nullptr;
+    TPanel* Panel8 = nullptr;
+    TPanel* Panel10 = nullptr;
+    TPanel* Panel11 = nullptr;
+    TComm* Comm1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+
+public slots:
+    void FormCreate(QObject* Sender);
+    void ComboBox4Change(QObject* Sender);
+    void ComboBox5Change(QObject* Sender);
+    void ComboBox6Change(QObject* Sender);
+    void BitBtn7Click(QObject* Sender);
+    void CheckBox2Click(QObject* Sender);
+    void Timer1Timer(QObject* Sender);
+    void Timer2Timer(QObject* Sender);
+    void Comm1ReceiveData(QObject* Sender, const char* Buffer, quint16 BufferLength);
+    void Comm1RequestHangup(QObject* Sender);
+
+    // Requests of the Modbus master, sent through Comm1 with the address box's slave address.
+    void SendReadRequest(quint8 startRegister, quint8 count);
+    void SendWriteRequest();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateLayout();
+    void ConnectHandlers();
+    void ClosePortPath();
+    void ShowOpenError(const ECommsError& error);
+    void ApplyCommLamp(CommLamp lamp);
+    quint8 Address() const;
+
+    PollCycle m_poll;
+    // The value Memo12 shows after each accepted reply to the last block; nothing gives it another.
+    qint32 m_memo12Value = 0;
+};

@@ -1,0 +1,117 @@
+#include "Controls.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QtMath>
+
+TPanel::TPanel(QWidget* parent, TColor color, TPanelBevel bevelOuter, TPanelBevel bevelInner)
+    : QWidget(parent), m_color(color), m_bevelOuter(bevelOuter), m_bevelInner(bevelInner) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+namespace {
+
+// One bevel ring: top and left in the first colour, right and bottom in the second, the top-right and
+// bottom-left corner pixels going to the right and bottom edges.
+void DrawBevel(QPainter& p, QRect& r, TPanel::TPanelBevel bevel) {
+    if (bevel == TPanel::bvNone || r.width() < 1 || r.height() < 1)
+        return;
+    const QColor light = ColorToQColor(clBtnHighlight);
+    const QColor dark = ColorToQColor(clBtnShadow);
+    const QColor& topLeft = bevel == TPanel::bvRaised ? light : dark;
+    const QColor& bottomRight = bevel == TPanel::bvRaised ? dark : light;
+    p.fillRect(r.left(), r.top(), r.width() - 1, 1, topLeft);
+    p.fillRect(r.left(), r.top(), 1, r.height() - 1, topLeft);
+    p.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
+    p.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
+    r.adjust(1, 1, -1, -1);
+}
+
+QPixmap DrawLamp(bool lit) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(16, 16);
+    const QColor core = lit ? ColorToQColor(clRed) : ColorToQColor(clBlack);
+    if (lit) {
+        // Eight short rays between the ring and 4 pixels from the picture's edges.
+        p.setPen(QPen(core, 2, Qt::SolidLine, Qt::FlatCap));
+        for (int i = 0; i < 8; ++i) {
+            const qreal a = qDegreesToRadians(45.0 * i);
+            const QPointF dir(qCos(a), qSin(a));
+            p.drawLine(centre + dir * 9.0, centre + dir * 12.0);
+        }
+    }
+    // A black outline, the white ring, the disc: 15 pixels across in all.
+    p.setPen(Qt::NoPen);
+    p.setBrush(ColorToQColor(clBlack));
+    p.drawEllipse(centre, 7.5, 7.5);
+    p.setBrush(ColorToQColor(clWhite));
+    p.drawEllipse(centre, 6.5, 6.5);
+    p.setBrush(core);
+    p.drawEllipse(centre, 4.5, 4.5);
+    return pixmap;
+}
+
+} // namespace
+
+void TPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), ColorToQColor(m_color));
+    QRect r = rect();
+    DrawBevel(p, r, m_bevelOuter);
+    DrawBevel(p, r, m_bevelInner);
+}
+
+const QPixmap& UnlitLampPicture() {
+    static const QPixmap picture = DrawLamp(false);
+    return picture;
+}
+
+const QPixmap& LitLampPicture() {
+    static const QPixmap picture = DrawLamp(true);
+    return picture;
+}
+
+QFont LayoutFont(const char* family, int pixelSize, bool bold, bool italic) {
+    QFont font{QString::fromUtf8(family)};
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+void ApplyClassicLook(QApplication& app) {
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(fusion);
+    QPalette pal;
+    const auto set = [&pal](QPalette::ColorRole role, TColor color) {
+        pal.setColor(QPalette::All, role, ColorToQColor(color));
+    };
+    set(QPalette::Window, clBtnFace);
+    set(QPalette::WindowText, clWindowText);
+    set(QPalette::Button, clBtnFace);
+    set(QPalette::ButtonText, clBtnText);
+    set(QPalette::Base, clWindow);
+    set(QPalette::AlternateBase, clBtnFace);
+    set(QPalette::Text, clWindowText);
+    set(QPalette::Light, clBtnHighlight);
+    set(QPalette::Midlight, cl3DLight);
+    set(QPalette::Mid, clBtnShadow);
+    set(QPalette::Dark, clBtnShadow);
+    set(QPalette::Shadow, cl3DDkShadow);
+    set(QPalette::Highlight, clHighlight);
+    set(QPalette::HighlightedText, clHighlightText);
+    set(QPalette::ToolTipBase, clInfoBk);
+    set(QPalette::ToolTipText, clInfoText);
+    set(QPalette::Link, clHotLight);
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, ColorToQColor(clGrayText));
+    pal.setColor(QPalette::Disabled, QPalette::Text, ColorToQColor(clGrayText));
+    pal.setColor(QPalette::Disabled, QPalette::ButtonText, ColorToQColor(clGrayText));
+    app.setPalette(pal);
+}

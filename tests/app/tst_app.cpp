@@ -1,0 +1,522 @@
+#include "CRC16.h"
+#include "CommandLine.h"
+#include "Controls.h"
+#include "Fonts.h"
+#include "ModbusFrame.h"
+#include "SerialPorts.h"
+#include "Unit2.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal pair: the panel opens the slave by name, the test plays the device on the master.
+struct PtyPair {
+    int master = -1;
+    int slave = -1;
+    QString name;
+    PtyPair() {
+        char path[128] = {};
+        if (::openpty(&master, &slave, path, nullptr, nullptr) == 0)
+            name = QString::fromLocal8Bit(path);
+    }
+    ~PtyPair() {
+        CloseMaster();
+        if (slave >= 0)
+            ::close(slave);
+    }
+    void CloseMaster() {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    termios Settings() const {
+        termios t{};
+        ::tcgetattr(slave, &t);
+        return t;
+    }
+    // What the panel sent, gathered until `count` bytes are in or the time is up.
+    QByteArray ReadMaster(int count, int timeoutMs) const {
+        QByteArray got;
+        QElapsedTimer clock;
+        clock.start();
+        while (got.size() < count && clock.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents();
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 10) == 1 && (p.revents & POLLIN)) {
+                char buf[256];
+                const ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0)
+                    got.append(buf, n);
+            }
+        }
+        return got;
+    }
+    void WriteMaster(const QByteArray& bytes) const {
+        QCOMPARE(::write(master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
+};
+
+// The operator types a text into a combo box's edit field.
+void TypeInto(QComboBox* combo, const QString& text) {
+    combo->lineEdit()->selectAll();
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
+    QTest::keyClicks(combo->lineEdit(), text);
+}
+
+// Closes the next modal box that appears and keeps what it said.
+struct ModalCatcher : QObject {
+    QString text;
+    QString details;
+    int seen = 0;
+    QTimer timer;
+    ModalCatcher() {
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++seen;
+                text = box->text();
+                details = box->detailedText();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer.start();
+    }
+};
+
+bool Lit(const QLabel* lit) {
+    return !lit->isHidden();
+}
+
+QByteArray ReadReply(quint8 address, quint16 firstValue) {
+    QByteArray reply(25, '\0');
+    reply[0] = char(address);
+    reply[1] = 0x03;
+    reply[2] = 20;
+    for (int i = 0; i < 10; ++i) {
+        const quint16 v = quint16(firstValue + i);
+        reply[3 + 2 * i] = char(v >> 8);
+        reply[4 + 2 * i] = char(v & 0xFF);
+    }
+    const quint16 crc = CalcCRC16(reinterpret_cast<const quint8*>(reply.constData()), 23);
+    reply[23] = char(crc >> 8);
+    reply[24] = char(crc & 0xFF);
+    return reply;
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+private slots:
+    void startState();
+    void layoutFontsResolve();
+    void lampPictures_data();
+    void lampPictures();
+    void baudText_data();
+    void baudText();
+    void formatOnPort_data();
+    void formatOnPort();
+    void rateAppliesAtOnceNameWaits();
+    void missingPortShowsBoxAndStaysOpenLook();
+    void openFailureCause();
+    void hangupRestoresClosedLook();
+    void portListOrder();
+    void portBoxRefreshKeepsText();
+    void commandLine_data();
+    void commandLine();
+    void programExitCodes_data();
+    void programExitCodes();
+    void pollThroughWindow();
+};
+
+void TestApp::startState() {
+    TForm1 form;
+    TForm2 form2(&form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCoreApplication::processEvents();
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("QM_Modbus RTU"));
+    QCOMPARE(form.Label1->text(), QStringLiteral("Z7_三相控制界面  "));
+    QCOMPARE(form.size(), QSize(801, 556));
+    QCOMPARE(form.BitBtn7->text(), QStringLiteral("打开串口"));
+    // Both lamps unlit: the lit pictures hidden, the unlit ones showing.
+    QVERIFY(form.Image20->isHidden() && form.Image9->isVisible());
+    QVERIFY(form.Image14->isHidden() && form.Image7->isVisible());
+    QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("1"));
+    QCOMPARE(form.ComboBox1->count(), 255);
+    QCOMPARE(form.ComboBox4->currentText(), QStringLiteral("COM4"));
+    QCOMPARE(form.ComboBox4->itemText(0), QStringLiteral("COM1"));
+    QCOMPARE(form.ComboBox4->itemText(8), QStringLiteral("COM9"));
+    QCOMPARE(form.ComboBox5->currentText(), QStringLiteral("19200"));
+    QCOMPARE(form.ComboBox6->currentText(), QStringLiteral("8_N_2"));
+    QCOMPARE(form.Memo12->toPlainText(), QStringLiteral("0"));
+    QCOMPARE(form.Memo13->toPlainText(), QStringLiteral("0"));
+    QVERIFY(!form.CheckBox2->isChecked());
+    QCOMPARE(form.CheckBox2->text(), QStringLiteral("通讯"));
+    QVERIFY(form.Timer1->isActive() && form.Timer1->interval() == 1000);
+    QVERIFY(form.Timer2->isActive() && form.Timer2->interval() == 500);
+    QVERIFY(!form2.isVisible());
+    QCOMPARE(form2.windowTitle(), QStringLiteral("修改参数"));
+
+    // The port component agrees with the boxes: COM4, 19200 baud, "8_N_2" as no parity, two stop bits,
+    // DTR on, RTS off, no flow control.
+    QVERIFY(!form.Comm1->IsOpen());
+    QCOMPARE(form.Comm1->CommName(), QStringLiteral("COM4"));
+    const TCommState line = form.Comm1->LineState();
+    QCOMPARE(line.BaudRate, 19200u);
+    QCOMPARE(line.ByteSize, quint8(8));
+    QCOMPARE(line.Parity, quint8(0));
+    QCOMPARE(line.StopBits, quint8(2));
+    QCOMPARE(line.Flags, quint32(0x0091));
+    QCOMPARE(form.Comm1->Timeouts().ReadIntervalTimeout, 100u);
+
+    // The layout's colours, through the one colour mapping.
+    const QImage shot = form.grab().toImage();
+    QCOMPARE(shot.pixelColor(2, 2), QColor(0, 0, 128));         // the banner's hot-light ground
+    QCOMPARE(shot.pixelColor(400, 550), QColor(128, 128, 128)); // application workspace below Panel2
+    // Panel3's lowered outer bevel: shadow on its left edge (x 512 of Panel2), highlight at the bottom.
+    QCOMPARE(shot.pixelColor(512, 24 + 60), QColor(128, 128, 128));
+    QCOMPARE(shot.pixelColor(600, 24 + 136), QColor(255, 255, 255));
+    QCOMPARE(shot.pixelColor(513, 24 + 60), QColor(128, 128, 128)); // the inner lowered bevel
+}
+
+void TestApp::layoutFontsResolve() {
+    const QString serif = QFontInfo(LayoutFont("宋体", 16)).family();
+    QVERIFY2(serif.startsWith(u"Noto Serif CJK"), qPrintable(serif));
+    const QString simsun = QFontInfo(LayoutFont("SimSun", 16)).family();
+    QVERIFY2(simsun.startsWith(u"Noto Serif CJK"), qPrintable(simsun));
+    const QString sans = QFontInfo(LayoutFont("MS Sans Serif", 11)).family();
+    QVERIFY2(sans == u"DejaVu Sans", qPrintable(sans));
+}
+
+void TestApp::lampPictures_data() {
+    QTest::addColumn<bool>("lit");
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<QColor>("expected");
+    const QColor none(0, 0, 0, 0);
+    for (bool lit : {false, true}) {
+        const QColor core = lit ? QColor(255, 0, 0) : QColor(0, 0, 0);
+        const char* n = lit ? "lit " : "unlit ";
+        QTest::newRow(QByteArray(n).append("centre")) << lit << QPoint(16, 16) << core;
+        QTest::newRow(QByteArray(n).append("white ring")) << lit << QPoint(16, 10) << QColor(255, 255, 255);
+        QTest::newRow(QByteArray(n).append("corner")) << lit << QPoint(0, 0) << none;
+        QTest::newRow(QByteArray(n).append("beyond the rays")) << lit << QPoint(16, 2) << none;
+        QTest::newRow(QByteArray(n).append("ray")) << lit << QPoint(16, 5) << (lit ? core : none);
+    }
+}
+
+void TestApp::lampPictures() {
+    QFETCH(bool, lit);
+    QFETCH(QPoint, pixel);
+    QFETCH(QColor, expected);
+    const QImage image = (lit ? LitLampPicture() : UnlitLampPicture()).toImage();
+    QCOMPARE(image.size(), QSize(32, 32));
+    const QColor got = image.pixelColor(pixel);
+    if (expected.alpha() == 0)
+        QCOMPARE(got.alpha(), 0);
+    else
+        QCOMPARE(got, expected);
+}
+
+void TestApp::baudText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<quint32>("rate");
+    QTest::newRow("listed rate") << "38400" << 38400u;
+    QTest::newRow("hex") << "$4B00" << 19200u;
+    QTest::newRow("trailing letters") << "9600bd" << 9600u;
+    QTest::newRow("no number") << "fast" << 0u;
+    QTest::newRow("beyond 32 bits keeps the low bits") << "4294986496" << 19200u;
+}
+
+void TestApp::baudText() {
+    QFETCH(QString, text);
+    QFETCH(quint32, rate);
+    TForm1 form;
+    TypeInto(form.ComboBox5, text);
+    QCOMPARE(form.Comm1->BaudRate(), rate);
+}
+
+void TestApp::formatOnPort_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("whileOpen");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<bool>("twoStopBits");
+    for (bool open : {false, true}) {
+        const char* when = open ? " while open" : " before opening";
+        QTest::newRow(QByteArray("8_N_2").append(when)) << "8_N_2" << open << 0 << true;
+        QTest::newRow(QByteArray("8_E_1").append(when)) << "8_E_1" << open << 2 << false;
+        QTest::newRow(QByteArray("8_O_1").append(when)) << "8_O_1" << open << 1 << false;
+    }
+}
+
+void TestApp::formatOnPort() {
+    QFETCH(QString, format);
+    QFETCH(bool, whileOpen);
+    QFETCH(int, parity);
+    QFETCH(bool, twoStopBits);
+    PtyPair pty;
+    QVERIFY(!pty.name.isEmpty());
+    TForm1 form;
+    TypeInto(form.ComboBox4, pty.name);
+    // Start from a different format, so every row is a real change on the line.
+    TypeInto(form.ComboBox6, format == u"8_E_1" ? QStringLiteral("8_O_1") : QStringLiteral("8_E_1"));
+    if (!whileOpen)
+        TypeInto(form.ComboBox6, format);
+    ModalCatcher catcher;
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QCOMPARE(catcher.seen, 0);
+    QVERIFY(form.Comm1->IsOpen());
+    if (whileOpen)
+        TypeInto(form.ComboBox6, format);
+    // The pseudo-terminal driver clears PARENB on every setting, so the line shows odd against even
+    // (PARODD) and the stop bits; the record written carries the parity itself. Each row starts from
+    // the other parity, so a record that was not rewritten shows the old PARODD.
+    const termios t = pty.Settings();
+    QCOMPARE(form.Comm1->LineState().Parity, quint8(parity));
+    QCOMPARE(bool(t.c_cflag & PARODD), parity == 1);
+    QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+
+    // A text that is no format leaves the line as it is.
+    TypeInto(form.ComboBox6, QStringLiteral("7_N_1"));
+    const termios after = pty.Settings();
+    QCOMPARE(after.c_cflag & (PARENB | PARODD | CSTOPB | CSIZE),
+             t.c_cflag & (PARENB | PARODD | CSTOPB | CSIZE));
+}
+
+void TestApp::rateAppliesAtOnceNameWaits() {
+    PtyPair first;
+    PtyPair second;
+    QVERIFY(!first.name.isEmpty() && !second.name.isEmpty());
+    TForm1 form;
+    TypeInto(form.ComboBox4, first.name);
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QVERIFY(form.Comm1->IsOpen());
+    QCOMPARE(cfgetospeed(&static_cast<const termios&>(first.Settings())), speed_t(B19200));
+
+    // Another port chosen while open is only remembered...
+    TypeInto(form.ComboBox4, second.name);
+    QCOMPARE(form.Comm1->CommName(), second.name);
+    // ...so the new rate reaches the port still open, at once.
+    TypeInto(form.ComboBox5, QStringLiteral("9600"));
+    termios t = first.Settings();
+    QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+    form.Comm1->SendData("\x55", 1);
+    QCOMPARE(first.ReadMaster(1, 2000), QByteArray("\x55"));
+
+    // Closing and opening again moves to the new name.
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QCOMPARE(form.BitBtn7->text(), QStringLiteral("打开串口"));
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QVERIFY(form.Comm1->IsOpen());
+    t = second.Settings();
+    QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+}
+
+void TestApp::missingPortShowsBoxAndStaysOpenLook() {
+    TForm1 form;
+    TypeInto(form.ComboBox4, QStringLiteral("/dev/z7-no-such-port"));
+    QCOMPARE(form.Comm1->CommName(), QStringLiteral("/dev/z7-no-such-port"));
+    ModalCatcher catcher;
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QCOMPARE(catcher.seen, 1);
+    QCOMPARE(catcher.text, QStringLiteral("打开串口错误"));
+    QVERIFY2(catcher.details.contains(u"Error opening serial port"), qPrintable(catcher.details));
+    QVERIFY2(catcher.details.contains(QString::fromLocal8Bit(strerror(ENOENT))), qPrintable(catcher.details));
+    QCOMPARE(form.BitBtn7->text(), QStringLiteral("关闭串口"));
+    QVERIFY(Lit(form.Image20));
+    QVERIFY(!form.Comm1->IsOpen());
+
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QCOMPARE(catcher.seen, 1);
+    QCOMPARE(form.BitBtn7->text(), QStringLiteral("打开串口"));
+    QVERIFY(!Lit(form.Image20) && form.Image9->isVisibleTo(&form));
+}
+
+void TestApp::openFailureCause() {
+    const QString refused = DescribeOpenFailure(QStringLiteral("/dev/ttyUSB0"), EACCES);
+    QVERIFY(refused.startsWith(u"/dev/ttyUSB0: "));
+    QVERIFY(refused.contains(QString::fromLocal8Bit(strerror(EACCES))));
+    QVERIFY(refused.contains(u"dialout"));
+    QVERIFY(!DescribeOpenFailure(QStringLiteral("/dev/ttyUSB0"), ENOENT).contains(u"dialout"));
+}
+
+void TestApp::hangupRestoresClosedLook() {
+    auto pty = std::make_unique<PtyPair>();
+    TForm1 form;
+    TypeInto(form.ComboBox4, pty->name);
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QVERIFY(form.Comm1->IsOpen());
+    form.Image14->show(); // as after an accepted reply
+    QSignalSpy hangup(form.Comm1, &TComm::OnRequestHangup);
+
+    // The device side vanishes, as an adapter pulled out.
+    pty->CloseMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(hangup.count() >= 1, 5000);
+    QCOMPARE(form.BitBtn7->text(), QStringLiteral("打开串口"));
+    QVERIFY(!form.Comm1->IsOpen());
+    QVERIFY(!Lit(form.Image20) && form.Image9->isVisibleTo(&form));
+    QVERIFY(!Lit(form.Image14) && form.Image7->isVisibleTo(&form));
+}
+
+void TestApp::portListOrder() {
+    QTemporaryDir dev;
+    QTemporaryDir sys;
+    QVERIFY(dev.isValid() && sys.isValid());
+    const auto touch = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("");
+    };
+    const auto sysType = [&](const char* tty, const char* type) {
+        QDir().mkpath(sys.filePath(QString::fromLatin1(tty)));
+        QFile f(sys.filePath(QString::fromLatin1(tty) + QStringLiteral("/type")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(type);
+    };
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS10", "ttyS2", "ttyACM0", "ttyUSB10", "ttyUSB2", "tty0",
+                             "ttyUSB", "serial/by-id/usb-FTDI_FT232R-if00-port0"})
+        touch(dev.filePath(QString::fromLatin1(name)));
+    sysType("ttyS0", "4\n");
+    sysType("ttyS1", "0\n");
+    sysType("ttyS10", "4\n");
+    // ttyS2 has no type entry: no hardware known.
+
+    const QString d = dev.path();
+    const QStringList expected = {d + "/serial/by-id/usb-FTDI_FT232R-if00-port0",
+                                  d + "/ttyUSB",
+                                  d + "/ttyUSB2",
+                                  d + "/ttyUSB10",
+                                  d + "/ttyACM0",
+                                  d + "/ttyS0",
+                                  d + "/ttyS10"};
+    QCOMPARE(ListSerialDevices(d, sys.path()), expected);
+}
+
+void TestApp::portBoxRefreshKeepsText() {
+    TForm1 form;
+    TypeInto(form.ComboBox4, QStringLiteral("/dev/ttyUSB7"));
+    QSignalSpy activated(form.ComboBox4, &QComboBox::textActivated);
+    form.ComboBox4->RefreshItems();
+    QCOMPARE(form.ComboBox4->currentText(), QStringLiteral("/dev/ttyUSB7"));
+    QCOMPARE(form.Comm1->CommName(), QStringLiteral("/dev/ttyUSB7"));
+    QCOMPARE(form.ComboBox4->itemText(0), QStringLiteral("COM1"));
+    QCOMPARE(form.ComboBox4->count(), 9 + ListSerialDevices().size());
+    QCOMPARE(activated.count(), 0);
+}
+
+void TestApp::commandLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("port");
+    QTest::newRow("none") << QStringList{} << int(TCommandLine::Run) << QString();
+    QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB0"} << int(TCommandLine::Run)
+                          << "/dev/ttyUSB0";
+    QTest::newRow("help") << QStringList{"--help"} << int(TCommandLine::Help) << QString();
+    QTest::newRow("port without name") << QStringList{"--port"} << int(TCommandLine::Error) << QString();
+    QTest::newRow("port twice") << QStringList{"--port", "a", "--port", "b"} << int(TCommandLine::Error)
+                                << QString();
+    QTest::newRow("unknown") << QStringList{"-platform", "xcb"} << int(TCommandLine::Error) << QString();
+    QTest::newRow("stray word") << QStringList{"COM1"} << int(TCommandLine::Error) << QString();
+}
+
+void TestApp::commandLine() {
+    QFETCH(QStringList, args);
+    QFETCH(int, action);
+    QFETCH(QString, port);
+    const TCommandLine parsed = ParseCommandLine(args);
+    QCOMPARE(int(parsed.Action), action);
+    if (action == TCommandLine::Run) {
+        QCOMPARE(parsed.Port, port);
+        TForm1 form;
+        if (!port.isEmpty())
+            form.PresetPort(port);
+        const QString shown = port.isEmpty() ? QStringLiteral("COM4") : port;
+        QCOMPARE(form.ComboBox4->currentText(), shown);
+        QCOMPARE(form.Comm1->CommName(), shown);
+    }
+}
+
+void TestApp::programExitCodes_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("usageOnStdout");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << true;
+    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << 2 << false;
+    QTest::newRow("port without name") << QStringList{"--port"} << 2 << false;
+}
+
+void TestApp::programExitCodes() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(bool, usageOnStdout);
+    QProcess program;
+    program.start(QStringLiteral(Z7PANEL_PATH), args);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QByteArray out = program.readAllStandardOutput();
+    const QByteArray err = program.readAllStandardError();
+    QCOMPARE(out.contains("usage:"), usageOnStdout);
+    QCOMPARE(err.contains("usage:"), !usageOnStdout);
+}
+
+void TestApp::pollThroughWindow() {
+    PtyPair pty;
+    TForm1 form;
+    form.show();
+    TypeInto(form.ComboBox4, pty.name);
+    TypeInto(form.ComboBox1, QStringLiteral("17"));
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QVERIFY(form.Comm1->IsOpen());
+
+    // Unticked: ticks go by and nothing is sent.
+    QCOMPARE(pty.ReadMaster(1, 1300), QByteArray());
+
+    QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
+    QVERIFY(form.CheckBox2->isChecked());
+    QCOMPARE(pty.ReadMaster(8, 1500).toHex(' '), QByteArray("11 03 00 00 00 0a c7 5d"));
+    QVERIFY(!Lit(form.Image14));
+
+    pty.WriteMaster(ReadReply(17, 0xFFF0));
+    QTRY_VERIFY_WITH_TIMEOUT(Lit(form.Image14), 2000);
+    QCOMPARE(form.Poll().Register(0), 0xFFF0);
+    QCOMPARE(form.Poll().Register(9), 0xFFF9);
+
+    // The next tick moves on to the second block.
+    QCOMPARE(pty.ReadMaster(8, 1500).toHex(' '), QByteArray("11 03 00 0a 00 0a e7 5f"));
+}
+
+int main(int argc, char* argv[]) {
+    LoadFontAliases();
+    QApplication app(argc, argv);
+    ApplyClassicLook(app);
+    TestApp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_app.moc"
