@@ -24,6 +24,7 @@ cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j 1)
 
 if [ "${Z7_QUICK:-0}" = 1 ]; then exit 0; fi
+bash scripts/fuzz.sh 10
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer" build-asan \
   -DZ7_SANITIZE=address,undefined -DZ7_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
