@@ -10,11 +10,24 @@
 
 TScriptedCommPort::TScriptedCommPort() {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_writeWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
 TScriptedCommPort::~TScriptedCommPort() {
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
+    ::close(m_wakeFd);
+    ::close(m_writeWakeFd);
+}
+
+void TScriptedCommPort::HoldWrites(bool hold) {
+    std::lock_guard lock(m_mutex);
+    m_holdWrites = hold;
+    const quint64 one = 1;
+    (void)!::write(m_writeWakeFd, &one, sizeof one);
+}
+
+bool TScriptedCommPort::WriteWaiting() const {
+    std::lock_guard lock(m_mutex);
+    return m_writeWaiting;
 }
 
 void TScriptedCommPort::wake() {
@@ -197,8 +210,20 @@ TPortStatus TScriptedCommPort::TakeEvents(quint32& lineErrors, quint32& modemEve
     return TPortStatus::Ok;
 }
 
-TPortStatus TScriptedCommPort::Write(const char* data, quint32 length, int) {
-    std::lock_guard lock(m_mutex);
+TPortStatus TScriptedCommPort::Write(const char* data, quint32 length, int closeFd) {
+    std::unique_lock lock(m_mutex);
+    while (m_holdWrites) {
+        m_writeWaiting = true;
+        lock.unlock();
+        pollfd fds[2] = {{closeFd, POLLIN, 0}, {m_writeWakeFd, POLLIN, 0}};
+        const int r = ::poll(fds, 2, -1);
+        lock.lock();
+        m_writeWaiting = false;
+        if (r > 0 && (fds[0].revents & POLLIN))
+            return TPortStatus::Stop;
+        quint64 count;
+        (void)!::read(m_writeWakeFd, &count, sizeof count);
+    }
     if (m_writeFailure) {
         const TPortStatus st = *m_writeFailure;
         m_writeFailure.reset();

@@ -26,6 +26,10 @@ public:
     void FailRead(TPortStatus status);
     void FailEvents(TPortStatus status);
     void FailWrite(TPortStatus status);
+    // While held, a write waits (as on a stalled line) until released or the close request comes.
+    void HoldWrites(bool hold);
+    // Whether a write is waiting on the hold now.
+    bool WriteWaiting() const;
 
     // What reached the platform.
     bool IsOpen() const;
@@ -64,6 +68,9 @@ private:
     std::optional<TPortStatus> m_readFailure;
     std::optional<TPortStatus> m_eventsFailure;
     std::optional<TPortStatus> m_writeFailure;
+    bool m_holdWrites = false;
+    bool m_writeWaiting = false;
+    int m_writeWakeFd = -1;
     int m_stateWrites = 0;
     TCommState m_state;
     int m_timeoutWrites = 0;
