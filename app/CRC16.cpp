@@ -35,10 +35,10 @@ void SetRole(QWidget* w, QPalette::ColorRole role, TColor color) {
     w->setPalette(pal);
 }
 
-QLabel* NewLabel(QWidget* parent, const char* text, int left, int top, int width, int height) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(left, top, width, height);
+TLabel* NewLabel(QWidget* parent, const char* text, const QFont& font, int left, int top, int width,
+                 int height) {
+    auto* label = new TLabel(QString::fromUtf8(text), parent, left, top, width, height);
+    label->setFont(font);
     return label;
 }
 
@@ -147,12 +147,10 @@ void TForm1::CreateLayout() {
     setAutoFillBackground(true);
     SetRole(this, QPalette::Window, clAppWorkSpace);
 
-    Label1 = NewLabel(this, "Z7_三相控制界面  ", 0, 0, 801, 24);
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label1->setAutoFillBackground(true);
-    Label1->setFont(LayoutFont(kSans, 20, true, true));
-    SetRole(Label1, QPalette::Window, clHotLight);
-    SetRole(Label1, QPalette::WindowText, clWhite);
+    Label1 = NewLabel(this, "Z7_三相控制界面  ", LayoutFont(kSans, 20, true, true), 0, 0, 801, 24);
+    Label1->SetAlignment(TLabel::taCenter);
+    Label1->SetColor(clHotLight);
+    Label1->SetFontColor(clWhite);
 
     Panel2 = new TPanel(this, cl3DLight);
     Panel2->setGeometry(0, 24, 801, 521);
@@ -163,12 +161,9 @@ void TForm1::CreateLayout() {
     boldFont.setBold(true);
     Panel3->setFont(boldFont);
     const QFont portLabelFont = LayoutFont(kSongTi, 16, true);
-    Label23 = NewLabel(Panel3, "端口: ", 58, 10, 52, 16);
-    Label23->setFont(portLabelFont);
-    Label25 = NewLabel(Panel3, "波特率:   ", 42, 34, 87, 16);
-    Label25->setFont(portLabelFont);
-    Label26 = NewLabel(Panel3, "位元: ", 58, 66, 52, 16);
-    Label26->setFont(portLabelFont);
+    Label23 = NewLabel(Panel3, "端口: ", portLabelFont, 58, 10, 52, 16);
+    Label25 = NewLabel(Panel3, "波特率:   ", portLabelFont, 42, 34, 87, 16);
+    Label26 = NewLabel(Panel3, "位元: ", portLabelFont, 58, 66, 52, 16);
     Image9 = NewPicture(Panel3, UnlitLampPicture(), 136, 96);
     Image20 = NewPicture(Panel3, LitLampPicture(), 136, 96);
     ComboBox4 = NewCombo<TPortComboBox>(Panel3, 106, 2, 97, {}, "COM4");
@@ -181,8 +176,7 @@ void TForm1::CreateLayout() {
     Panel5 = new TPanel(Panel2, clScrollBar, TPanel::bvLowered, TPanel::bvLowered);
     Panel5->setGeometry(-8, -1, 521, 41);
     Image7 = NewPicture(Panel5, UnlitLampPicture(), 88, 8);
-    Label9 = NewLabel(Panel5, "地址:   ", 160, 8, 78, 19);
-    Label9->setFont(LayoutFont(kSongTi, 19));
+    Label9 = NewLabel(Panel5, "地址:   ", LayoutFont(kSongTi, 19), 160, 8, 78, 19);
     Image14 = NewPicture(Panel5, LitLampPicture(), 88, 8);
     CheckBox2 = new QCheckBox(QStringLiteral("通讯"), Panel5);
     CheckBox2->setGeometry(24, 8, 49, 25);
@@ -194,9 +188,7 @@ void TForm1::CreateLayout() {
 
     Panel1 = new TPanel(Panel2);
     Panel1->setGeometry(0, 40, 513, 97);
-    Label2 = new QLabel(QStringLiteral("警报："), Panel1);
-    Label2->move(8, 8);
-    Label2->adjustSize();
+    Label2 = NewLabel(Panel1, "警报：", font(), 8, 8, -1, -1);
     Panel4 = new TPanel(Panel2);
     Panel4->setGeometry(624, 136, 177, 177);
     Panel6 = new TPanel(Panel2);

@@ -13,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QTextEdit;
 class QTimer;
+class TLabel;
 class TPanel;
 
 // The system's cause of a failed opening, for the error box's details: with a hint to join the
@@ -41,12 +42,12 @@ public:
     const PollCycle& Poll() const { return m_poll; }
 
     // Components of the layout, in its order.
-    QLabel* Label1 = nullptr;
+    TLabel* Label1 = nullptr;
     TPanel* Panel2 = nullptr;
     TPanel* Panel3 = nullptr;
-    QLabel* Label23 = nullptr;
-    QLabel* Label25 = nullptr;
-    QLabel* Label26 = nullptr;
+    TLabel* Label23 = nullptr;
+    TLabel* Label25 = nullptr;
+    TLabel* Label26 = nullptr;
     QLabel* Image9 = nullptr;
     QLabel* Image20 = nullptr;
     TPortComboBox* ComboBox4 = nullptr;
@@ -55,14 +56,14 @@ public:
     QPushButton* BitBtn7 = nullptr;
     TPanel* Panel5 = nullptr;
     QLabel* Image7 = nullptr;
-    QLabel* Label9 = nullptr;
+    TLabel* Label9 = nullptr;
     QLabel* Image14 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QTextEdit* Memo12 = nullptr;
     QTextEdit* Memo13 = nullptr;
     TPanel* Panel1 = nullptr;
-    QLabel* Label2 = nullptr;
+    TLabel* Label2 = nullptr;
     TPanel* Panel4 = nullptr;
     TPanel* Panel6 = nullptr;
     TPanel* Panel7 = nullptr;

@@ -68,6 +68,65 @@ void TPanel::paintEvent(QPaintEvent*) {
     DrawBevel(p, r, m_bevelInner);
 }
 
+TLabel::TLabel(const QString& caption, QWidget* parent, int left, int top, int width, int height)
+    : QWidget(parent), m_caption(caption), m_autoSize(width < 0 || height < 0) {
+    if (m_autoSize)
+        setGeometry(left, top, 0, 0);
+    else
+        setGeometry(left, top, width, height);
+    setText(caption);
+}
+
+void TLabel::setText(const QString& caption) {
+    m_caption = caption;
+    fitToText();
+    update();
+}
+
+void TLabel::fitToText() {
+    if (m_autoSize) {
+        const QFontMetrics fm(font());
+        resize(fm.horizontalAdvance(m_caption), fm.height());
+    }
+}
+
+void TLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        fitToText();
+    QWidget::changeEvent(event);
+}
+
+void TLabel::SetAlignment(TAlignment alignment) {
+    m_alignment = alignment;
+    update();
+}
+
+void TLabel::SetColor(TColor color) {
+    m_filled = true;
+    m_color = color;
+    update();
+}
+
+void TLabel::SetFontColor(TColor color) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, ColorToQColor(color));
+    setPalette(pal);
+}
+
+void TLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (m_filled)
+        p.fillRect(rect(), ColorToQColor(m_color));
+    const QFont f = font();
+    const int em = f.pixelSize() > 0 ? f.pixelSize() : QFontMetrics(f).height();
+    const int baseline = qRound(0.88 * em);
+    int x = 0;
+    if (m_alignment == taCenter)
+        x = (width() - QFontMetrics(f).horizontalAdvance(m_caption)) / 2;
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(QPoint(x, baseline), m_caption);
+}
+
 const QPixmap& UnlitLampPicture() {
     static const QPixmap picture = DrawLamp(false);
     return picture;

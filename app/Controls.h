@@ -33,6 +33,41 @@ private:
     TPanelBevel m_bevelInner;
 };
 
+// A label as the layout knows it: left-aligned or centred text on a box of the laid-out size, filled
+// with its own colour or showing its parent through. The baseline sits where the layout's Windows faces
+// put it, about 0.88 em below the top: the substitute faces report taller ascents (the CJK ones by a
+// quarter of an em), which would push the text below the bottom of the laid-out box.
+class TLabel : public QWidget {
+    Q_OBJECT
+public:
+    enum TAlignment { taLeftJustify, taCenter };
+    Q_ENUM(TAlignment)
+
+    // A label without a size takes the size of its text.
+    TLabel(const QString& caption, QWidget* parent, int left, int top, int width = -1, int height = -1);
+
+    QString text() const { return m_caption; }
+    void setText(const QString& caption);
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment alignment);
+    // Fill with this colour; without one the label shows its parent through.
+    void SetColor(TColor color);
+    void SetFontColor(TColor color);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void fitToText();
+
+    QString m_caption;
+    TAlignment m_alignment = taLeftJustify;
+    bool m_filled = false;
+    TColor m_color = clBtnFace;
+    bool m_autoSize;
+};
+
 // The 32 × 32 lamp pictures, drawn once and shared.
 const QPixmap& UnlitLampPicture();
 const QPixmap& LitLampPicture();

@@ -2,7 +2,6 @@
 
 #include "Controls.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -36,12 +35,8 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
     } labels[] = {{"小数点: ", 24, 24}, {"菜单自动 ", 8, 56}, {"退出时间: ", 8, 72}, {"输入信号: ", 8, 112},
                   {"下限值:", 152, 24}, {"上限值:", 152, 72}, {"迂回值:", 152, 112}};
     for (const auto& l : labels) {
-        auto* label = new QLabel(QString::fromUtf8(l.text), Panel1);
-        label->move(l.left, l.top);
-        QPalette labelPal = label->palette();
-        labelPal.setColor(QPalette::WindowText, ColorToQColor(clMaroon));
-        label->setPalette(labelPal);
-        label->adjustSize();
+        auto* label = new TLabel(QString::fromUtf8(l.text), Panel1, l.left, l.top);
+        label->SetFontColor(clMaroon);
     }
 
     BitBtn1 = new QPushButton(QStringLiteral("确定"), Panel1);
