@@ -43,6 +43,7 @@ struct Options {
     int stopBits = 2;
     std::uint64_t seed = 1;
     std::uint16_t alarms = 0;
+    bool debug = false;
     FaultSettings faults;
 };
 
@@ -84,6 +85,7 @@ On SIGINT or SIGTERM it removes the link and prints one line of counts, for exam
 "requests" counts well-formed requests to this address (or broadcast), "replies" the device's answers,
 and each other key how many replies went on the line unchanged ("good") or with that fault.
 
+  --debug            libmodbus's trace of every frame on standard output
   --help             this text
 )");
 }
@@ -124,6 +126,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptFaultBase };
     std::vector<option> longOptions = {
         {"help", no_argument, nullptr, 'h'},
+        {"debug", no_argument, nullptr, 'd'},
         {"link", required_argument, nullptr, 'l'},
         {"address", required_argument, nullptr, 'a'},
         {"baud", required_argument, nullptr, 'b'},
@@ -152,6 +155,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         case 'h':
             usage(stdout);
             std::exit(0);
+        case 'd':
+            o.debug = true;
+            break;
         case 'l':
             o.link = optarg;
             ok = !o.link.empty();
@@ -358,6 +364,23 @@ private:
 };
 
 // Length of the complete reply at the front of `buf`, 0 while it is still incomplete.
+void writeAll(int fd, const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+            continue;
+        }
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return;
+        data += w;
+        n -= static_cast<std::size_t>(w);
+    }
+}
+
 std::size_t replyLength(const Bytes& buf) {
     if (buf.size() < 2)
         return 0;
@@ -370,6 +393,35 @@ std::size_t replyLength(const Bytes& buf) {
         need = 8;
     return buf.size() >= need ? need : 0;
 }
+
+// Length of the request at the front of `buf`: 0 while incomplete, SIZE_MAX for a function whose
+// length only the end of the burst tells.
+std::size_t requestLength(const Bytes& buf) {
+    if (buf.size() < 2)
+        return 0;
+    std::size_t need;
+    switch (buf[1]) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+        need = 8;
+        break;
+    case 0x0F:
+    case 0x10:
+        need = buf.size() >= 7 ? 9u + buf[6] : SIZE_MAX;
+        if (need == SIZE_MAX)
+            return 0;
+        break;
+    default:
+        return SIZE_MAX;
+    }
+    return buf.size() >= need ? need : 0;
+}
+
+constexpr auto kRequestSilence = std::chrono::milliseconds(50);
 
 struct Outgoing {
     Clock::time_point due;
@@ -391,6 +443,8 @@ int run(const Options& o) {
             modbus_free(ctx);
         return 1;
     }
+    if (o.debug)
+        modbus_set_debug(ctx, TRUE);
     modbus_mapping_t* map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, Z7Model::kRegisterCount, 0, 0);
     if (!map) {
         modbus_close(ctx);
@@ -421,19 +475,27 @@ int run(const Options& o) {
             std::fflush(stdout);
 
             std::deque<Outgoing> out;
-            Bytes fromDevice;
+            Bytes fromDevice, toDevice;
+            auto lastRequestByte = Clock::now();
             std::uint8_t buf[4096];
             for (;;) {
                 const auto now = Clock::now();
-                int timeoutMs = -1;
+                std::optional<Clock::time_point> wake;
                 bool wantWrite = false;
                 if (!out.empty()) {
                     if (out.front().due <= now)
                         wantWrite = true;
                     else
-                        timeoutMs = static_cast<int>(
-                            std::chrono::ceil<std::chrono::milliseconds>(out.front().due - now).count());
+                        wake = out.front().due;
                 }
+                if (!toDevice.empty()) {
+                    const auto burstEnd = lastRequestByte + kRequestSilence + std::chrono::milliseconds(1);
+                    wake = wake ? std::min(*wake, burstEnd) : burstEnd;
+                }
+                int timeoutMs = -1;
+                if (wake)
+                    timeoutMs = static_cast<int>(std::max<std::int64_t>(
+                        0, std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count()));
                 pollfd fds[3] = {{line.master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
                                  {device.master, POLLIN, 0},
                                  {g_signalPipe[0], POLLIN, 0}};
@@ -445,16 +507,25 @@ int run(const Options& o) {
                 }
                 if (fds[2].revents)
                     break;
-                // Requests pass straight through: the device judges them.
+                // Requests for other slaves stop here. libmodbus would take the next frame after one
+                // of them for that slave's answer, and on this line no other slave answers.
                 if (fds[0].revents & POLLIN) {
                     const ssize_t n = ::read(line.master, buf, sizeof buf);
-                    for (ssize_t done = 0; n > 0 && done < n;) {
-                        const ssize_t w =
-                            ::write(device.master, buf + done, static_cast<std::size_t>(n - done));
-                        if (w < 0 && errno != EAGAIN && errno != EINTR)
-                            break;
-                        done += w > 0 ? w : 0;
+                    if (n > 0) {
+                        toDevice.insert(toDevice.end(), buf, buf + n);
+                        lastRequestByte = Clock::now();
                     }
+                }
+                const bool burstEnded = Clock::now() - lastRequestByte > kRequestSilence;
+                for (;;) {
+                    std::size_t len = requestLength(toDevice);
+                    if (len == 0 || len == SIZE_MAX)
+                        len = burstEnded ? toDevice.size() : 0;
+                    if (len == 0)
+                        break;
+                    if (toDevice[0] == o.address || toDevice[0] == 0)
+                        writeAll(device.master, toDevice.data(), len);
+                    toDevice.erase(toDevice.begin(), toDevice.begin() + static_cast<std::ptrdiff_t>(len));
                 }
                 if (fds[1].revents & POLLIN) {
                     const ssize_t n = ::read(device.master, buf, sizeof buf);

@@ -1,0 +1,373 @@
+#!/usr/bin/env python3
+"""End-to-end checks of z7sim from the master's side of the line: mbpoll (libmodbus) and raw bytes.
+
+Usage: z7sim_test.py PATH_TO_Z7SIM PATH_TO_MBPOLL [unittest args]
+"""
+
+import os
+import re
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import tty
+import unittest
+
+Z7SIM = None
+MBPOLL = None
+
+# The panel's master ends a chunk after more than 100 ms of silence.
+CHUNK_GAP = 0.1
+FAULTS = ["crc", "split", "noreply", "exception", "otheraddr", "garbage", "delay", "flood"]
+
+
+def crc16(data):
+    crc = 0xFFFF
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
+def frame(*body):
+    data = bytes(body)
+    c = crc16(data)
+    return data + bytes([c & 0xFF, c >> 8])
+
+
+def crc_ok(data):
+    return len(data) >= 4 and crc16(data) == 0
+
+
+def expected_length(data):
+    """Length of the reply that `data` begins, from its function code."""
+    if len(data) < 2:
+        return 5
+    if data[1] & 0x80:
+        return 5
+    if data[1] == 3:
+        return 5 + data[2] if len(data) >= 3 else 5
+    return 8
+
+
+def read_request(address, start, count):
+    return frame(address, 3, start >> 8, start & 0xFF, count >> 8, count & 0xFF)
+
+
+def write_request(address, reg, value):
+    return frame(address, 6, reg >> 8, reg & 0xFF, value >> 8, value & 0xFF)
+
+
+def registers(reply):
+    n = reply[2] // 2
+    return [reply[3 + 2 * i] << 8 | reply[4 + 2 * i] for i in range(n)]
+
+
+class Sim:
+    """One z7sim process on a private link, with the master's end of the line opened raw."""
+
+    def __init__(self, *args):
+        self.dir = tempfile.TemporaryDirectory(prefix="z7sim-test-")
+        self.link = os.path.join(self.dir.name, "ttyZ7")
+        self.proc = subprocess.Popen([Z7SIM, "--link", self.link, *args], stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True)
+        ready, _, _ = select.select([self.proc.stdout], [], [], 20)
+        if not ready:
+            self.proc.kill()
+            raise AssertionError("z7sim did not start")
+        self.banner = self.proc.stdout.readline()
+        if not self.banner.startswith("z7sim: address"):
+            self.proc.kill()
+            raise AssertionError("z7sim failed: " + self.banner + self.proc.stderr.read())
+        self.fd = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        tty.setraw(self.fd)
+
+    def transact(self, request, first_byte_timeout=2.0):
+        """Sends one request; returns the chunks of the answer as the master sees them, each a
+        (seconds from the send to its first byte, bytes) pair, split at silences over 100 ms."""
+        termios.tcflush(self.fd, termios.TCIFLUSH)
+        sent = time.monotonic()
+        os.write(self.fd, request)
+        chunks = []
+        deadline = sent + first_byte_timeout
+        while True:
+            wait = deadline - time.monotonic()
+            if wait <= 0 or not select.select([self.fd], [], [], wait)[0]:
+                break
+            now = time.monotonic()
+            data = os.read(self.fd, 65536)
+            if chunks and now - chunks[-1][2] <= CHUNK_GAP:
+                chunks[-1][1].extend(data)
+            else:
+                chunks.append([now - sent, bytearray(data), now])
+            chunks[-1][2] = time.monotonic()
+            # A valid frame ends the answer; a cut one may go on after a pause; anything else ends
+            # with the master's chunk gap.
+            whole = b"".join(c[1] for c in chunks)
+            if crc_ok(whole) and len(whole) >= expected_length(whole):
+                break
+            deadline = time.monotonic() + (1.0 if len(whole) < expected_length(whole) else 2 * CHUNK_GAP)
+        return [(c[0], bytes(c[1])) for c in chunks]
+
+    def stop(self):
+        """Stops the simulator as a user would and returns its counts."""
+        os.close(self.fd)
+        self.proc.send_signal(signal.SIGTERM)
+        out, err = self.proc.communicate(timeout=20)
+        self.dir_exists_after = os.path.lexists(self.link)
+        self.dir.cleanup()
+        if self.proc.returncode != 0:
+            raise AssertionError(f"z7sim exited {self.proc.returncode}: {err}")
+        line = [l for l in out.splitlines() if l.startswith("z7sim: requests=")]
+        if len(line) != 1:
+            raise AssertionError("no counts line in: " + out)
+        counts = dict((k, int(v)) for k, v in re.findall(r"(\w+)=(\d+)", line[0]))
+        return counts
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+        self.dir.cleanup()
+
+
+def classify(chunks, delay_threshold):
+    """What the master saw for one read of ten registers from address 1."""
+    if not chunks:
+        return "noreply"
+    if len(chunks) > 1:
+        joined = b"".join(c[1] for c in chunks)
+        return "split" if crc_ok(joined) else "other"
+    latency, data = chunks[0]
+    if len(data) == 25 and data[:3] == b"\x01\x03\x14":
+        if crc_ok(data):
+            return "delay" if latency >= delay_threshold else "good"
+        return "crc"
+    if len(data) == 25 and data[0] == 2 and crc_ok(data):
+        return "otheraddr"
+    if data == frame(1, 0x83, 4):
+        return "exception"
+    if 26 <= len(data) <= 41 and crc_ok(data[-25:]) and data[-25:-22] == b"\x01\x03\x14":
+        return "garbage"
+    if len(data) >= 100:
+        return "flood"
+    return "other"
+
+
+def mbpoll(link, *args, values=()):
+    cmd = [MBPOLL, "-m", "rtu", "-b", "19200", "-P", "none", "-s", "2", "-0", "-1", "-o", "2", *args, link,
+           *[str(v) for v in values]]
+    return subprocess.run(cmd, capture_output=True, text=True, timeout=30)
+
+
+def mbpoll_read(link, start, count, address=1):
+    r = mbpoll(link, "-a", str(address), "-r", str(start), "-c", str(count))
+    values = dict((int(k), int(v)) for k, v in re.findall(r"^\[(\d+)\]:\s+(-?\d+)", r.stdout, re.M))
+    return r, values
+
+
+class RegisterMap(unittest.TestCase):
+    def test_mbpoll_reads_the_map(self):
+        with Sim("--alarm", "0x105") as sim:
+            r, reg = mbpoll_read(sim.link, 0, 30)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertEqual(sorted(reg), list(range(30)))
+            expected = {0: 500, 3: 0, 4: 1000, 5: 0, 10: 500, 11: 0, 12: 25, 13: 0x105, 15: 3800,
+                        20: 0, 21: 0, 22: 0}
+            for n, v in expected.items():
+                self.assertEqual(reg[n], v, f"register {n}")
+            self.assertTrue(3700 <= reg[23] <= 3900, reg[23])
+            for n in [1, 2, 6, 7, 8, 9, 14, 16, 17, 18, 19, 24, 25, 26, 27, 28, 29]:
+                self.assertEqual(reg[n], 0, f"register {n}")
+            # Reads beyond the map and writes outside the settings are refused with exception 02.
+            r, _ = mbpoll_read(sim.link, 30, 1)
+            self.assertIn("Illegal data address", r.stdout + r.stderr)
+            r = mbpoll(sim.link, "-a", "1", "-r", "12", values=[77])
+            self.assertIn("Illegal data address", r.stdout + r.stderr)
+            counts = sim.stop()
+            self.assertFalse(sim.dir_exists_after, "link left behind")
+            self.assertEqual(counts["requests"], 3)
+
+    def test_run_starts_the_ramp(self):
+        with Sim() as sim:
+            for reg, value in [(0, 800), (4, 600), (3, 1)]:  # limit 60.0 % below the setting
+                r = mbpoll(sim.link, "-a", "1", "-r", str(reg), values=[value])
+                self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            seen = []
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                _, reg = mbpoll_read(sim.link, 0, 30)
+                seen.append(reg)
+                if reg[11] >= 80 and len(seen) >= 2:
+                    break
+                time.sleep(0.2)
+            out = [s[11] for s in seen]
+            self.assertEqual(seen[-1][3], 1)
+            self.assertGreaterEqual(out[-1], 80, out)
+            self.assertEqual(out, sorted(out), "output must rise while running")
+            self.assertEqual(seen[-1][10], 800)
+            for phase in (20, 21, 22):  # the phase currents follow the output
+                self.assertLess(abs(seen[-1][phase] - seen[-1][11]), 0.05 * seen[-1][11] + 10, seen[-1])
+            # A maximum below the output pulls it down to the limit; stopping takes it towards 0.
+            mbpoll(sim.link, "-a", "1", "-r", "4", values=[40])
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                _, reg = mbpoll_read(sim.link, 11, 1)
+                if reg.get(11) == 40:
+                    break
+                time.sleep(0.2)
+            self.assertEqual(reg.get(11), 40)
+            mbpoll(sim.link, "-a", "1", "-r", "3", values=[0])
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                _, reg = mbpoll_read(sim.link, 11, 12)
+                if reg.get(11) == 0:
+                    break
+                time.sleep(0.2)
+            self.assertEqual((reg.get(11), reg.get(20), reg.get(21), reg.get(22)), (0, 0, 0, 0))
+            sim.stop()
+
+    def test_raw_requests(self):
+        # Requests and the exact bytes of the device's answer (b"" for silence).
+        cases = [
+            (read_request(2, 0, 10), b""),  # another slave's request must not upset the next one
+            (write_request(1, 0, 1000), write_request(1, 0, 1000)),
+            (write_request(1, 5, 0x0190), write_request(1, 5, 0x0190)),
+            (write_request(1, 7, 5), frame(1, 0x86, 2)),
+            (write_request(1, 11, 5), frame(1, 0x86, 2)),
+            (read_request(1, 30, 1), frame(1, 0x83, 2)),
+            (read_request(1, 20, 11), frame(1, 0x83, 2)),
+            (frame(1, 0x10, 0, 3, 0, 1, 2, 0, 1), frame(1, 0x90, 1)),
+            (read_request(1, 0, 10)[:-1] + b"\x00", b""),     # bad CRC
+            (write_request(0, 3, 1), b""),                    # broadcast: carried out, never answered
+        ]
+        with Sim() as sim:
+            for request, expected in cases:
+                with self.subTest(request=request.hex()):
+                    chunks = sim.transact(request, first_byte_timeout=2.0 if expected else 0.3)
+                    self.assertEqual(b"".join(c[1] for c in chunks), expected)
+            chunks = sim.transact(read_request(1, 0, 10))
+            self.assertEqual(len(chunks), 1)
+            reply = chunks[0][1]
+            self.assertTrue(crc_ok(reply))
+            reg = registers(reply)
+            self.assertEqual((reg[0], reg[3], reg[5]), (1000, 1, 0x0190))
+            counts = sim.stop()
+        answered = sum(1 for _, e in cases if e) + 1
+        self.assertEqual(counts["requests"], answered + 1)  # the broadcast counts, the others do not
+        self.assertEqual(counts["replies"], answered)
+        self.assertEqual(counts["good"], answered)
+
+
+class Faults(unittest.TestCase):
+    def test_each_fault_from_the_master_side(self):
+        for kind in [None] + FAULTS:
+            with self.subTest(fault=kind):
+                args = ["--split-ms", "300", "--delay-ms", "500", "--flood-bytes", "3000"]
+                if kind:
+                    args += [f"--fault-{kind}", "1"]
+                with Sim(*args) as sim:
+                    for _ in range(2):
+                        chunks = sim.transact(read_request(1, 10, 10),
+                                              first_byte_timeout=0.6 if kind == "noreply" else 3.0)
+                        data = b"".join(c[1] for c in chunks)
+                        self.check(kind, chunks, data)
+                    counts = sim.stop()
+                self.assertEqual(counts["requests"], 2)
+                self.assertEqual(counts["replies"], 2)
+                self.assertEqual(counts[kind or "good"], 2, counts)
+
+    def check(self, kind, chunks, data):
+        if kind == "noreply":
+            self.assertEqual(chunks, [])
+            return
+        if kind == "split":
+            self.assertEqual(len(chunks), 2, "a split reply is two chunks")
+            self.assertTrue(crc_ok(data) and len(data) == 25)
+            return
+        self.assertEqual(len(chunks), 1, f"one chunk without gaps over 100 ms: {chunks}")
+        if kind is None:
+            self.assertTrue(crc_ok(data) and data[:3] == b"\x01\x03\x14")
+            self.assertEqual(registers(data)[5], 3800)
+        elif kind == "crc":
+            self.assertEqual(len(data), 25)
+            self.assertFalse(crc_ok(data))
+            self.assertTrue(crc_ok(data[:24] + bytes([data[24] ^ 0xFF])))
+        elif kind == "exception":
+            self.assertEqual(data, frame(1, 0x83, 4))
+        elif kind == "otheraddr":
+            self.assertEqual(data[:3], b"\x02\x03\x14")
+            self.assertTrue(crc_ok(data))
+        elif kind == "garbage":
+            self.assertTrue(26 <= len(data) <= 41, len(data))
+            self.assertTrue(crc_ok(data[-25:]) and data[-25:-22] == b"\x01\x03\x14")
+        elif kind == "delay":
+            self.assertGreaterEqual(chunks[0][0], 0.45, "the reply came too early")
+            self.assertTrue(crc_ok(data) and len(data) == 25)
+        elif kind == "flood":
+            self.assertEqual(len(data), 3000)
+
+    def run_mixed(self, seed, n):
+        args = ["--seed", str(seed), "--delay-ms", "400", "--flood-bytes", "500", "--split-ms", "250"]
+        for kind in FAULTS:
+            args += [f"--fault-{kind}", "0.1"]
+        with Sim(*args) as sim:
+            seen = [classify(sim.transact(read_request(1, 0, 10), first_byte_timeout=1.0), 0.25)
+                    for _ in range(n)]
+            return seen, sim.stop()
+
+    def test_counts_match_the_master_and_repeat_with_the_seed(self):
+        seen, counts = self.run_mixed(seed=8, n=16)
+        self.assertEqual(set(seen), set(["good"] + FAULTS), seen)  # this seed meets every kind
+        self.assertEqual(counts["requests"], 16)
+        self.assertEqual(counts["replies"], 16)
+        for kind in ["good"] + FAULTS:
+            self.assertEqual(counts[kind], seen.count(kind), f"{kind}: {seen}")
+        again, _ = self.run_mixed(seed=8, n=16)
+        self.assertEqual(again, seen, "the same seed gives the same faults")
+
+
+class CommandLine(unittest.TestCase):
+    def test_help_names_every_option(self):
+        out = subprocess.run([Z7SIM, "--help"], capture_output=True, text=True, timeout=10)
+        self.assertEqual(out.returncode, 0)
+        for opt in ["--link", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
+                    "--delay-ms", "--flood-bytes"] + [f"--fault-{k}" for k in FAULTS]:
+            self.assertIn(opt, out.stdout)
+
+    def test_refused_settings(self):
+        with tempfile.TemporaryDirectory() as d:
+            precious = os.path.join(d, "file")
+            with open(precious, "w") as f:
+                f.write("keep")
+            cases = [
+                ["--fault-crc", "1.5"],
+                ["--fault-crc", "0.6", "--fault-noreply", "0.6"],
+                ["--split-ms", "100"],  # would not split the reply for the master
+                ["--address", "0"],
+                ["--address", "248"],
+                ["--format", "8N2"],
+                ["--alarm", "0x200"],
+                ["--link", precious],
+            ]
+            for args in cases:
+                with self.subTest(args=args):
+                    r = subprocess.run([Z7SIM, *args], capture_output=True, text=True, timeout=10)
+                    self.assertNotEqual(r.returncode, 0)
+                    self.assertIn("z7sim:", r.stderr)
+            with open(precious) as f:
+                self.assertEqual(f.read(), "keep")
+
+
+if __name__ == "__main__":
+    Z7SIM, MBPOLL = sys.argv[1], sys.argv[2]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
