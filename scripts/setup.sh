@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   fontconfig libfontconfig-dev fonts-noto-cjk fonts-dejavu-core
-  libmodbus-dev mbpoll socat
+  libmodbus-dev mbpoll socat python3
   libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
