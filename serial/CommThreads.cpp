@@ -100,7 +100,11 @@ bool TReadThread::passOn(const char* bytes, quint32 count) {
         return false;
     }
     std::copy(bytes, bytes + count, block.get());
-    m_window->Post(SPM_RECEIVE_DATA, count, std::move(block));
+    // A block that cannot be posted is released with the failed post.
+    if (!m_window->Post(SPM_RECEIVE_DATA, count, std::move(block))) {
+        PostHangup();
+        return false;
+    }
     return true;
 }
 
@@ -114,11 +118,12 @@ bool TReadThread::handleEvents() {
         PostHangup();
         return false;
     }
-    if (errors)
-        m_window->Post(SPM_RECEIVE_ERROR, errors);
     modem &= MODEM_EVENT_RING | MODEM_EVENT_CARRIER;
-    if (modem)
-        m_window->Post(SPM_MODEM_STATE_CHANGE, modem);
+    if ((errors && !m_window->Post(SPM_RECEIVE_ERROR, errors)) ||
+        (modem && !m_window->Post(SPM_MODEM_STATE_CHANGE, modem))) {
+        PostHangup();
+        return false;
+    }
     return true;
 }
 
@@ -254,8 +259,10 @@ void TWriteThread::Execute() {
     for (;;) {
         TWriteBlock block;
         if (!take(block)) {
-            if (emptyNotice)
-                m_window->Post(SPM_SEND_DATA_EMPTY, 0);
+            if (emptyNotice && !m_window->Post(SPM_SEND_DATA_EMPTY, 0)) {
+                PostHangup();
+                break;
+            }
             emptyNotice = false;
             pollfd fds[2] = {{m_closeFd, POLLIN, 0}, {m_queueFd, POLLIN, 0}};
             const int r = ::poll(fds, 2, -1);

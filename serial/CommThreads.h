@@ -2,8 +2,8 @@
 
 #include "CommPort.h"
 
-#include <QEvent>
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <condition_variable>
 #include <deque>
@@ -22,31 +22,33 @@ enum TCommNotification {
     SPM_SEND_DATA_EMPTY = 0x0400 + 5,
 };
 
-// One notification; a received block travels inside it and is freed with it, so a notification that is
-// never delivered (the component destroyed first) still releases its block.
-class TCommEvent : public QEvent {
-public:
-    TCommEvent(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
-    static QEvent::Type EventType();
-
-    TCommNotification Kind;
-    quint32 Param;
-    std::unique_ptr<char[]> Block;
-};
-
-// Lives in the GUI thread; the threads post to it and it raises the component's events there, in the
-// order posted.
+// Lives in the GUI thread; the threads post to it and it raises the component's events there, one per
+// notification, in the order posted. Notifications wait in its own queue and an eventfd watched by the
+// GUI thread's event loop rings for them, so no Qt object crosses threads and each block changes owner
+// under a lock the thread checkers see. Notifications never delivered (the component destroyed first)
+// still release their blocks.
 class TCommWindow : public QObject {
+    Q_OBJECT
 public:
-    explicit TCommWindow(TComm* owner) : m_owner(owner) {}
-    // Callable from any thread.
-    void Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
-
-protected:
-    bool event(QEvent* e) override;
+    explicit TCommWindow(TComm* owner);
+    ~TCommWindow() override;
+    // Callable from any thread; false when the notification could not be posted.
+    bool Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
 
 private:
+    void deliver();
+    void raise(TCommNotification kind, quint32 param, const char* block);
+
+    struct TNotification {
+        TCommNotification Kind;
+        quint32 Param;
+        std::unique_ptr<char[]> Block;
+    };
     TComm* m_owner;
+    int m_bellFd = -1;
+    QSocketNotifier* m_bell = nullptr;
+    std::mutex m_mutex;
+    std::deque<TNotification> m_queue;
 };
 
 // A worker thread created suspended: its body runs only after Resume, and a thread that is stopped

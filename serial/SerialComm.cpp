@@ -3,7 +3,6 @@
 #include "CommThreads.h"
 #include "PosixCommPort.h"
 
-#include <QCoreApplication>
 #include <QMetaMethod>
 
 #include <sys/eventfd.h>
@@ -196,34 +195,60 @@ void TComm::ApplyTimeouts() {
 
 // Notification window
 
-TCommEvent::TCommEvent(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block)
-    : QEvent(EventType()), Kind(kind), Param(param), Block(std::move(block)) {}
-
-QEvent::Type TCommEvent::EventType() {
-    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
-    return type;
+TCommWindow::TCommWindow(TComm* owner) : m_owner(owner) {
+    m_bellFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_bellFd >= 0) {
+        m_bell = new QSocketNotifier(m_bellFd, QSocketNotifier::Read, this);
+        connect(m_bell, &QSocketNotifier::activated, this, &TCommWindow::deliver);
+    }
 }
 
-void TCommWindow::Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block) {
-    QCoreApplication::postEvent(this, new TCommEvent(kind, param, std::move(block)));
+TCommWindow::~TCommWindow() {
+    delete m_bell;
+    if (m_bellFd >= 0)
+        ::close(m_bellFd);
 }
 
-bool TCommWindow::event(QEvent* e) {
-    if (e->type() != TCommEvent::EventType())
-        return QObject::event(e);
-    auto* n = static_cast<TCommEvent*>(e);
+bool TCommWindow::Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block) {
+    if (m_bellFd < 0)
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({kind, param, std::move(block)});
+    }
+    signalFd(m_bellFd);
+    return true;
+}
+
+void TCommWindow::deliver() {
+    quint64 rings;
+    (void)!::read(m_bellFd, &rings, sizeof rings);
+    for (;;) {
+        TNotification n;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty())
+                return;
+            n = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        raise(n.Kind, n.Param, n.Block.get());
+        // The block is released here, once the handlers have returned.
+    }
+}
+
+void TCommWindow::raise(TCommNotification kind, quint32 param, const char* block) {
     TComm* c = m_owner;
     // An event is raised only when a handler is connected to it.
     auto connected = [c](auto signal) { return c->isSignalConnected(QMetaMethod::fromSignal(signal)); };
-    switch (n->Kind) {
+    switch (kind) {
     case SPM_RECEIVE_DATA:
-        // The block stays owned by the notification, which Qt deletes after this returns.
         if (connected(&TComm::OnReceiveData))
-            emit c->OnReceiveData(c, n->Block.get(), quint16(n->Param));
+            emit c->OnReceiveData(c, block, quint16(param));
         break;
     case SPM_RECEIVE_ERROR:
         if (connected(&TComm::OnReceiveError))
-            emit c->OnReceiveError(c, n->Param);
+            emit c->OnReceiveError(c, param);
         break;
     case SPM_REQUEST_HANGUP:
         if (connected(&TComm::OnRequestHangup))
@@ -231,12 +256,11 @@ bool TCommWindow::event(QEvent* e) {
         break;
     case SPM_MODEM_STATE_CHANGE:
         if (connected(&TComm::OnModemStateChange))
-            emit c->OnModemStateChange(c, n->Param);
+            emit c->OnModemStateChange(c, param);
         break;
     case SPM_SEND_DATA_EMPTY:
         if (connected(&TComm::OnSendDataEmpty))
             emit c->OnSendDataEmpty(c);
         break;
     }
-    return true;
 }

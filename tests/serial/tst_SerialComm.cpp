@@ -351,10 +351,10 @@ void TestSerialComm::openFailures() {
     } else if (kind == "file") {
         name = file.fileName();
     }
-    const int fdsBefore = countEntries("/proc/self/fd");
     TComm comm;
     comm.SetCommName(name);
     Recorder rec(comm);
+    const int fdsBefore = countEntries("/proc/self/fd");
     QCOMPARE(openError(comm), message);
     QVERIFY(!comm.IsOpen());
     QCOMPARE(countEntries("/proc/self/fd"), fdsBefore);

@@ -1,0 +1,336 @@
+// Measures the serial port component on pseudo-terminal pairs and prints the figures as Markdown:
+// burst throughput against `cat` on the same pair, delivery delay after a chunk's last byte, idle CPU of an
+// open port, and descriptors and threads left after many open/close cycles and vanished devices.
+#include "ScriptedCommPort.h"
+#include "SerialComm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pty {
+    int master = -1, slave = -1;
+    QString name;
+    Pty() {
+        char path[256];
+        if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) {
+            std::perror("openpty");
+            std::exit(1);
+        }
+        name = QString::fromLocal8Bit(path);
+    }
+    ~Pty() {
+        closeMaster();
+        ::close(slave);
+    }
+    void closeMaster() {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+};
+
+void writeAll(int fd, const char* data, size_t n) {
+    while (n) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("write");
+            std::exit(1);
+        }
+        data += w;
+        n -= size_t(w);
+    }
+}
+
+void useLayoutSettings(TComm& comm, const QString& name) {
+    comm.SetCommName(name);
+    comm.SetBaudRate(19200);
+    comm.SetOutx_XonXoffFlow(false);
+    comm.SetInx_XonXoffFlow(false);
+    comm.SetRtsControl(TComm::RtsDisable);
+}
+
+// Runs the event loop until done() holds or the limit passes.
+template <typename F> bool runUntil(F done, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    return true;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+int countEntries(const char* dir) {
+    return int(QDir(QString::fromLatin1(dir)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+}
+
+QByteArray burstPattern() {
+    QByteArray b(1 << 20, Qt::Uninitialized);
+    for (int i = 0; i < b.size(); ++i)
+        b[i] = char((i * 31 + i / 256) & 0xFF); // every byte value, 0xFF and NUL included
+    return b;
+}
+
+// `cat` reading the slave side of a fresh pair in raw mode, its output counted through a pipe.
+double catBurstSeconds(const QByteArray& burst) {
+    Pty pty;
+    termios tio;
+    ::tcgetattr(pty.slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(pty.slave, TCSANOW, &tio);
+    int out[2];
+    if (::pipe(out) != 0)
+        std::exit(1);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pty.slave, 0);
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execlp("cat", "cat", nullptr);
+        _exit(127);
+    }
+    ::close(out[1]);
+    const auto t0 = Clock::now();
+    std::thread writer([&] { writeAll(pty.master, burst.constData(), size_t(burst.size())); });
+    qint64 got = 0;
+    char buf[65536];
+    while (got < burst.size()) {
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    writer.join();
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    ::close(out[0]);
+    if (got != burst.size()) {
+        std::fprintf(stderr, "cat lost bytes: %lld of %lld\n", (long long)got, (long long)burst.size());
+        std::exit(1);
+    }
+    return s;
+}
+
+struct BurstResult {
+    double seconds;
+    qint64 lost;
+    bool chunksOk;
+    bool bytesOk;
+};
+
+BurstResult compBurst(const QByteArray& burst) {
+    Pty pty;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    QByteArray received;
+    received.reserve(burst.size());
+    std::vector<int> sizes;
+    Clock::time_point last;
+    QObject::connect(&comm, &TComm::OnReceiveData, [&](QObject*, const char* buf, quint16 n) {
+        received.append(buf, n);
+        sizes.push_back(n);
+        last = Clock::now();
+    });
+    comm.OpenPort();
+    const auto t0 = Clock::now();
+    std::thread writer([&] { writeAll(pty.master, burst.constData(), size_t(burst.size())); });
+    runUntil([&] { return received.size() >= burst.size(); }, 30000);
+    writer.join();
+    runUntil([] { return false; }, 300); // anything after the burst would be a fault too
+    bool chunksOk = !sizes.empty();
+    for (size_t i = 0; i + 1 < sizes.size(); ++i)
+        chunksOk = chunksOk && sizes[i] == 2048;
+    return {std::chrono::duration<double>(last - t0).count(), burst.size() - received.size(), chunksOk,
+            received == burst};
+}
+
+void burst() {
+    const QByteArray data = burstPattern();
+    std::vector<double> cat, comp;
+    qint64 lost = 0;
+    bool chunksOk = true, bytesOk = true;
+    for (int i = 0; i < 5; ++i) {
+        cat.push_back(catBurstSeconds(data));
+        const BurstResult r = compBurst(data);
+        comp.push_back(r.seconds);
+        lost += r.lost;
+        chunksOk = chunksOk && r.chunksOk;
+        bytesOk = bytesOk && r.bytesOk;
+    }
+    const double mib = 1.0;
+    std::printf("| 1 MiB burst, TComm (median of 5) | %.1f ms, %.1f MiB/s |\n", median(comp) * 1000,
+                mib / median(comp));
+    std::printf("| 1 MiB burst, `cat` on the same kind of pair (median of 5) | %.1f ms, %.1f MiB/s |\n",
+                median(cat) * 1000, mib / median(cat));
+    std::printf("| throughput ratio TComm / `cat` | %.2f |\n", median(cat) / median(comp));
+    std::printf("| bytes lost over 5 bursts | %lld |\n", (long long)lost);
+    std::printf("| every chunk 2048 bytes but the last | %s |\n", chunksOk ? "yes" : "NO");
+    std::printf("| bytes identical (all 256 values) | %s |\n", bytesOk ? "yes" : "NO");
+}
+
+void deliveryDelay() {
+    Pty pty;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    Clock::time_point delivered;
+    int chunks = 0;
+    QObject::connect(&comm, &TComm::OnReceiveData, [&](QObject*, const char*, quint16) {
+        delivered = Clock::now();
+        ++chunks;
+    });
+    comm.OpenPort();
+    std::vector<double> delays;
+    const QByteArray reply(25, '\x5a');
+    for (int i = 0; i < 200; ++i) {
+        const int before = chunks;
+        writeAll(pty.master, reply.constData(), size_t(reply.size()));
+        const auto written = Clock::now();
+        runUntil([&] { return chunks > before; }, 5000);
+        delays.push_back(std::chrono::duration<double, std::milli>(delivered - written).count());
+        runUntil([] { return false; }, 10);
+    }
+    std::printf("| delivery delay after the last byte, 200 chunks: median | %.2f ms (interval %u ms) |\n",
+                median(delays), comm.ReadIntervalTimeout());
+    std::printf("| delivery delay: p99 | %.2f ms, interval + %.2f ms |\n", percentile(delays, 0.99),
+                percentile(delays, 0.99) - comm.ReadIntervalTimeout());
+    std::printf("| delivery delay: max | %.2f ms |\n", *std::max_element(delays.begin(), delays.end()));
+}
+
+double cpuSeconds() {
+    timespec ts;
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+void idleCpu() {
+    auto measure = [](TComm& comm) {
+        comm.OpenPort();
+        runUntil([] { return false; }, 200);
+        const double c0 = cpuSeconds();
+        const auto t0 = Clock::now();
+        runUntil([] { return false; }, 10000);
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        const double used = cpuSeconds() - c0;
+        comm.ClosePort();
+        return 100.0 * used / wall;
+    };
+    Pty pty;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    std::printf(
+        "| idle CPU of an open port over 10 s, pseudo-terminal (whole process) | %.4f %% of a core |\n",
+        measure(comm));
+    // A port with line-error and modem counters is looked at every 40 ms; the scripted layer takes that path.
+    TComm ticking(std::make_unique<TScriptedCommPort>());
+    std::printf(
+        "| idle CPU of an open port over 10 s, port with event counters (scripted layer) | %.4f %% of a "
+        "core |\n",
+        measure(ticking));
+}
+
+void cycles() {
+    Pty pty;
+    const int fd0 = countEntries("/proc/self/fd"), task0 = countEntries("/proc/self/task");
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    qint64 received = 0;
+    QObject::connect(&comm, &TComm::OnReceiveData, [&](QObject*, const char*, quint16 n) { received += n; });
+    int sentOk = 0;
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 1000; ++i) {
+        comm.OpenPort();
+        writeAll(pty.master, "0123456789abcdefghijklmno", 25);
+        if (comm.SendData("\x01\x03\x00\x00\x00\x0a\xc5\xcd", 8)) {
+            // Wait for the request to reach the device side, so the transmit thread has really written.
+            char buf[64];
+            int got = 0;
+            pollfd p{pty.master, POLLIN, 0};
+            while (got < 8 && ::poll(&p, 1, 1000) > 0) {
+                const ssize_t n = ::read(pty.master, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                got += int(n);
+            }
+            sentOk += got == 8;
+        }
+        QCoreApplication::processEvents();
+        comm.ClosePort();
+    }
+    const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    runUntil([] { return false; }, 200);
+    std::printf("| 1000 open/close cycles with traffic | %.2f s, %d of 1000 requests on the line |\n", s,
+                sentOk);
+    std::printf("| descriptors before / after | %d / %d |\n", fd0, countEntries("/proc/self/fd"));
+    std::printf("| threads before / after | %d / %d |\n", task0, countEntries("/proc/self/task"));
+}
+
+void vanished() {
+    const int fd0 = countEntries("/proc/self/fd"), task0 = countEntries("/proc/self/task");
+    int hangups = 0;
+    for (int i = 0; i < 100; ++i) {
+        Pty pty;
+        TComm comm;
+        useLayoutSettings(comm, pty.name);
+        int mine = 0;
+        QObject::connect(&comm, &TComm::OnRequestHangup, [&](QObject*) { ++mine; });
+        comm.OpenPort();
+        writeAll(pty.master, "bytes in flight", 15);
+        pty.closeMaster();
+        runUntil([&] { return mine > 0; }, 2000);
+        comm.ClosePort();
+        hangups += mine;
+    }
+    runUntil([] { return false; }, 200);
+    std::printf("| 100 vanished devices: hang-up notices | %d |\n", hangups);
+    std::printf("| descriptors before / after | %d / %d |\n", fd0, countEntries("/proc/self/fd"));
+    std::printf("| threads before / after | %d / %d |\n", task0, countEntries("/proc/self/task"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("| measure | figure |\n|---|---|\n");
+    burst();
+    deliveryDelay();
+    idleCpu();
+    cycles();
+    vanished();
+    return 0;
+}
