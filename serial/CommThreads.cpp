@@ -137,8 +137,8 @@ void TReadThread::Execute() {
     // bytes, or when the non-zero total read time-out of the read runs out.
     for (;;) {
         const TCommTimeouts t = m_port->CommTimeouts();
-        const bool anyAtOnce = t.ReadIntervalTimeout == kNoInterval && t.ReadTotalTimeoutMultiplier == 0 &&
-                               t.ReadTotalTimeoutConstant == 0;
+        // The largest interval means: hand over whatever has arrived without waiting for more.
+        const bool anyAtOnce = t.ReadIntervalTimeout == kNoInterval;
         const bool interval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kNoInterval;
         const bool total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
         const Clock::time_point totalEnd =

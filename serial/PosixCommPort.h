@@ -53,6 +53,7 @@ private:
     void takeCounterBaseline();
 
     int m_fd = -1;
+    bool m_marked = true; // input arrives in PARMRK form; fixed while the port is open
     // Decoding options, written by the GUI thread and read by the receive thread.
     std::atomic<bool> m_ignoreNull{false};
     std::atomic<bool> m_replaceErrors{false};

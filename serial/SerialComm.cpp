@@ -4,6 +4,7 @@
 #include "PosixCommPort.h"
 
 #include <QMetaMethod>
+#include <QPointer>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -101,9 +102,9 @@ static void stopThread(std::unique_ptr<Thread>& thread, int closeFd, TCommPort* 
     signalFd(closeFd);
     thread->Cancel();
     port->Purge(purgeFlags);
-    // Every wait of both threads watches the close descriptor first, so a thread ends within one wake-up
-    // of the signal; the bounded wait only keeps a stuck driver from being waited on silently, and the
-    // thread is still joined by its destructor so nothing it uses is freed under it.
+    // The wait is bounded, but the thread is joined either way before its object goes (reset below). That
+    // cannot hang: every wait of both threads watches the close descriptor and every call on the port is
+    // non-blocking, so a thread ends within one wake-up of the signal.
     thread->WaitFor(kStopWaitMs);
     thread.reset();
 }
@@ -232,8 +233,12 @@ void TCommWindow::deliver() {
             n = std::move(m_queue.front());
             m_queue.pop_front();
         }
+        const QPointer<TCommWindow> alive(this);
         raise(n.Kind, n.Param, n.Block.get());
-        // The block is released here, once the handlers have returned.
+        // The block is released here, once the handlers have returned; a handler may have destroyed
+        // the component, and this window with it.
+        if (!alive)
+            return;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "PosixCommPort.h"
 #include "ScriptedCommPort.h"
 #include "SerialComm.h"
 
@@ -162,6 +163,10 @@ private slots:
     void openTwiceKeepsThePortWorking();
     void heldPortCanBeOpenedOnceReleased();
     void destroyingAnOpenComponentClosesIt();
+
+    // Marked input of a real serial line, which a pseudo-terminal never produces.
+    void markedInputDecoding_data();
+    void markedInputDecoding();
 
     // Scripted port layer: what a pseudo-terminal cannot show.
     void openAppliesSettingsInOrder();
@@ -412,6 +417,62 @@ void TestSerialComm::destroyingAnOpenComponentClosesIt() {
     TComm again;
     useLayoutSettings(again, pty.name);
     QCOMPARE(openError(again), QString());
+}
+
+void TestSerialComm::markedInputDecoding_data() {
+    QTest::addColumn<QByteArrayList>("reads");
+    QTest::addColumn<bool>("parityCheck");
+    QTest::addColumn<bool>("ignoreNull");
+    QTest::addColumn<char>("replaceWith"); // 0: keep the byte received in error
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<quint32>("flags");
+    const QByteArray ff("\xff"), z(1, '\0');
+    QTest::newRow("plain") << QByteArrayList{"\x01\x02\x7f"} << false << false << '\0'
+                           << QByteArray("\x01\x02\x7f") << 0u;
+    QTest::newRow("doubled 0xFF") << QByteArrayList{"a" + ff + ff + "b"} << false << false << '\0'
+                                  << QByteArray("a" + ff + "b") << 0u;
+    QTest::newRow("doubled 0xFF split")
+        << QByteArrayList{"a" + ff, ff + "b"} << false << false << '\0' << QByteArray("a" + ff + "b") << 0u;
+    QTest::newRow("framing error") << QByteArrayList{"a" + ff + z + "qb"} << false << false << '\0'
+                                   << QByteArray("aqb") << CE_FRAME;
+    QTest::newRow("parity error") << QByteArrayList{"a" + ff + z + "qb"} << true << false << '\0'
+                                  << QByteArray("aqb") << CE_RXPARITY;
+    QTest::newRow("mark split over three reads")
+        << QByteArrayList{"a" + ff, z, "qb"} << false << false << '\0' << QByteArray("aqb") << CE_FRAME;
+    QTest::newRow("break") << QByteArrayList{"a" + ff + z + z + "b"} << false << false << '\0'
+                           << QByteArray("ab") << CE_BREAK;
+    QTest::newRow("error byte replaced")
+        << QByteArrayList{"a" + ff + z + "q"} << false << false << '?' << QByteArray("a?") << CE_FRAME;
+    QTest::newRow("nulls dropped, 0xFF kept") << QByteArrayList{"a" + z + "b" + ff + ff + z} << false << true
+                                              << '\0' << QByteArray("ab" + ff) << 0u;
+    QTest::newRow("lone 0xFF before another byte")
+        << QByteArrayList{"a" + ff, "zy"} << false << false << '\0' << QByteArray("a" + ff + "zy") << 0u;
+}
+
+void TestSerialComm::markedInputDecoding() {
+    QFETCH(QByteArrayList, reads);
+    QFETCH(bool, parityCheck);
+    QFETCH(bool, ignoreNull);
+    QFETCH(char, replaceWith);
+    QFETCH(QByteArray, bytes);
+    QFETCH(quint32, flags);
+    TParmrkDecoder decoder;
+    const TParmrkDecoder::TOptions options{ignoreNull, replaceWith != 0, replaceWith};
+    QByteArray out;
+    quint32 errors = 0;
+    char buf[16];
+    // Each read gets only as much room as it has input, as at the end of a chunk; what does not fit
+    // must come out of a later call, never past the room given.
+    for (const QByteArray& r : reads) {
+        const quint32 room = quint32(r.size());
+        const quint32 n = decoder.Decode(r.constData(), room, buf, room, options, parityCheck, errors);
+        QVERIFY(n <= room);
+        out.append(buf, n);
+    }
+    while (decoder.HasHeld())
+        out.append(buf, decoder.Decode(nullptr, 0, buf, 1, options, parityCheck, errors));
+    QCOMPARE(out, bytes);
+    QCOMPARE(errors, flags);
 }
 
 // Scripted port layer
