@@ -461,6 +461,9 @@ QImage TiComponent::RenderToImage() {
         PreparePainter(p);
         p.fillRect(image.rect(), Qt::black);
         p.setPen(Qt::white);
+        QFont font = p.font();
+        font.setStyleStrategy(QFont::NoAntialias);
+        p.setFont(font);
         p.drawText(image.rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, error);
     }
     return image;

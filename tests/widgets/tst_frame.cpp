@@ -1,0 +1,374 @@
+// The widget frame: repaint requests, the click rules, the input guard, focus, the paint cycle,
+// AutoFrameRate, property files and the extra "_2" values.
+
+#include "frame_fixture.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+class TstFrame : public QObject {
+    Q_OBJECT
+
+private:
+    static void send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton b, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(p), QPointF(w->mapToGlobal(p)), b, held, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    static int countOf(const QImage& img, QRgb c) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += (img.pixel(x, y) & 0xFFFFFF) == (c & 0xFFFFFF);
+        return n;
+    }
+
+private slots:
+    void equalValueRequestsNoRepaint_data() {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("BackGroundColor") << "BackGroundColor" << QVariant(uint(clRed));
+        QTest::newRow("BorderStyle") << "BorderStyle" << QVariant(int(ibsRaised));
+        QTest::newRow("OffsetX") << "OffsetX" << QVariant(3);
+        QTest::newRow("ShowDisabledState") << "ShowDisabledState" << QVariant(true);
+        QTest::newRow("CachedDrawing") << "CachedDrawing" << QVariant(false);
+        QTest::newRow("Caption") << "Caption" << QVariant(QStringLiteral("RUN"));
+        QTest::newRow("ErrorText") << "ErrorText" << QVariant(QStringLiteral("E"));
+    }
+    void equalValueRequestsNoRepaint() {
+        QFETCH(QString, property);
+        QFETCH(QVariant, value);
+        TestWidget w;
+        const int before = w.RepaintRequestCount();
+        QVERIFY(w.setProperty(property.toLatin1(), value));
+        QCOMPARE(w.RepaintRequestCount(), before + 1);
+        QVERIFY(w.setProperty(property.toLatin1(), value));
+        QCOMPARE(w.RepaintRequestCount(), before + 1);
+    }
+
+    void backGroundChangeRebuildsOnlyTheStaticLayers() {
+        TestWidget w;
+        w.RenderToImage();
+        QCOMPARE(w.staticDraws, 1);
+        w.InvalidateChange();
+        w.dynamicColor = clBlue;
+        const QImage img = w.RenderToImage();
+        QCOMPARE(w.staticDraws, 1);
+        QCOMPARE(img.pixel(20, 15) & 0xFFFFFF, 0x0000FFu);
+        w.SetBackGroundColor(clWhite);
+        QCOMPARE(w.RenderToImage().pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+        QCOMPARE(w.staticDraws, 2);
+        w.SetCachedDrawing(false);
+        w.RenderToImage();
+        w.RenderToImage();
+        QCOMPARE(w.staticDraws, 4);
+    }
+
+    void updateLockDefersRepaints() {
+        TestWidget w;
+        const int before = w.RepaintRequestCount();
+        w.BeginUpdate();
+        w.SetCaption("a");
+        w.SetBackGroundColor(clRed);
+        QCOMPARE(w.RepaintRequestCount(), before);
+        QVERIFY(w.RepaintPending());
+        w.EndUpdate();
+        QCOMPARE(w.RepaintRequestCount(), before + 1);
+        QVERIFY(!w.RepaintPending());
+    }
+
+    void clickRule_data() {
+        QTest::addColumn<QList<QPoint>>("moves");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("release inside") << QList<QPoint>{} << QPoint(5, 5) << 1;
+        QTest::newRow("drag out, release out") << QList<QPoint>{{50, 5}, {100, 80}} << QPoint(100, 80) << 0;
+        QList<QPoint> longDrag;
+        for (int i = 0; i < 200; ++i)
+            longDrag << QPoint(-300 + 3 * i, 400 - 2 * i);
+        longDrag << QPoint(20, 20);
+        QTest::newRow("long drag back inside") << longDrag << QPoint(20, 20) << 1;
+        QTest::newRow("release on the right edge") << QList<QPoint>{} << QPoint(40, 5) << 0;
+    }
+    void clickRule() {
+        QFETCH(QList<QPoint>, moves);
+        QFETCH(QPoint, release);
+        QFETCH(int, clicks);
+        TestWidget w;
+        QStringList order;
+        connect(&w, &TiComponent::OnClick, [&] { order << "OnClick"; });
+        connect(&w, &TiComponent::OnMouseUp, [&] { order << "OnMouseUp"; });
+        send(&w, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+        for (QPoint p : moves)
+            send(&w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+        w.log.clear();
+        send(&w, QEvent::MouseButtonRelease, release, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(order.count("OnClick"), clicks);
+        // The click comes before the widget's own release logic.
+        QCOMPARE(w.log.size(), 1);
+        QVERIFY(w.log[0].startsWith("up 0"));
+        QCOMPARE(order.last(), QStringLiteral("OnMouseUp"));
+    }
+
+    void rightButtonDoesNotClick() {
+        TestWidget w;
+        QSignalSpy clicks(&w, &TiComponent::OnClick);
+        send(&w, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
+        send(&w, QEvent::MouseButtonRelease, {5, 5}, Qt::RightButton, Qt::NoButton);
+        QCOMPARE(clicks.count(), 0);
+        QCOMPARE(w.log, (QStringList{"down 1 5 5 ", "up 1 5 5"}));
+    }
+
+    void doubleClickGivesOneClickAndOneDblClick() {
+        TestWidget w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QSignalSpy clicks(&w, &TiComponent::OnClick);
+        QSignalSpy dbl(&w, &TiComponent::OnDblClick);
+        // Through the window, as the platform delivers it (the second press becomes a double click).
+        QWindow* win = w.windowHandle();
+        QTest::mouseDClick(win, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(dbl.count(), 1);
+        QCOMPARE(w.log.count("dblclick"), 1);
+        QCOMPARE(w.log.filter(QRegularExpression("^down")).size(), 2);
+        QVERIFY(w.log.contains("down 0 5 5 double"));
+    }
+
+    void throwingHandlersAreDiscarded() {
+        TestWidget w;
+        int clicks = 0;
+        connect(&w, &TiComponent::OnClick, [&] {
+            ++clicks;
+            throw std::runtime_error("handler failed");
+        });
+        connect(&w, &TiComponent::OnKeyDown, [](int&, TShiftState) { throw EiError("key handler failed"); });
+        w.throwInMouseDown = true;
+        for (int i = 0; i < 2; ++i) {
+            send(&w, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+            send(&w, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+        }
+        QTest::keyClick(&w, Qt::Key_A);
+        QCOMPARE(clicks, 2);
+        // The widget's release ran although the click handler failed; the key still reached the widget.
+        QCOMPARE(w.log.filter(QRegularExpression("^up")).size(), 2);
+        QVERIFY(w.log.contains(QStringLiteral("keydown %1").arg(int(Qt::Key_A))));
+    }
+
+    void userInputFlagOnlyDuringHooks() {
+        TestWidget w;
+        send(&w, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(w.log, QStringList{"down 0 5 5 "});
+        QVERIFY(!w.UserInput());
+    }
+
+    void keyReachesTheWidgetOnce() {
+        TestWidget w;
+        int handler = 0;
+        connect(&w, &TiComponent::OnKeyDown, [&](int&, TShiftState) { ++handler; });
+        QTest::keyClick(&w, Qt::Key_Right);
+        QTest::keyClick(&w, Qt::Key_X);
+        QCOMPARE(w.log, (QStringList{QStringLiteral("keydown %1").arg(int(Qt::Key_Right)),
+                                     QStringLiteral("keyup %1").arg(int(Qt::Key_Right)),
+                                     QStringLiteral("keydown %1").arg(int(Qt::Key_X)), "char x",
+                                     QStringLiteral("keyup %1").arg(int(Qt::Key_X))}));
+        QCOMPARE(handler, 2);
+    }
+
+    void handlerCanConsumeTheKey() {
+        TestWidget w;
+        connect(&w, &TiComponent::OnKeyDown, [](int& key, TShiftState) { key = 0; });
+        QTest::keyClick(&w, Qt::Key_PageUp);
+        QVERIFY(w.log.contains("keydown 0"));
+    }
+
+    void focusLossEndsThePress() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* a = new TestWidget;
+        auto* b = new TestWidget;
+        a->SetTabStop(true);
+        b->SetTabStop(true);
+        layout->addWidget(a);
+        layout->addWidget(b);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        a->setFocus();
+        QTRY_VERIFY(a->HasFocus());
+        send(a, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+        a->log.clear();
+        b->setFocus();
+        QTRY_VERIFY(!a->HasFocus());
+        QCOMPARE(a->log, QStringList{"up 0 0 0"});
+        QVERIFY(b->HasFocus());
+    }
+
+    void failingPaintShowsItsMessage() {
+        TestWidget w;
+        w.resize(200, 60);
+        w.throwInPaint = true;
+        const QImage img = w.RenderToImage();
+        const int white = countOf(img, 0xFFFFFF);
+        const int black = countOf(img, 0x000000);
+        QVERIFY(white > 10);
+        QCOMPARE(white + black, img.width() * img.height());
+        QCOMPARE(img.pixel(199, 59) & 0xFFFFFF, 0u);
+        // The next good paint shows the face again.
+        w.throwInPaint = false;
+        QCOMPARE(w.RenderToImage().pixel(100, 30) & 0xFFFFFF, 0xFF0000u);
+    }
+
+    void autoFrameRateCapsRepaints() {
+        TestWidget w;
+        w.SetAutoFrameRate(true);
+        QCOMPARE(w.UpdateFrameRate(), 60);
+        QTest::qWait(30); // past the first frame interval since construction
+        const int before = w.RepaintRequestCount();
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < 20; ++i)
+            w.SetCaption(QString::number(i));
+        QVERIFY2(t.elapsed() < 10, "twenty changes took longer than a frame");
+        QCOMPARE(w.RepaintRequestCount(), before + 1);
+        QVERIFY(w.RepaintPending());
+        QTest::qWait(TiUpdateObject::IntervalMs + 200);
+        QCOMPARE(w.RepaintRequestCount(), before + 2);
+        QVERIFY(!w.RepaintPending());
+        // Turning the limit off lets every change through again.
+        w.SetAutoFrameRate(false);
+        w.SetCaption("x");
+        w.SetCaption("y");
+        QCOMPARE(w.RepaintRequestCount(), before + 4);
+    }
+
+    void propertyFileRoundTrip() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("scale.txt");
+        TestScale a;
+        a.SetName(QStringLiteral("iScale1"));
+        a.SetBackGroundColor(clWhite);
+        a.SetPositionMax(400);
+        a.SetPosition(123.5);
+        a.SetTickMajorCount(9);
+        a.SetTickMinorAlignment(itmnaOutside);
+        a.TickLabelFont()->SetName(QStringLiteral("宋体"));
+        a.TickLabelFont()->SetStyle(fsBold | fsItalic);
+        a.SetShowTicksAxis(false);
+        a.SetShowHint(true);
+        a.SavePropertiesToFile(file);
+
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QStringLiteral("File Type = TestScale"));
+        QVERIFY(lines.contains("TickLabelFont.Name = '宋体'"));
+        QVERIFY(lines.contains("TickMinorAlignment = itmnaOutside"));
+        QVERIFY(lines.contains("PositionMax = 400.0"));
+        QCOMPARE(lines.last(), QStringLiteral("PositionMax_2 = 400.0"));
+        for (const char* leftOut :
+             {"Name", "Left", "Top", "Width", "Height", "Visible", "Enabled", "ShowHint", "Hint", "Tag"})
+            QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^%1 = ").arg(leftOut))).isEmpty(),
+                     leftOut);
+        QVERIFY(lines.contains("ShowTicksAxis = False")); // published by this class only
+        QVERIFY(lines.filter(QRegularExpression("^BorderStyle")).isEmpty());
+
+        TestScale b;
+        b.LoadPropertiesFromFile(file);
+        QCOMPARE(b.SaveProperties(), a.SaveProperties());
+        QCOMPARE(b.Position(), 123.5);
+        QCOMPARE(b.TickLabelFont()->Style(), fsBold | fsItalic);
+        QVERIFY(!b.IsLoading());
+
+        a.SetOptionSaveAllProperties(true);
+        const QStringList all = a.SaveProperties();
+        QVERIFY(all.contains("ShowHint = True"));
+        QVERIFY(all.contains(QStringLiteral("Left = %1").arg(a.Left())));
+        QVERIFY(all.filter(QRegularExpression("^Name = ")).isEmpty());
+    }
+
+    void propertyFileErrors() {
+        QTemporaryDir dir;
+        TestScale w;
+        auto message = [](auto&& f) -> QString {
+            try {
+                f();
+            } catch (const EiError& e) {
+                return QString::fromUtf8(e.what());
+            }
+            return {};
+        };
+        QVERIFY(message([&] {
+                    w.LoadPropertiesFromFile(dir.filePath("missing.txt"));
+                }).startsWith("Error Loading Properties - "));
+        QVERIFY(message([&] {
+                    w.SavePropertiesToFile(dir.filePath("no/such/dir/x.txt"));
+                }).startsWith("Error Saving Properties - "));
+
+        // A bad line changes nothing, not even the lines before it.
+        const QString bad = dir.filePath("bad.txt");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
+        f.write("File Type = TestScale\nTickMajorCount = 8\nPositionMax = lots\n");
+        f.close();
+        QVERIFY(message([&] { w.LoadPropertiesFromFile(bad); }).startsWith("Error Loading Properties - "));
+        QCOMPARE(w.TickMajorCount(), 5);
+        QCOMPARE(w.PositionMax(), 100.0);
+        QVERIFY(!w.IsLoading());
+        QVERIFY(!w.UpdateLocked());
+
+        // A file of another class is refused.
+        const QString other = dir.filePath("other.txt");
+        TestWidget tw;
+        tw.SavePropertiesToFile(other);
+        QVERIFY(message([&] { w.LoadPropertiesFromFile(other); }).startsWith("Error Loading Properties - "));
+    }
+
+    void extraValuesBypassSetters() {
+        TestPosition w;
+        w.SetPosition(50);
+        QSignalSpy changes(&w, &TiPositionComponent::OnPositionChange);
+        const int before = w.RepaintRequestCount();
+        w.LoadProperties({"PositionMax_2 = 20.0"});
+        QCOMPARE(w.PositionMax(), 20.0);
+        QCOMPARE(w.Position(), 50.0); // no clamp
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(w.RepaintRequestCount(), before);
+
+        // Extra values come last whatever their place: they override what the setters made.
+        TestPosition v;
+        v.LoadProperties({"PositionMax_2 = 5.0", "PositionMax = 300.0", "Position = 250.0"});
+        QCOMPARE(v.PositionMax(), 5.0);
+        QCOMPARE(v.Position(), 250.0);
+    }
+
+    void zeroFloatsAreWrittenOnlyAsExtraValues() {
+        TestProgress w;
+        const QStringList lines = w.SaveProperties();
+        QVERIFY(lines.filter(QRegularExpression("^SectionEnd3 = ")).isEmpty());
+        QVERIFY(lines.contains("SectionEnd1 = 50.0"));
+        const int at = lines.indexOf("PositionMax_2 = 100.0");
+        QVERIFY(at >= 0);
+        QCOMPARE(lines.mid(at),
+                 (QStringList{"PositionMax_2 = 100.0", "SectionEnd1_2 = 50.0", "SectionEnd2_2 = 75.0",
+                              "SectionEnd3_2 = 0.0", "SectionEnd4_2 = 0.0"}));
+    }
+
+    void loadingStoresWithoutEvents() {
+        TestPosition w;
+        QSignalSpy changes(&w, &TiPositionComponent::OnPositionChange);
+        w.BeginLoading();
+        QVERIFY(w.IsLoading());
+        w.SetPosition(500);
+        w.SetPositionMax(50);
+        w.EndLoading();
+        QCOMPARE(w.Position(), 500.0); // stays as read until the next change
+        QCOMPARE(changes.count(), 0);
+        w.SetPosition(10);
+        QCOMPARE(changes.count(), 1);
+    }
+};
+
+QTEST_MAIN(TstFrame)
+#include "tst_frame.moc"
