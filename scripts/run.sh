@@ -1,8 +1,68 @@
 #!/usr/bin/env bash
-# Builds if needed and starts the panel. (The device simulator joins here once it exists.)
+# The panel against the built-in Z7 device simulator: installs what is missing, builds what is out of
+# date, starts z7sim on /tmp/ttyZ7, starts the panel on that port, and stops the simulator when the panel
+# exits. Arguments go to z7sim, e.g. `bash scripts/run.sh --fault-crc 0.1` (see z7sim --help).
+# Z7_BUILD_DIR names another build directory than build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+link=/tmp/ttyZ7
+build=${Z7_BUILD_DIR:-build}
+sim=$build/tools/z7sim/z7sim
+panel=$build/app/z7panel
+
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)"
-echo "run: the panel is not built yet; the build finished."
+
+cmake -S . -B "$build" -G Ninja >/dev/null
+# Only the two programs: the tests and benchmarks are scripts/test.sh's business.
+cmake --build "$build" -j "$(nproc)" --target z7sim
+if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^z7panel:'; then
+  if ! cmake --build "$build" -j "$(nproc)" --target z7panel; then
+    echo "run: the panel did not build (see the errors above)." >&2
+    exit 1
+  fi
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run: no display (\$DISPLAY and \$WAYLAND_DISPLAY are empty), so the panel's window cannot open." >&2
+  echo "run: run it under a virtual X server instead:  xvfb-run -a bash scripts/run.sh" >&2
+  exit 2
+fi
+
+sim_pid=""
+stop_sim() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+}
+trap stop_sim EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+"$sim" --link "$link" "$@" &
+sim_pid=$!
+# The link appears once the simulator serves the line.
+for _ in $(seq 100); do
+  [ -L "$link" ] && break
+  if ! kill -0 "$sim_pid" 2>/dev/null; then
+    echo "run: the simulator did not start (see its message above)." >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+if [ ! -L "$link" ]; then
+  echo "run: the simulator did not create $link within 10 s." >&2
+  exit 1
+fi
+
+if [ ! -x "$panel" ]; then
+  echo "run: the panel ($panel) is not built yet, so there is nothing to show; stopping the simulator." >&2
+  echo "run: the simulator alone meanwhile:  $sim  (see $sim --help)" >&2
+  exit 1
+fi
+
+echo "run: the panel on $link; tick the box \"通讯\" to start polling the simulator."
+status=0
+"$panel" --port "$link" || status=$?
+exit "$status"
