@@ -363,7 +363,6 @@ private:
     Clock::time_point m_start;
 };
 
-// Length of the complete reply at the front of `buf`, 0 while it is still incomplete.
 void writeAll(int fd, const std::uint8_t* data, std::size_t n) {
     while (n > 0) {
         const ssize_t w = ::write(fd, data, n);
@@ -381,6 +380,7 @@ void writeAll(int fd, const std::uint8_t* data, std::size_t n) {
     }
 }
 
+// Length of the complete reply at the front of `buf`, 0 while it is still incomplete.
 std::size_t replyLength(const Bytes& buf) {
     if (buf.size() < 2)
         return 0;
