@@ -33,8 +33,8 @@ struct Pty {
     bool Write(const QByteArray& bytes) const {
         return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
-    // What the component sent, read until the line stays quiet.
-    QByteArray ReadAll(int quietMs = 300) const {
+    // What the component sent: waits for the first byte, then reads until the line stays quiet.
+    QByteArray ReadAll(int quietMs = 2000) const {
         QByteArray out;
         char buf[256];
         pollfd p{master, POLLIN, 0};
