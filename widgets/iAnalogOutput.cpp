@@ -1,5 +1,9 @@
 #include "iAnalogOutput.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -115,4 +119,148 @@ std::optional<double> ParseValueText(const QString& text, const QString& unitsTe
 QChar DecimalSeparator(const QLocale& locale) {
     const QString one = FormatFixed(1.1, 1, locale);
     return one.size() > 1 ? one.at(1) : QLatin1Char('.');
+}
+
+// ---- TiAnalogOutput ----
+
+TiAnalogOutput::TiAnalogOutput(QWidget* parent) : TiEditCustom(parent) {
+    SetAlignment(taCenter);
+    Font()->SetStyle(Font()->Style() | fsBold);
+    // Through the setter, so the field starts showing its formatted value.
+    SetValue(0);
+}
+
+double TiAnalogOutput::Clamped(double value) const {
+    if ((m_valueMax != 0 || m_valueMin != 0) && !IsLoading()) {
+        if (value > m_valueMax)
+            value = m_valueMax;
+        if (value < m_valueMin)
+            value = m_valueMin;
+    }
+    return value;
+}
+
+void TiAnalogOutput::SetValue(double value) {
+    value = Clamped(value);
+    if (value != m_value) {
+        bool canChange = true;
+        if (UserInput())
+            emit OnBeforeUserChange(m_value, value, canChange);
+        emit OnBeforeChange(m_value, value, canChange);
+        if (canChange)
+            canChange = AskEditPermission(QStringLiteral("Value"));
+        if (canChange) {
+            value = Clamped(value);
+            if (!NotifyPropertyChanged(QStringLiteral("Value"), value)) {
+                m_value = value;
+                SetLastAcceptedText(FormatValue(value));
+                RefreshText();
+                DoChange();
+            }
+        }
+    }
+    RefreshText();
+}
+
+void TiAnalogOutput::RefreshText() {
+    const QString shown = FormatValue(m_value);
+    if (shown == Text())
+        return;
+    SetText(shown);
+    ApplyText();
+    InvalidateChange();
+}
+
+void TiAnalogOutput::ReformatText() {
+    m_formatChanging = true;
+    RefreshText();
+    m_formatChanging = false;
+}
+
+void TiAnalogOutput::SetPrecision(int value) {
+    if (value == m_precision)
+        return;
+    m_precision = value;
+    ReformatText();
+}
+
+void TiAnalogOutput::SetUnitsText(const QString& value) {
+    if (value == m_unitsText)
+        return;
+    m_unitsText = value.trimmed().isEmpty() ? QString() : value;
+    ReformatText();
+}
+
+void TiAnalogOutput::SetValueMax(double value) {
+    m_valueMax = value;
+    SetValue(m_value);
+}
+
+void TiAnalogOutput::SetValueMin(double value) {
+    m_valueMin = value;
+    SetValue(m_value);
+}
+
+std::optional<double> TiAnalogOutput::ParseText(const QString& text) {
+    if (const std::optional<double> value = ParseValueText(text, m_unitsText))
+        return value;
+    if (!m_undoOnError) {
+        QString number = text;
+        if (!m_unitsText.trimmed().isEmpty())
+            number.remove(m_unitsText.trimmed(), Qt::CaseInsensitive);
+        ShowConversionError(number);
+        return std::nullopt;
+    }
+    Undo();
+    if (m_beepOnError)
+        QApplication::beep();
+    return m_value;
+}
+
+void TiAnalogOutput::ShowConversionError(const QString& number) {
+    // Shown once the input handling that applied the text has returned, as an unhandled conversion
+    // error would be; the field keeps its text and Value.
+    const QString message = QStringLiteral("'%1' is not a valid floating point value").arg(number);
+    QPointer<TiAnalogOutput> self(this);
+    QTimer::singleShot(0, qApp, [self, message] {
+        QMessageBox::critical(self ? self->window() : nullptr, QCoreApplication::applicationName(), message);
+    });
+}
+
+void TiAnalogOutput::ApplyText() {
+    if (Text() != LastAcceptedText()) {
+        if (!m_formatChanging) {
+            const std::optional<double> value = ParseText(Text());
+            if (!value)
+                return;
+            SetValue(*value);
+        }
+        SetLastAcceptedText(FormatValue(m_value));
+    }
+    SelectAll();
+}
+
+void TiAnalogOutput::DoChange() {
+    if (IsLoading())
+        return;
+    TellPropertyChanged(QStringLiteral("Value"));
+    emit OnChange();
+    if (UserInput())
+        emit OnChangeUser();
+}
+
+bool TiAnalogOutput::IsValidChar(QChar c) {
+    if (m_filterStyle == ifisNone)
+        return true;
+    const bool valid = c == QLatin1Char('-') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                       (m_precision != 0 && c == DecimalSeparator()) ||
+                       m_unitsText.contains(c, Qt::CaseInsensitive);
+    if (!valid && m_beepOnError)
+        QApplication::beep();
+    return valid;
+}
+
+void TiAnalogOutput::SelectAll() {
+    const int length = int(Text().size() - m_unitsText.size());
+    EditText([length](EditBuffer& b) { b.setSelection(0, length); });
 }

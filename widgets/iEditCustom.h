@@ -3,8 +3,14 @@
 // horizontal scrolling, undo to the last accepted text and a built-in context menu. Base of the numeric
 // entry field.
 
+#include "iCustomComponent.h"
+
 #include <QString>
 #include <functional>
+
+class QAction;
+class QMenu;
+class QTimer;
 
 // Width in pixels of a display string in the font it is drawn with.
 using TextWidthFn = std::function<int(const QString&)>;
@@ -71,4 +77,133 @@ private:
     int m_selStart = 0;
     int m_selLength = 0;
     int m_anchor = 0;
+};
+
+class TiEditCustom : public TiCustomComponent {
+    Q_OBJECT
+    Q_CLASSINFO("Publish", "BorderStyle,TabOrder,TabStop,Width,Height")
+    Q_PROPERTY(TAlignment Alignment READ Alignment WRITE SetAlignment)
+    Q_PROPERTY(int AlignmentMargin READ AlignmentMargin WRITE SetAlignmentMargin)
+    Q_PROPERTY(bool AutoSelect READ AutoSelect WRITE SetAutoSelect)
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+    Q_PROPERTY(int MaxLength READ MaxLength WRITE SetMaxLength)
+    Q_PROPERTY(TFont* Font READ Font WRITE SetFont)
+    Q_PROPERTY(bool AcceptOnLostFocus READ AcceptOnLostFocus WRITE SetAcceptOnLostFocus)
+    Q_PROPERTY(uint Color READ Color WRITE SetColor)
+
+public:
+    enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+    Q_ENUM(TAlignment)
+
+    explicit TiEditCustom(QWidget* parent = nullptr);
+    ~TiEditCustom() override;
+
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment value) { SetField(m_alignment, value, irkInvalidate); }
+    int AlignmentMargin() const { return m_alignmentMargin; }
+    void SetAlignmentMargin(int value) { SetField(m_alignmentMargin, value, irkInvalidate); }
+    bool AutoSelect() const { return m_autoSelect; }
+    void SetAutoSelect(bool value) { SetField(m_autoSelect, value, irkInvalidate); }
+    bool AutoSize() const { return m_autoSize; }
+    void SetAutoSize(bool value);
+    int MaxLength() const { return m_maxLength; }
+    virtual void SetMaxLength(int value) { SetField(m_maxLength, value, irkInvalidate); }
+    TFont* Font() const { return m_font; }
+    void SetFont(TFont* value);
+    bool AcceptOnLostFocus() const { return m_acceptOnLostFocus; }
+    void SetAcceptOnLostFocus(bool value) { m_acceptOnLostFocus = value; }
+    TColor Color() const { return m_color; }
+    void SetColor(TColor value) { SetField(m_color, value, irkInvalidate); }
+
+    // The text being edited, and the text as last applied (Undo and Escape return to it).
+    QString Text() const { return m_buffer.text(); }
+    // Replaces the edited text (caret to the start, nothing selected); applies nothing.
+    void SetText(const QString& value);
+    QString LastAcceptedText() const { return m_lastAcceptedText; }
+    int CursorPos() const { return m_buffer.cursor(); }
+    int SelStart() const { return m_buffer.selStart(); }
+    int SelLength() const { return m_buffer.selLength(); }
+    // Not published: when set, every character shows (and measures, and copies) as its first character.
+    QString MaskText() const { return m_maskText; }
+    void SetMaskText(const QString& value);
+    // The text as drawn: the text, or its masked form.
+    QString DisplayText() const;
+    // The scroll window and the text rectangle of the last paint.
+    EditVisibleRange VisibleRange() const { return m_visible; }
+    QRect TextRect() const { return m_textRect; }
+    bool CaretCreated() const { return m_caretCreated; }
+    // The built-in context menu: "Apply", "Undo", "-", "Cut", "Copy", "Paste", "Delete", "-", "Select All".
+    QMenu* ContextMenu() const { return m_menu; }
+    // Sets the enabled state of each menu item, as opening the menu does.
+    void UpdateContextMenu();
+
+    virtual void DoChange();
+    virtual void ApplyText();
+    virtual bool IsValidChar(QChar c);
+    virtual void SelectAll();
+    void Undo();
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    void DeleteSelection();
+
+signals:
+    void OnChange();
+
+protected:
+    void iPaintTo(QPainter& Canvas) override;
+    void iGotFocus() override;
+    void iLostFocus() override;
+    void iWantSpecialKey(int& Key, int& Result) override;
+    void iKeyDown(int& Key, TShiftState Shift) override;
+    void iKeyPress(QChar& Key) override;
+    void iMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void iMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void iMouseMove(TShiftState Shift, int X, int Y) override;
+    void iDoubleClick() override;
+
+    // Text edits by the derived field; every change of text, caret or selection repaints.
+    void EditText(const std::function<void(EditBuffer&)>& edit);
+    void SetLastAcceptedText(const QString& value) { m_lastAcceptedText = value; }
+    int BorderWidth() const { return BorderStyle() == ibsNone ? 0 : 2; }
+
+private:
+    void FontChanged();
+    void DoAutoSize();
+    void CreateCaret();
+    void DestroyCaret();
+    void RestartCaretBlink();
+    int CharIndexAt(int x) const;
+    void TypedChar(QChar Key);
+
+    EditBuffer m_buffer;
+    QString m_lastAcceptedText;
+    QString m_maskText;
+    TAlignment m_alignment = taLeftJustify;
+    int m_alignmentMargin = 0;
+    bool m_autoSelect = true;
+    bool m_autoSize = true;
+    bool m_autoSizing = false;
+    int m_maxLength = 0;
+    TFont* m_font;
+    bool m_acceptOnLostFocus = true;
+    TColor m_color = clWindow;
+
+    EditVisibleRange m_visible;
+    QRect m_textRect;
+    bool m_caretCreated = false;
+    bool m_caretOn = false;
+    QTimer* m_caretTimer;
+    bool m_mouseSelecting = false;
+    bool m_doubleClickPending = false;
+    bool m_swallowChars = false;
+
+    QMenu* m_menu;
+    QAction* m_applyAction;
+    QAction* m_undoAction;
+    QAction* m_cutAction;
+    QAction* m_copyAction;
+    QAction* m_pasteAction;
+    QAction* m_deleteAction;
+    QAction* m_selectAllAction;
 };
