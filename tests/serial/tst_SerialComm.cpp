@@ -163,6 +163,8 @@ private slots:
     void openTwiceKeepsThePortWorking();
     void heldPortCanBeOpenedOnceReleased();
     void destroyingAnOpenComponentClosesIt();
+    void refusedBaudRateStillOpens_data();
+    void refusedBaudRateStillOpens();
 
     // Marked input of a real serial line, which a pseudo-terminal never produces.
     void markedInputDecoding_data();
@@ -181,6 +183,7 @@ private slots:
     void failingCalls_data();
     void failingCalls();
     void sendDataRefused();
+    void busyOwnerLosesNothing();
     void quickBlocksGiveOneEmptyNotice();
     void closeDuringWriteRaisesNothing();
     void eventsWithoutHandlersFreeTheirBlocks();
@@ -475,6 +478,27 @@ void TestSerialComm::markedInputDecoding() {
     QCOMPARE(errors, flags);
 }
 
+void TestSerialComm::refusedBaudRateStillOpens_data() {
+    QTest::addColumn<quint32>("baud");
+    QTest::newRow("zero") << 0u;
+    QTest::newRow("no standard constant") << 12345u;
+    QTest::newRow("far too high") << 4000000000u;
+}
+
+void TestSerialComm::refusedBaudRateStillOpens() {
+    QFETCH(quint32, baud);
+    Pty pty;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    comm.SetBaudRate(baud);
+    Recorder rec(comm);
+    QCOMPARE(openError(comm), QString());
+    pty.write("still");
+    QTRY_COMPARE_WITH_TIMEOUT(rec.received(), QByteArray("still"), 2000);
+    QVERIFY(comm.SendData("here", 4));
+    QCOMPARE(pty.readAll(), QByteArray("here"));
+}
+
 // Scripted port layer
 
 namespace {
@@ -672,6 +696,22 @@ void TestSerialComm::sendDataRefused() {
     s.comm->ClosePort();
     QVERIFY(!s.comm->SendData("abc", 3));
     QCOMPARE(s.port->Written(), QByteArray());
+}
+
+void TestSerialComm::busyOwnerLosesNothing() {
+    // While the GUI thread sleeps, chunks wait as notifications of their own, never merged, and those
+    // posted before ClosePort are still raised after it.
+    Scripted s;
+    Recorder rec(*s.comm);
+    s.comm->OpenPort();
+    s.port->Feed("abc");
+    QTest::qSleep(300);
+    s.port->Feed("def");
+    QTest::qSleep(300);
+    s.comm->ClosePort();
+    QTRY_COMPARE_WITH_TIMEOUT(rec.chunks.size(), 2, 2000);
+    QCOMPARE(rec.chunks[0].bytes, QByteArray("abc"));
+    QCOMPARE(rec.chunks[1].bytes, QByteArray("def"));
 }
 
 void TestSerialComm::quickBlocksGiveOneEmptyNotice() {
