@@ -4,6 +4,8 @@
 #include "frame_fixture.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +28,139 @@ private:
     }
 
 private slots:
+    void colourHelpers_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<uint>("colour");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<uint>("expected");
+        QTest::newRow("lighten clamps")
+            << "lighten" << uint(RGBValue(250, 10, 128)) << 16 << uint(RGBValue(255, 26, 144));
+        QTest::newRow("darken clamps")
+            << "darken" << uint(RGBValue(250, 10, 128)) << 64 << uint(RGBValue(186, 0, 64));
+        QTest::newRow("lighten resolves system colours")
+            << "lighten" << uint(clBtnFace) << 32 << uint(RGBValue(244, 240, 232));
+        QTest::newRow("dim lime") << "dim" << uint(65280) << 3 << uint(21760);
+        QTest::newRow("dim red") << "dim" << uint(255) << 3 << uint(85);
+    }
+    void colourHelpers() {
+        QFETCH(QString, op);
+        QFETCH(uint, colour);
+        QFETCH(int, n);
+        QFETCH(uint, expected);
+        const TColor got = op == "lighten"  ? ColorLighten(colour, n)
+                           : op == "darken" ? ColorDarken(colour, n)
+                                            : ColorDim(colour, n);
+        QCOMPARE(got, expected);
+    }
+
+    void polarPoint_data() {
+        QTest::addColumn<double>("r");
+        QTest::addColumn<double>("angle");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("right") << 10.0 << 0.0 << QPoint(60, 50);
+        QTest::newRow("up") << 10.0 << 90.0 << QPoint(50, 40);
+        QTest::newRow("lower left") << 10.0 << 225.0 << QPoint(43, 57);
+        QTest::newRow("half to even") << 2.5 << 0.0 << QPoint(52, 50);
+        QTest::newRow("half to even, odd") << 3.5 << 180.0 << QPoint(46, 50);
+    }
+    void polarPoint() {
+        QFETCH(double, r);
+        QFETCH(double, angle);
+        QFETCH(QPoint, expected);
+        QCOMPARE(PolarPoint(QPoint(50, 50), r, angle), expected);
+    }
+
+    void win32RectanglesAndLines() {
+        QImage img(20, 20, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setPen(Qt::black);
+        iFrameRect(p, iWinRect(2, 2, 8, 6)); // pixels 2..7 x 2..5
+        iLine(p, QPoint(10, 10), QPoint(15, 10));
+        iLine(p, QPoint(10, 12), QPoint(14, 16));
+        p.end();
+        auto black = [&](int x, int y) { return (img.pixel(x, y) & 0xFFFFFF) == 0; };
+        QVERIFY(black(2, 2) && black(7, 5) && black(7, 2) && black(2, 5));
+        QVERIFY(!black(8, 2) && !black(2, 6) && !black(3, 3));
+        QVERIFY(black(10, 10) && black(14, 10) && !black(15, 10));
+        QVERIFY(black(10, 12) && black(13, 15) && !black(14, 16));
+    }
+
+    void bevelAndFocusRect() {
+        QImage img(10, 10, QImage::Format_RGB32);
+        img.fill(Qt::gray);
+        const QImage before = img.copy();
+        QPainter p(&img);
+        DrawBevel(p, img.rect(), ibsRaised);
+        p.end();
+        QCOMPARE(QColor(img.pixel(0, 0)), ColorToQColor(cl3DLight));
+        QCOMPARE(QColor(img.pixel(9, 9)), ColorToQColor(cl3DDkShadow));
+        QCOMPARE(QColor(img.pixel(1, 1)), ColorToQColor(clBtnHighlight));
+        QCOMPARE(QColor(img.pixel(8, 8)), ColorToQColor(clBtnShadow));
+        QCOMPARE(img.pixel(5, 5), before.pixel(5, 5));
+
+        QImage focus = before.copy();
+        QPainter f(&focus);
+        DrawFocusRect(f, focus.rect());
+        QVERIFY(focus.pixel(0, 0) != before.pixel(0, 0));
+        QCOMPARE(focus.pixel(1, 0), before.pixel(1, 0)); // dotted
+        DrawFocusRect(f, focus.rect());
+        f.end();
+        QCOMPARE(focus, before); // drawn twice, it is gone
+    }
+
+    void widgetTextFlags() {
+        QImage img(200, 60, QImage::Format_RGB32);
+        QPainter p(&img);
+        SelectFont(p, TFont());
+        const QFontMetrics fm(p.font());
+
+        QRect r(5, 5, 10, 10);
+        TiComponent::DrawWidgetText(p, "Run && stop", r, clBtnFace, true, itfCalcRect | itfSingleLine);
+        QCOMPARE(r.width(), fm.horizontalAdvance("Run && stop"));
+        QRect prefixed(5, 5, 10, 10);
+        TiComponent::DrawWidgetText(p, "&Run", prefixed, clBtnFace, true,
+                                    itfCalcRect | itfSingleLine | itfPrefix);
+        QVERIFY(std::abs(prefixed.width() - fm.horizontalAdvance("Run")) <= 1);
+        QVERIFY(prefixed.width() < fm.horizontalAdvance("&Run"));
+
+        QRect wrapped(0, 0, 60, 10);
+        const int h = TiComponent::DrawWidgetText(p, "one two three four five six", wrapped, clBtnFace, true,
+                                                  itfCalcRect | itfWordBreak);
+        QCOMPARE(wrapped.width(), 60);
+        QVERIFY(h >= 2 * fm.height());
+        QCOMPARE(wrapped.height(), h);
+
+        auto colours = [&](bool enabled, TColor back) {
+            img.fill(Qt::white);
+            p.setPen(Qt::red);
+            QRect box(0, 0, 200, 60);
+            TiComponent::DrawWidgetText(p, "MMMM", box, back, enabled, itfLeft | itfTop | itfSingleLine);
+            QSet<QRgb> seen;
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 200; ++x)
+                    seen.insert(img.pixel(x, y) & 0xFFFFFF);
+            return seen;
+        };
+        const QRgb light = ColorToQColor(ColorLighten(clBtnFace, 64)).rgb() & 0xFFFFFF;
+        const QRgb dark = ColorToQColor(ColorDarken(clBtnFace, 32)).rgb() & 0xFFFFFF;
+        const QSet<QRgb> enabled = colours(true, clBtnFace);
+        QVERIFY(enabled.contains(0xFF0000) && !enabled.contains(dark));
+        const QSet<QRgb> embossed = colours(false, clBtnFace);
+        QVERIFY(embossed.contains(light) && embossed.contains(dark) && !embossed.contains(0xFF0000));
+        QVERIFY(colours(false, clBlack).contains(0xFF0000));
+        QCOMPARE(p.pen().color(), QColor(Qt::red)); // the font colour is restored
+
+        // End ellipsis keeps the text inside the rectangle.
+        img.fill(Qt::white);
+        QRect narrow(0, 0, 30, 20);
+        TiComponent::DrawWidgetText(p, "a very long caption", narrow, clBtnFace, true,
+                                    itfSingleLine | itfEndEllipsis | itfNoClip);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 31; x < 200; ++x)
+                QCOMPARE(img.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
+    }
+
     void equalValueRequestsNoRepaint_data() {
         QTest::addColumn<QString>("property");
         QTest::addColumn<QVariant>("value");
