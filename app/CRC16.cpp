@@ -137,6 +137,10 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() {
     // The port goes before the widgets its events would reach.
     Comm1->ClosePort();
+    // Closing the window moves the focus out of an edited box, which may report a change; no handler
+    // may run on a window that is half destroyed.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 void TForm1::CreateLayout() {

@@ -507,8 +507,13 @@ void TestApp::pollThroughWindow() {
     QCOMPARE(form.Poll().Register(0), 0xFFF0);
     QCOMPARE(form.Poll().Register(9), 0xFFF9);
 
-    // The next tick moves on to the second block.
+    // The next tick moves on to the second block; the device stays silent, so the tick after asks
+    // for it again and the lamp goes out.
     QCOMPARE(pty.ReadMaster(8, 1500).toHex(' '), QByteArray("11 03 00 0a 00 0a e7 5f"));
+    QVERIFY(Lit(form.Image14));
+    QCOMPARE(pty.ReadMaster(8, 1500).toHex(' '), QByteArray("11 03 00 0a 00 0a e7 5f"));
+    QVERIFY(!Lit(form.Image14) && form.Image7->isVisible());
+    QCOMPARE(form.Memo12->toPlainText(), QStringLiteral("0"));
 }
 
 int main(int argc, char* argv[]) {
