@@ -47,9 +47,7 @@ std::vector<LineChunk> FaultInjector::Apply(const Bytes& reply, LineFault* chose
     LineFault fault = reply.size() >= 4 ? pick() : LineFault::None;
     if (fault == LineFault::Split && reply.size() < 2)
         fault = LineFault::None;
-    ++m_counts[static_cast<int>(fault)];
-    if (chosen)
-        *chosen = fault;
+    *chosen = fault;
 
     switch (fault) {
     case LineFault::None:

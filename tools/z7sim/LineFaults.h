@@ -50,9 +50,7 @@ public:
     FaultInjector(const FaultSettings& settings, std::uint64_t seed);
 
     // Picks this reply's fault and turns the reply into the bursts that go on the line.
-    std::vector<LineChunk> Apply(const Bytes& reply, LineFault* chosen = nullptr);
-
-    const std::array<std::uint64_t, kLineFaultCount>& Counts() const { return m_counts; }
+    std::vector<LineChunk> Apply(const Bytes& reply, LineFault* chosen);
 
 private:
     LineFault pick();
@@ -60,5 +58,4 @@ private:
 
     FaultSettings m_settings;
     SimRandom m_random;
-    std::array<std::uint64_t, kLineFaultCount> m_counts{};
 };

@@ -10,6 +10,7 @@
 
 #include <modbus/modbus.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -82,8 +83,9 @@ Faults, each with a probability P from 0 to 1 per reply (at most one per reply; 
 
 On SIGINT or SIGTERM it removes the link and prints one line of counts, for example:
   z7sim: requests=12 replies=11 good=9 crc=1 split=0 noreply=1 exception=0 otheraddr=0 garbage=0 delay=0 flood=0
-"requests" counts well-formed requests to this address (or broadcast), "replies" the device's answers,
-and each other key how many replies went on the line unchanged ("good") or with that fault.
+"requests" counts well-formed requests to this address (or broadcast), "replies" the device's answers
+that went on the line whole or were dropped, and each other key how many of them went unchanged ("good")
+or with that fault. A reply still held back at exit is not counted.
 
   --debug            libmodbus's trace of every frame on standard output
   --help             this text
@@ -427,6 +429,7 @@ struct Outgoing {
     Clock::time_point due;
     Bytes bytes;
     std::size_t sent = 0;
+    std::optional<LineFault> ends; // the last burst of a reply: counted once it is on the line
 };
 
 int run(const Options& o) {
@@ -464,6 +467,7 @@ int run(const Options& o) {
     std::thread deviceThread([&] { dev.Run(stopPipe[0]); });
 
     int rc = 0;
+    std::array<std::uint64_t, kLineFaultCount> counts{};
     {
         LineLink link(o.link, line.slavePath);
         if (!link.create()) {
@@ -474,6 +478,7 @@ int run(const Options& o) {
                         static_cast<unsigned long long>(o.seed));
             std::fflush(stdout);
 
+            // Replies by what went on the line: a reply still held back at exit is not counted.
             std::deque<Outgoing> out;
             Bytes fromDevice, toDevice;
             auto lastRequestByte = Clock::now();
@@ -539,10 +544,16 @@ int run(const Options& o) {
                         // Bursts keep their order: a held-back reply also holds back the ones after it.
                         auto base =
                             std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().due);
-                        for (auto& chunk : faults.Apply(reply)) {
+                        LineFault fault;
+                        auto chunks = faults.Apply(reply, &fault);
+                        if (chunks.empty())
+                            ++counts[static_cast<int>(fault)];
+                        for (auto& chunk : chunks) {
                             base += std::chrono::milliseconds(chunk.pauseMs);
-                            out.push_back({base, std::move(chunk.bytes)});
+                            out.push_back({base, std::move(chunk.bytes), 0, std::nullopt});
                         }
+                        if (!chunks.empty())
+                            out.back().ends = fault;
                     }
                 }
                 if (wantWrite && (fds[0].revents & POLLOUT)) {
@@ -552,8 +563,11 @@ int run(const Options& o) {
                         ::write(line.master, head.bytes.data() + head.sent, head.bytes.size() - head.sent);
                     if (w > 0)
                         head.sent += static_cast<std::size_t>(w);
-                    if (head.sent == head.bytes.size())
+                    if (head.sent == head.bytes.size()) {
+                        if (head.ends)
+                            ++counts[static_cast<int>(*head.ends)];
                         out.pop_front();
+                    }
                 }
             }
         }
@@ -565,7 +579,6 @@ int run(const Options& o) {
     ::close(stopPipe[0]);
     ::close(stopPipe[1]);
 
-    const auto& counts = faults.Counts();
     std::uint64_t replies = 0;
     for (auto k : counts)
         replies += k;
