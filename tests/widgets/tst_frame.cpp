@@ -11,6 +11,36 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+// A sample widget for the gallery: background and border, a labelled scale, a value bar and a caption.
+class GallerySample : public TiScaleComponent {
+public:
+    GallerySample() {
+        resize(90, 150);
+        SetShowDisabledState(true);
+        SetPosition(62);
+    }
+
+protected:
+    void iPaintTo(QPainter& Canvas) override {
+        const bool disabled = !Enabled() && ShowDisabledState();
+        PaintStaticLayers(Canvas, [&](QPainter& p) {
+            DrawBackGround(p, BackGroundColor());
+            TiScaleLayout& l = Scale()->Layout;
+            l.PixelLow = 125;
+            l.PixelHigh = 15;
+            l.BaseLine = 30;
+            DrawScale(p, disabled);
+        });
+        const int top = Scale()->Layout.Map().ToPixel(Position());
+        iFillRect(Canvas, QRect(QPoint(14, top), QPoint(26, 125)),
+                  ColorToQColor(disabled ? clBtnShadow : clBlue));
+        QRect caption(4, 130, 82, 16);
+        SelectFont(Canvas, TFont());
+        DrawWidgetText(Canvas, QStringLiteral("&Level"), caption, BackGroundColor(), !disabled,
+                       itfCenter | itfVCenter | itfSingleLine | itfPrefix);
+    }
+};
+
 class TstFrame : public QObject {
     Q_OBJECT
 
@@ -159,6 +189,52 @@ private slots:
         for (int y = 0; y < 20; ++y)
             for (int x = 31; x < 200; ++x)
                 QCOMPARE(img.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
+    }
+
+    // Each border style, enabled and disabled. The sheet goes to the docs when Z7_GALLERY_PNG names a file.
+    void gallery() {
+        const TiBevelStyle styles[] = {ibsNone, ibsRaised, ibsLowered};
+        QImage sheet(3 * 100 + 10, 2 * 160 + 30, QImage::Format_RGB32);
+        sheet.fill(ColorToQColor(clBtnFace));
+        QPainter p(&sheet);
+        QFont captions = p.font();
+        captions.setPixelSize(10);
+        QList<QImage> faces;
+        for (int row = 0; row < 2; ++row)
+            for (int col = 0; col < 3; ++col) {
+                GallerySample w;
+                w.SetBorderStyle(styles[col]);
+                w.setEnabled(row == 0);
+                const QImage face = w.RenderToImage();
+                faces << face;
+                p.drawImage(10 + col * 100, 25 + row * 160, face);
+            }
+        p.setFont(captions);
+        p.setPen(Qt::black);
+        const char* names[] = {"ibsNone", "ibsRaised", "ibsLowered"};
+        for (int col = 0; col < 3; ++col)
+            p.drawText(QRect(10 + col * 100, 5, 90, 16), Qt::AlignCenter, names[col]);
+        p.end();
+        if (const QString out = qEnvironmentVariable("Z7_GALLERY_PNG"); !out.isEmpty())
+            QVERIFY(sheet.save(out));
+
+        QCOMPARE(QColor(faces[0].pixel(0, 0)), ColorToQColor(clBtnFace));
+        QCOMPARE(QColor(faces[1].pixel(0, 0)), ColorToQColor(cl3DLight));
+        QCOMPARE(QColor(faces[2].pixel(0, 0)), ColorToQColor(clBtnShadow));
+        QCOMPARE(QColor(faces[2].pixel(89, 149)), ColorToQColor(clBtnHighlight));
+        // Disabled: the bar greys, the caption and labels are embossed.
+        QCOMPARE(QColor(faces[0].pixel(20, 120)), ColorToQColor(clBlue));
+        QCOMPARE(QColor(faces[3].pixel(20, 120)), ColorToQColor(clBtnShadow));
+        const QRgb light = ColorToQColor(ColorLighten(clBtnFace, 64)).rgb();
+        auto has = [](const QImage& img, QRgb c) {
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (img.pixel(x, y) == c)
+                        return true;
+            return false;
+        };
+        QVERIFY(!has(faces[0], light));
+        QVERIFY(has(faces[3], light));
     }
 
     void equalValueRequestsNoRepaint_data() {
