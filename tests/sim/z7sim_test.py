@@ -266,6 +266,7 @@ class RegisterMap(unittest.TestCase):
         self.assertEqual(counts["requests"], answered + 1)  # the broadcast counts, the others do not
         self.assertEqual(counts["replies"], answered)
         self.assertEqual(counts["good"], answered)
+        self.assertEqual(counts["writes"], 3)  # registers 0 and 5, and the broadcast to register 3
 
 
 class Faults(unittest.TestCase):

@@ -82,8 +82,9 @@ Faults, each with a probability P from 0 to 1 per reply (at most one per reply; 
   --split-ms MS, --delay-ms MS, --flood-bytes N
 
 On SIGINT or SIGTERM it removes the link and prints one line of counts, for example:
-  z7sim: requests=12 replies=11 good=9 crc=1 split=0 noreply=1 exception=0 otheraddr=0 garbage=0 delay=0 flood=0
-"requests" counts well-formed requests to this address (or broadcast), "replies" the device's answers
+  z7sim: requests=12 writes=1 replies=11 good=9 crc=1 split=0 noreply=1 exception=0 otheraddr=0 garbage=0 delay=0 flood=0
+"requests" counts well-formed requests to this address (or broadcast), "writes" the settings they
+changed (function 06, broadcasts included), "replies" the device's answers
 that went on the line whole or were dropped, and each other key how many of them went unchanged ("good")
 or with that fault. A reply still held back at exit is not counted.
 
@@ -338,6 +339,7 @@ public:
     }
 
     std::atomic<std::uint64_t> requests{0};
+    std::atomic<std::uint64_t> writes{0}; // settings changed by function 06, broadcasts included
 
 private:
     void answer(const std::uint8_t* q, int n) {
@@ -355,7 +357,8 @@ private:
             return;
         }
         // libmodbus checks the range against the 30 registers: exception 02 beyond register 29.
-        modbus_reply(m_ctx, q, n, m_map);
+        if (modbus_reply(m_ctx, q, n, m_map) >= 0 && function == 0x06)
+            ++writes;
     }
 
     modbus_t* m_ctx;
@@ -582,8 +585,9 @@ int run(const Options& o) {
     std::uint64_t replies = 0;
     for (auto k : counts)
         replies += k;
-    std::printf("z7sim: requests=%llu replies=%llu", static_cast<unsigned long long>(dev.requests.load()),
-                static_cast<unsigned long long>(replies));
+    std::printf("z7sim: requests=%llu writes=%llu replies=%llu",
+                static_cast<unsigned long long>(dev.requests.load()),
+                static_cast<unsigned long long>(dev.writes.load()), static_cast<unsigned long long>(replies));
     for (int k = 0; k < kLineFaultCount; ++k)
         std::printf(" %s=%llu", kLineFaultNames[k], static_cast<unsigned long long>(counts[k]));
     std::printf("\n");
