@@ -47,7 +47,8 @@ void TScriptedCommPort::SetSetupResult(bool ok) {
 
 void TScriptedCommPort::Feed(const QByteArray& bytes) {
     std::lock_guard lock(m_mutex);
-    m_input += bytes;
+    // Deep copies only: implicitly shared data would be released by Qt code the thread checkers cannot see.
+    m_input.append(bytes.constData(), bytes.size());
     wake();
 }
 
@@ -87,7 +88,7 @@ bool TScriptedCommPort::IsOpen() const {
 
 QByteArray TScriptedCommPort::OpenedName() const {
     std::lock_guard lock(m_mutex);
-    return m_name;
+    return QByteArray(m_name.constData(), m_name.size());
 }
 
 int TScriptedCommPort::StateWrites() const {
@@ -107,7 +108,7 @@ int TScriptedCommPort::TimeoutWrites() const {
 
 QByteArray TScriptedCommPort::Written() const {
     std::lock_guard lock(m_mutex);
-    return m_written;
+    return QByteArray(m_written.constData(), m_written.size());
 }
 
 QList<quint32> TScriptedCommPort::Purges() const {
@@ -120,7 +121,7 @@ bool TScriptedCommPort::Open(const QByteArray& name) {
     if (!m_openResult || m_open)
         return false;
     m_open = true;
-    m_name = name;
+    m_name = QByteArray(name.constData(), name.size());
     return true;
 }
 
