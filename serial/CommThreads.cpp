@@ -20,7 +20,7 @@ using std::chrono::milliseconds;
 constexpr quint32 kReadSize = 2048;
 // While nothing is pending, how often the receive thread looks for line errors and modem changes on a
 // port that can report them without input.
-constexpr microseconds kEventTick = milliseconds(40);
+constexpr microseconds kEventTick = milliseconds(50);
 constexpr quint32 kNoInterval = std::numeric_limits<quint32>::max();
 
 bool fdSignalled(int fd) {
