@@ -1,8 +1,11 @@
+#include "iLedBar.h"
 #include "iLinearGauge.h"
+#include "iThermometer.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -59,6 +62,7 @@ private slots:
     void mouseDragAndClick();
     void allowFocus_data();
     void allowFocus();
+    void gallery();
 };
 
 void TestLinearGauge::panelBandAndArrow_data() {
@@ -466,6 +470,58 @@ void TestLinearGauge::allowFocus() {
     QVERIFY(g->Pointers().Item(0)->Selected());
     QCOMPARE(g->hasFocus(), allowFocus);
     QCOMPARE(edit->hasFocus(), !allowFocus);
+}
+
+// The panel's LED bars, thermometer and gauge at their sizes with a few values. The image goes to the
+// docs when Z7_GALLERY_PNG names a file.
+void TestLinearGauge::gallery() {
+    QImage sheet(560, 200, QImage::Format_RGB32);
+    sheet.fill(ColorToQColor(clBtnFace));
+    QPainter p(&sheet);
+    QFont captions = p.font();
+    captions.setPixelSize(10);
+    p.setFont(captions);
+    p.setPen(Qt::black);
+    int x = 10;
+    auto place = [&](TiComponent& w, const QString& caption) {
+        p.drawImage(x, 30, w.RenderToImage());
+        p.drawText(QRect(x - 15, 185, w.width() + 30, 14), Qt::AlignCenter, caption);
+        x += w.width() + 15;
+    };
+    for (double v : {30.0, 80.0}) {
+        TiLedBar bar1, bar2;
+        for (TiLedBar* b : {&bar1, &bar2}) {
+            b->resize(25, 153);
+            b->SetPosition(v);
+        }
+        bar2.SetBackGroundColor(clSilver);
+        bar2.SetSectionColor1(clYellow);
+        place(bar1, QString::number(v));
+        place(bar2, QString::number(v));
+    }
+    for (double v : {25.0, 75.0}) {
+        TiThermometer t;
+        t.SetPosition(v);
+        place(t, QString::number(v));
+    }
+    for (double v : {120.0, 300.0}) {
+        auto g = PanelGauge();
+        g->SetPosition(v);
+        place(*g, QString::number(v));
+    }
+    p.drawText(QRect(10, 8, 140, 16), Qt::AlignCenter, "TiLedBar (25 x 153)");
+    p.drawText(QRect(160, 8, 230, 16), Qt::AlignCenter, "TiThermometer (100 x 150)");
+    p.drawText(QRect(390, 8, 160, 16), Qt::AlignCenter, "TiLinearGauge (60 x 96)");
+    p.end();
+
+    // The first bar at 30 lights 7 of 21 segments: lime in segment 6, dimmed in segment 7.
+    QCOMPARE(Pixel(sheet, 10 + 12, 30 + 144 - 6 * 7), clLime);
+    QCOMPARE(Pixel(sheet, 10 + 12, 30 + 144 - 7 * 7), TColor(0x005500));
+    QCOMPARE(x, 10 + 4 * 40 + 2 * 115 + 2 * 75);
+
+    const QString path = qEnvironmentVariable("Z7_GALLERY_PNG");
+    if (!path.isEmpty())
+        QVERIFY(sheet.save(path));
 }
 
 QTEST_MAIN(TestLinearGauge)
