@@ -139,6 +139,10 @@ const QPixmap& LitLampPicture() {
 
 QFont LayoutFont(const char* family, int pixelSize, bool bold, bool italic) {
     QFont font{QString::fromUtf8(family)};
+    // Chinese characters in a sans text take the Song face, as Windows links them; this also keeps a
+    // second CJK face family out of memory.
+    if (font.family() == u"MS Sans Serif")
+        font.setFamilies({font.family(), QStringLiteral("宋体")});
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     font.setItalic(italic);
