@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 #include <charconv>
@@ -125,7 +126,11 @@ QChar DecimalSeparator(const QLocale& locale) {
 
 TiAnalogOutput::TiAnalogOutput(QWidget* parent) : TiEditCustom(parent) {
     SetAlignment(taCenter);
-    Font()->SetStyle(Font()->Style() | fsBold);
+    {
+        // A field being created keeps its size: only later font changes fit its height to the font.
+        const QSignalBlocker quiet(Font());
+        Font()->SetStyle(Font()->Style() | fsBold);
+    }
     // Through the setter, so the field starts showing its formatted value.
     SetValue(0);
 }
@@ -220,10 +225,16 @@ std::optional<double> TiAnalogOutput::ParseText(const QString& text) {
 void TiAnalogOutput::ShowConversionError(const QString& number) {
     // Shown once the input handling that applied the text has returned, as an unhandled conversion
     // error would be; the field keeps its text and Value.
+    // The box takes the focus from the field, which applies the same text again: one box at a time.
+    if (m_conversionErrorShown)
+        return;
+    m_conversionErrorShown = true;
     const QString message = QStringLiteral("'%1' is not a valid floating point value").arg(number);
     QPointer<TiAnalogOutput> self(this);
     QTimer::singleShot(0, qApp, [self, message] {
         QMessageBox::critical(self ? self->window() : nullptr, QCoreApplication::applicationName(), message);
+        if (self)
+            self->m_conversionErrorShown = false;
     });
 }
 

@@ -91,4 +91,5 @@ private:
     bool m_undoOnError = true;
     bool m_beepOnError = false;
     bool m_formatChanging = false;
+    bool m_conversionErrorShown = false;
 };

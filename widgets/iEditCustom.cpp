@@ -347,6 +347,12 @@ void TiEditCustom::iGotFocus() {
 
 void TiEditCustom::iLostFocus() {
     TiCustomComponent::iLostFocus();
+    // The built-in menu is a command of this box, not a move elsewhere: the text is not applied when it
+    // opens, so its Apply and Undo still act on what was typed.
+    if (QApplication::activePopupWidget() == m_menu) {
+        InvalidateChange();
+        return;
+    }
     DestroyCaret();
     m_mouseSelecting = false;
     m_doubleClickPending = false;
