@@ -188,9 +188,9 @@ void TReadThread::Execute() {
         }
         if (failed) {
             // A vanished device: what arrived before it is still delivered, then the owner hears of it once.
-            if (pending)
-                passOn(chunk, pending);
-            PostHangup();
+            // (A chunk that cannot be passed on has already raised the hang-up.)
+            if (!pending || passOn(chunk, pending))
+                PostHangup();
             return;
         }
         now = Clock::now();
@@ -244,6 +244,7 @@ bool TWriteThread::take(TWriteBlock& block) {
     return true;
 }
 
+// Blocks still queued are released unwritten, and later ones are refused.
 void TWriteThread::endQueue() {
     std::deque<TWriteBlock> unwritten;
     {
