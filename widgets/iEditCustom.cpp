@@ -150,6 +150,7 @@ TiEditCustom::TiEditCustom(QWidget* parent)
       m_menu(new QMenu(this)) {
     SetBorderStyle(ibsLowered);
     SetTabStop(true);
+    SetTabOrder(-1);
     resize(80, 21);
     setCursor(Qt::IBeamCursor);
     // The right button opens the widget's own menu; the toolkit's context-menu request must not also
@@ -370,13 +371,12 @@ void TiEditCustom::iWantSpecialKey(int& Key, int& Result) {
 void TiEditCustom::iKeyDown(int& Key, TShiftState Shift) {
     const bool shift = Shift.testFlag(ssShift);
     const bool ctrl = Shift.testFlag(ssCtrl);
-    // Ctrl+A, C, V, X and Z act from the key itself: not every keyboard layer turns them into control
-    // characters, and the plain letter that some deliver instead must not be typed.
-    m_swallowChars = false;
-    if (ctrl && !Shift.testFlag(ssAlt)) {
+    // Ctrl+A, C, V, X and Z act from the key itself, and no character typed with Ctrl is text: not every
+    // keyboard layer turns these keys into control characters, and the plain letter must not be typed.
+    m_swallowChars = ctrl && !Shift.testFlag(ssAlt);
+    if (m_swallowChars) {
         const int code = Key >= Qt::Key_A && Key <= Qt::Key_Z ? Key - Qt::Key_A + 1 : 0;
         if (code == 1 || code == 3 || code == 22 || code == 24 || code == 26) {
-            m_swallowChars = true;
             TypedChar(QChar(code));
             return;
         }

@@ -260,6 +260,7 @@ void TestEditCustom::keyboard_data() {
         << KeyStrokes{{Qt::Key_X}, {Qt::Key_Escape}} << "abcd" << 0 << 0 << 4;
     QTest::newRow("ctrl+z returns to accepted text")
         << KeyStrokes{{Qt::Key_Backspace}, {Qt::Key_Z, ctrl}} << "abcd" << 0 << 0 << 4;
+    QTest::newRow("ctrl+letter is no text") << KeyStrokes{{Qt::Key_B, ctrl}} << "abcd" << 4 << -1 << 0;
     QTest::newRow("tab is no text") << KeyStrokes{{Qt::Key_Tab}} << "abcd" << 4 << -1 << 0;
 }
 
