@@ -355,8 +355,10 @@ void TForm1::Comm1RequestHangup(QObject*) {
 }
 
 void TForm1::CheckBox2Click(QObject*) {
-    // Polling follows the box at each tick; the timer itself always runs.
-    Timer1->start();
+    // Polling follows the box at each tick; the timer itself always runs, and enabling it again must
+    // not restart its second.
+    if (!Timer1->isActive())
+        Timer1->start();
 }
 
 quint8 TForm1::Address() const {

@@ -148,6 +148,7 @@ private slots:
     void commandLine();
     void programExitCodes_data();
     void programExitCodes();
+    void commBoxKeepsPollRhythm();
     void pollThroughWindow();
 };
 
@@ -483,6 +484,19 @@ void TestApp::programExitCodes() {
     const QByteArray err = program.readAllStandardError();
     QCOMPARE(out.contains("usage:"), usageOnStdout);
     QCOMPARE(err.contains("usage:"), !usageOnStdout);
+}
+
+void TestApp::commBoxKeepsPollRhythm() {
+    TForm1 form;
+    form.show();
+    QTest::qWait(100);
+    const int before = form.Timer1->remainingTime();
+    QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
+    QVERIFY(form.CheckBox2->isChecked());
+    // Ticking the box gates polling; the poll timer keeps its second instead of starting a new one.
+    QVERIFY(form.Timer1->isActive());
+    QVERIFY2(form.Timer1->remainingTime() <= before,
+             qPrintable(QStringLiteral("%1 > %2").arg(form.Timer1->remainingTime()).arg(before)));
 }
 
 void TestApp::pollThroughWindow() {
