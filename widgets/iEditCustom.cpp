@@ -463,7 +463,9 @@ void TiEditCustom::iMouseDown(TMouseButton Button, TShiftState, int X, int Y) {
         if (m_autoSelect)
             SelectAll();
     }
-    if (Button == mbRight) {
+    // An application that wants its own menu sets another context-menu policy; otherwise the right
+    // button opens the built-in one.
+    if (Button == mbRight && contextMenuPolicy() == Qt::PreventContextMenu) {
         UpdateContextMenu();
         m_menu->popup(mapToGlobal(QPoint(X, Y)));
         return;

@@ -332,6 +332,18 @@ void TestAnalog::beforeChangeHandlers() {
     QCOMPARE(f.Value(), 10.0);
     QCOMPARE(f.Text(), QString("10.0"));
     QCOMPARE(changes.count(), 1);
+
+    bool allow = false;
+    f.SetEditPermissionHook([&](TiComponent*, const QString& name, bool& Allow) {
+        QCOMPARE(name, QString("Value"));
+        Allow = allow;
+    });
+    f.SetValueMax(0);
+    f.SetValue(5);
+    QCOMPARE(f.Value(), 10.0);
+    allow = true;
+    f.SetValue(5);
+    QCOMPARE(f.Value(), 99.0);
 }
 
 void TestAnalog::unparsableTextReturnsToAcceptedText() {
@@ -453,6 +465,10 @@ void TestAnalog::displayValueAndErrorState() {
     d.SetValue(0);
     QCOMPARE(changes.count(), 0);
     d.SetValue(1e9);
+    QCOMPARE(d.Value(), 1e9);
+    QCOMPARE(changes.count(), 1);
+    d.SetEditPermissionHook([](TiComponent*, const QString&, bool& Allow) { Allow = false; });
+    d.SetValue(2);
     QCOMPARE(d.Value(), 1e9);
     QCOMPARE(changes.count(), 1);
     d.SetPrecision(0);

@@ -69,6 +69,7 @@ private slots:
     void contextMenuStates();
     void contextMenuApplies_data();
     void contextMenuApplies();
+    void applicationMenuReplacesBuiltIn();
     void autoSizeFollowsFont();
     void paintsSelectionOnlyWhenFocusedAndNoError();
 };
@@ -511,6 +512,17 @@ void TestEditCustom::contextMenuApplies() {
     QTEST(w.edit->LastAcceptedText(), "accepted");
     QTEST(w.edit->Text(), "text");
     QTEST(int(changes.count()), "changes");
+}
+
+void TestEditCustom::applicationMenuReplacesBuiltIn() {
+    EditWindow w;
+    w.edit->setContextMenuPolicy(Qt::CustomContextMenu);
+    w.edit->SetText("1234");
+    QVERIFY(w.focus());
+    QTest::mouseClick(w.edit, Qt::RightButton, {}, QPoint(3, 10));
+    QVERIFY(!w.edit->ContextMenu()->isVisible());
+    // The press places the caret instead, as any other button does.
+    QCOMPARE(w.edit->CursorPos(), 0);
 }
 
 void TestEditCustom::autoSizeFollowsFont() {
