@@ -146,6 +146,63 @@ quint32 TParmrkDecoder::Decode(const char* in, quint32 count, char* out, quint32
     return n;
 }
 
+void SetTermiosFromCommState(const TCommState& s, bool marked, termios& tio) {
+    ::cfmakeraw(&tio);
+    // CLOCAL: a carrier drop is reported as a modem event instead of hanging the terminal up.
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    switch (s.ByteSize) {
+    case 5:
+        tio.c_cflag |= CS5;
+        break;
+    case 6:
+        tio.c_cflag |= CS6;
+        break;
+    case 7:
+        tio.c_cflag |= CS7;
+        break;
+    default:
+        tio.c_cflag |= CS8;
+        break;
+    }
+    if (s.StopBits != 0)
+        tio.c_cflag |= CSTOPB; // one and a half stop bits exist only as two here
+    switch (s.Parity) {
+    case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        tio.c_cflag |= PARENB;
+        break;
+    case 3:
+        tio.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    // Errors are marked in the input (decoded by the receive thread) rather than dropped or turned into
+    // signals; parity is checked only when asked for.
+    tio.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INPCK | IXON | IXOFF | IXANY | PARMRK);
+    if (marked)
+        tio.c_iflag |= PARMRK;
+    if (s.Flags & DCB_PARITY)
+        tio.c_iflag |= INPCK;
+    if (s.Flags & DCB_OUTX)
+        tio.c_iflag |= IXON;
+    if (s.Flags & DCB_INX)
+        tio.c_iflag |= IXOFF;
+    if ((s.Flags & DCB_OUTX_CTS_FLOW) || (s.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE)
+        tio.c_cflag |= CRTSCTS;
+    tio.c_cc[VSTART] = cc_t(s.XonChar);
+    tio.c_cc[VSTOP] = cc_t(s.XoffChar);
+    // One byte minimum: a non-blocking read then answers EAGAIN when empty and 0 only on a hung-up line.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+}
+
 TPosixCommPort::~TPosixCommPort() {
     Close();
 }
@@ -213,60 +270,7 @@ void TPosixCommPort::SetCommState(const TCommState& s) {
     termios tio;
     if (::tcgetattr(m_fd, &tio) != 0)
         return;
-    ::cfmakeraw(&tio);
-    // CLOCAL: a carrier drop is reported as a modem event instead of hanging the terminal up.
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-    switch (s.ByteSize) {
-    case 5:
-        tio.c_cflag |= CS5;
-        break;
-    case 6:
-        tio.c_cflag |= CS6;
-        break;
-    case 7:
-        tio.c_cflag |= CS7;
-        break;
-    default:
-        tio.c_cflag |= CS8;
-        break;
-    }
-    if (s.StopBits != 0)
-        tio.c_cflag |= CSTOPB; // one and a half stop bits exist only as two here
-    switch (s.Parity) {
-    case 1:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case 2:
-        tio.c_cflag |= PARENB;
-        break;
-    case 3:
-        tio.c_cflag |= PARENB | CMSPAR | PARODD;
-        break;
-    case 4:
-        tio.c_cflag |= PARENB | CMSPAR;
-        break;
-    default:
-        break;
-    }
-    // Errors are marked in the input (decoded by the receive thread) rather than dropped or turned into
-    // signals; parity is checked only when asked for.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INPCK | IXON | IXOFF | IXANY | PARMRK);
-    if (m_marked)
-        tio.c_iflag |= PARMRK;
-    if (s.Flags & DCB_PARITY)
-        tio.c_iflag |= INPCK;
-    if (s.Flags & DCB_OUTX)
-        tio.c_iflag |= IXON;
-    if (s.Flags & DCB_INX)
-        tio.c_iflag |= IXOFF;
-    if ((s.Flags & DCB_OUTX_CTS_FLOW) || (s.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE)
-        tio.c_cflag |= CRTSCTS;
-    tio.c_cc[VSTART] = cc_t(s.XonChar);
-    tio.c_cc[VSTOP] = cc_t(s.XoffChar);
-    // One byte minimum: a non-blocking read then answers EAGAIN when empty and 0 only on a hung-up line.
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
+    SetTermiosFromCommState(s, m_marked, tio);
 
     const speed_t speed = standardSpeed(s.BaudRate);
     if (speed != B0) {

@@ -2,6 +2,8 @@
 
 #include "CommPort.h"
 
+#include <termios.h>
+
 #include <atomic>
 
 // Reassembles the line's bytes from what a terminal in PARMRK mode hands over: a doubled 0xFF is one
@@ -70,6 +72,10 @@ private:
     } m_counts;
     int m_modemLines = 0;
 };
+
+// The terminal settings for a line record, speed aside: raw input, the record's format and flow control;
+// marked asks for PARMRK input (see TParmrkDecoder).
+void SetTermiosFromCommState(const TCommState& state, bool marked, termios& tio);
 
 // Sets a rate that has no Bxxx constant (termios2 with BOTHER); false when the driver refuses it.
 bool SetCustomBaudRate(int fd, quint32 rate);

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <functional>
@@ -170,6 +171,10 @@ private slots:
     void openTwiceKeepsThePortWorking();
     void heldPortCanBeOpenedOnceReleased();
     void destroyingAnOpenComponentClosesIt();
+    void termiosFromLineRecord_data();
+    void termiosFromLineRecord();
+    void lineSettingsReachTheTerminal_data();
+    void lineSettingsReachTheTerminal();
     void refusedBaudRateStillOpens_data();
     void refusedBaudRateStillOpens();
 
@@ -483,6 +488,89 @@ void TestSerialComm::markedInputDecoding() {
         out.append(buf, decoder.Decode(nullptr, 0, buf, 1, options, parityCheck, errors));
     QCOMPARE(out, bytes);
     QCOMPARE(errors, flags);
+}
+
+namespace {
+void applyChanges(TComm& comm, const QStringList& changes) {
+    for (const QString& change : changes) {
+        const QStringList kv = change.split('=');
+        QVERIFY(comm.setProperty(kv[0].toLatin1().constData(), kv[1]));
+    }
+}
+} // namespace
+
+void TestSerialComm::termiosFromLineRecord_data() {
+    // Properties written ("Name=value", in order) over the layout's values, then the terminal's flags.
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<uint>("cflag");
+    QTest::addColumn<uint>("iflag");
+    QTest::newRow("layout: 8_N_1, no flow control") << QStringList{} << uint(CS8) << 0u;
+    QTest::newRow("7_E_1") << QStringList{"ByteSize=_7", "Parity=Even"} << uint(CS7 | PARENB) << 0u;
+    QTest::newRow("5_O_1.5") << QStringList{"ByteSize=_5", "Parity=Odd", "StopBits=_1_5"}
+                             << uint(CS5 | PARENB | PARODD | CSTOPB) << 0u;
+    QTest::newRow("6_M_2") << QStringList{"ByteSize=_6", "Parity=Mark", "StopBits=_2"}
+                           << uint(CS6 | PARENB | PARODD | CMSPAR | CSTOPB) << 0u;
+    QTest::newRow("8_S_1") << QStringList{"Parity=Space"} << uint(CS8 | PARENB | CMSPAR) << 0u;
+    QTest::newRow("software flow control both ways")
+        << QStringList{"Outx_XonXoffFlow=true", "Inx_XonXoffFlow=true"} << uint(CS8) << uint(IXON | IXOFF);
+    QTest::newRow("CTS flow, parity checked")
+        << QStringList{"Outx_CtsFlow=true", "ParityCheck=true"} << uint(CS8 | CRTSCTS) << uint(INPCK);
+    QTest::newRow("RTS handshake") << QStringList{"RtsControl=RtsHandshake"} << uint(CS8 | CRTSCTS) << 0u;
+}
+
+void TestSerialComm::termiosFromLineRecord() {
+    QFETCH(QStringList, changes);
+    QFETCH(uint, cflag);
+    QFETCH(uint, iflag);
+    TComm comm(std::make_unique<TScriptedCommPort>());
+    useLayoutSettings(comm, QStringLiteral("COM4"));
+    applyChanges(comm, changes);
+    termios tio{};
+    tio.c_lflag = ICANON | ECHO | ISIG;
+    tio.c_iflag = ICRNL | IGNPAR | ISTRIP;
+    SetTermiosFromCommState(comm.LineState(), true, tio);
+    const uint format = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS;
+    QCOMPARE(uint(tio.c_cflag) & format, cflag);
+    QCOMPARE(uint(tio.c_iflag) & uint(IXON | IXOFF | INPCK), iflag);
+    // Raw bytes with errors marked, a carrier drop reported rather than hanging the line up.
+    QCOMPARE(uint(tio.c_iflag) & uint(PARMRK | IGNPAR | ISTRIP | ICRNL), uint(PARMRK));
+    QVERIFY((tio.c_cflag & (CLOCAL | CREAD)) == (CLOCAL | CREAD));
+    QVERIFY(!(tio.c_lflag & (ICANON | ECHO | ISIG)));
+    QCOMPARE(int(tio.c_cc[VMIN]), 1);
+}
+
+void TestSerialComm::lineSettingsReachTheTerminal_data() {
+    // A pseudo-terminal keeps 8 data bits and no parity enable whatever is asked, so only the bits it
+    // does keep are looked at here; they show whether and when the record reached the terminal.
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<uint>("cflag");
+    QTest::addColumn<uint>("iflag");
+    QTest::addColumn<uint>("speed");
+    QTest::newRow("layout") << QStringList{} << 0u << 0u << uint(B19200);
+    QTest::newRow("two stop bits at once")
+        << QStringList{"StopBits=_2"} << uint(CSTOPB) << 0u << uint(B19200);
+    QTest::newRow("parity alone waits") << QStringList{"Parity=Odd"} << 0u << 0u << uint(B19200);
+    QTest::newRow("parity rides with the next line write")
+        << QStringList{"Parity=Odd", "BaudRate=9600"} << uint(PARODD) << 0u << uint(B9600);
+    QTest::newRow("software flow control")
+        << QStringList{"Outx_XonXoffFlow=true"} << 0u << uint(IXON) << uint(B19200);
+}
+
+void TestSerialComm::lineSettingsReachTheTerminal() {
+    QFETCH(QStringList, changes);
+    QFETCH(uint, cflag);
+    QFETCH(uint, iflag);
+    QFETCH(uint, speed);
+    Pty pty;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    comm.OpenPort();
+    applyChanges(comm, changes);
+    termios tio;
+    QCOMPARE(::tcgetattr(pty.slave, &tio), 0);
+    QCOMPARE(uint(tio.c_cflag) & uint(CSTOPB | PARODD | CMSPAR | CRTSCTS), cflag);
+    QCOMPARE(uint(tio.c_iflag) & uint(IXON | IXOFF | INPCK), iflag);
+    QCOMPARE(uint(::cfgetospeed(&tio)), speed);
 }
 
 void TestSerialComm::refusedBaudRateStillOpens_data() {
