@@ -58,8 +58,7 @@ void TiSwitchLed::SetBorderSize(int value) {
 }
 
 void TiSwitchLed::SetGlyph(const QImage& value) {
-    m_glyph = value;
-    InvalidateChange();
+    SetField(m_glyph, value, irkInvalidate);
 }
 
 void TiSwitchLed::DefineExtraValues(QList<TiExtraValue>& Values) {

@@ -83,6 +83,8 @@ private slots:
     void fittingRule();
     void disc_data();
     void disc();
+    void roundScale_data();
+    void roundScale();
     void indicator_data();
     void indicator();
     void positionDisplayAndFocusRect();
@@ -438,6 +440,56 @@ void TestKnob::disc() {
     // The disc ends at its radius.
     QCOMPARE(At(image, C + QPoint(30, 0)) == RGB(clBtnFace), false);
     QCOMPARE(At(image, C + QPoint(31, 0)), RGB(clBtnFace));
+}
+
+void TestKnob::roundScale_data() {
+    QTest::addColumn<TiTickMinorAlignment>("alignment");
+    QTest::addColumn<int>("top"); // the minor tick's rows, counted upwards from the centre
+    QTest::addColumn<int>("bottom");
+
+    // Radius 30: the major ticks run from radius 34 (r1) to 42 (r2); a minor tick is 3 long.
+    QTest::newRow("inside") << itmnaInside << 36 << 34;
+    QTest::newRow("centre") << itmnaCenter << 39 << 36;
+    QTest::newRow("outside") << itmnaOutside << 42 << 40;
+}
+
+void TestKnob::roundScale() {
+    QFETCH(TiTickMinorAlignment, alignment);
+    QFETCH(int, top);
+    QFETCH(int, bottom);
+
+    // A half-turn scale from 180 degrees (0) to 0 degrees (100): major ticks left and right, the one
+    // minor tick (50) straight up.
+    TiKnob knob;
+    knob.SetAutoSize(false);
+    knob.SetKnobRadius(30);
+    knob.SetRotationStartDegrees(180);
+    knob.SetRotationMaxDegrees(180);
+    knob.SetTickMajorCount(2);
+    knob.SetTickMinorCount(1);
+    knob.SetTickMinorAlignment(alignment);
+    const QImage image = knob.RenderToImage();
+    const QColor grey = RGB(clGray);
+    for (int r = bottom; r <= top; ++r)
+        QCOMPARE(At(image, QPoint(75, 75 - r)), grey);
+    QVERIFY(At(image, QPoint(75, 75 - bottom + 1)) != grey);
+    QVERIFY(At(image, QPoint(75, 75 - top - 1)) != grey);
+    // The major tick at 100, to the right, and its label beyond it (radius 42 + 15 + 4).
+    for (int r = 34; r <= 41; ++r)
+        QCOMPARE(At(image, QPoint(75 + r, 75)), QColor(Qt::black));
+    int ink = 0;
+    for (int x = 75 + 61 - 10; x <= 75 + 61 + 10; ++x)
+        for (int y = 68; y <= 82; ++y)
+            ink += qGray(image.pixel(x, y)) < 110;
+    QVERIFY(ink > 10);
+
+    knob.SetShowTicksMajor(false);
+    knob.SetShowTicksMinor(false);
+    knob.SetShowTickLabels(false);
+    const QImage bare = knob.RenderToImage();
+    QCOMPARE(At(bare, QPoint(75 + 38, 75)), RGB(clBtnFace));
+    QCOMPARE(At(bare, QPoint(75, 75 - 35)), RGB(clBtnFace));
+    QCOMPARE(At(bare, QPoint(75 + 61, 75)), RGB(clBtnFace));
 }
 
 void TestKnob::indicator_data() {
