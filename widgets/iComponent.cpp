@@ -785,7 +785,9 @@ void TiComponent::keyReleaseEvent(QKeyEvent* e) {
     e->accept();
 }
 
-void TiComponent::focusInEvent(QFocusEvent*) {
+void TiComponent::focusInEvent(QFocusEvent* e) {
+    if (e->reason() == Qt::PopupFocusReason && m_hasFocus)
+        return; // back from a popup menu that never took the focus from the widget
     m_hasFocus = true;
     Guarded([&] {
         UserInputScope scope(this);
@@ -794,7 +796,10 @@ void TiComponent::focusInEvent(QFocusEvent*) {
     Guarded([&] { emit OnEnter(); });
 }
 
-void TiComponent::focusOutEvent(QFocusEvent*) {
+void TiComponent::focusOutEvent(QFocusEvent* e) {
+    // A popup menu (the context menu of a field) leaves the focus where it is.
+    if (e->reason() == Qt::PopupFocusReason)
+        return;
     m_hasFocus = false;
     // Losing the focus ends any press in progress.
     Guarded([&] {

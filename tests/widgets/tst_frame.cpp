@@ -414,6 +414,12 @@ private slots:
         QTRY_VERIFY(!a->HasFocus());
         QCOMPARE(a->log, QStringList{"up 0 0 0"});
         QVERIFY(b->HasFocus());
+
+        // Tab moves the focus without reaching the widget's key hook.
+        b->log.clear();
+        QTest::keyClick(b, Qt::Key_Tab);
+        QTRY_VERIFY(a->HasFocus());
+        QVERIFY(b->log.filter("keydown").isEmpty());
     }
 
     void failingPaintShowsItsMessage() {

@@ -168,6 +168,50 @@ private slots:
         QCOMPARE(told, QStringList{"Position"});
     }
 
+    void sections_data() {
+        QTest::addColumn<bool>("gauge");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("progress 3") << false << 3 << 3;
+        QTest::newRow("progress 0 ignored") << false << 0 << 1;
+        QTest::newRow("progress 6 ignored") << false << 6 << 1;
+        QTest::newRow("gauge 3") << true << 3 << 3;
+        QTest::newRow("gauge -1 clamped") << true << -1 << 0;
+        QTest::newRow("gauge 9 clamped") << true << 9 << 5;
+    }
+    void sections() {
+        QFETCH(bool, gauge);
+        QFETCH(int, value);
+        QFETCH(int, stored);
+        TestProgress progress;
+        struct Gauge : TiGaugeComponent {
+            void iPaintTo(QPainter&) override {}
+        } gaugeWidget;
+        QObject* w = gauge ? static_cast<QObject*>(&gaugeWidget) : &progress;
+        w->setProperty("SectionCount", value);
+        QCOMPARE(w->property("SectionCount").toInt(), stored);
+        // Progress sections repaint only; gauge sections rebuild the background.
+        progress.RenderToImage();
+        gaugeWidget.RenderToImage();
+        progress.SetSectionEnd1(40);
+        gaugeWidget.SetSectionEnd1(40);
+        QVERIFY(!progress.BackGroundDirty());
+        QVERIFY(gaugeWidget.BackGroundDirty());
+    }
+
+    void sectionSpans() {
+        TestProgress w;
+        w.SetSectionCount(3);
+        QCOMPARE(w.SectionStart(1), 0.0);
+        QCOMPARE(w.SectionEndOf(1), 50.0);
+        QCOMPARE(w.SectionStart(3), 75.0);
+        QCOMPARE(w.SectionEndOf(3), 100.0);
+        QCOMPARE(w.SectionColor(1), TColor(65280));
+        QCOMPARE(w.SectionColor(3), TColor(255));
+        QCOMPARE(w.width(), 16);
+        QCOMPARE(w.height(), 200);
+    }
+
     void fraction_data() {
         QTest::addColumn<double>("min");
         QTest::addColumn<double>("max");
