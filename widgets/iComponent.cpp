@@ -632,10 +632,6 @@ void TiComponent::Guarded(const std::function<void()>& f) {
     }
 }
 
-bool TiComponent::event(QEvent* e) {
-    return QWidget::event(e);
-}
-
 void TiComponent::mousePressEvent(QMouseEvent* e) {
     TMouseButton button;
     if (!ButtonOf(e->button(), button))

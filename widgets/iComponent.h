@@ -361,7 +361,6 @@ protected:
     QImage& CacheBitmap();
 
     // ---- QWidget plumbing ----
-    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;

@@ -309,8 +309,8 @@ QString TiScaleComponent::TickLabelText(int Index, double V) {
     return s;
 }
 
-void TiScaleComponent::DrawTickLine(QPainter& Canvas, QPoint p1, QPoint p2, TColor Color, TiBevelStyle Style,
-                                    int) {
+void TiScaleComponent::DrawTickLine(QPainter& Canvas, QPoint p1, QPoint p2, TColor Color,
+                                    TiBevelStyle Style) {
     // The normal of the line: one pixel down for a horizontal line, one to the right for any other.
     const QPoint normal = (p1.y() == p2.y()) ? QPoint(0, 1) : QPoint(1, 0);
     switch (Style) {
@@ -343,12 +343,12 @@ void TiScaleComponent::DrawScale(QPainter& Canvas, bool Disabled) {
     const TiScaleObject& s = *m_scale;
 
     Canvas.save();
-    // 1. Axis.
+    // Axis.
     if (s.ShowTicksAxis()) {
         const int across = X0 + dir * s.TickMajorLength();
         const QPoint p1 = at(map.ToPixel(layout.Low), across), p2 = at(map.ToPixel(layout.High), across);
         if (Disabled) {
-            DrawTickLine(Canvas, p1, p2, s.TickMajorColor(), ibsLowered, dir);
+            DrawTickLine(Canvas, p1, p2, s.TickMajorColor(), ibsLowered);
         } else {
             Canvas.setPen(ColorToQColor(s.TickMajorColor()));
             iLine(Canvas, p1, p2);
@@ -357,7 +357,7 @@ void TiScaleComponent::DrawScale(QPainter& Canvas, bool Disabled) {
         }
     }
 
-    // 2. Label font, transparent brush.
+    // Label font, transparent brush.
     SelectFont(Canvas, *s.TickLabelFont());
     Canvas.setBrush(Qt::NoBrush);
     const QFontMetrics fm(Canvas.font());
@@ -378,18 +378,18 @@ void TiScaleComponent::DrawScale(QPainter& Canvas, bool Disabled) {
         const int along = map.ToPixel(v);
         DrawTickLine(Canvas, at(along, X0 + dir * minorOffset),
                      at(along, X0 + dir * (minorOffset + s.TickMinorLength())), s.TickMinorColor(),
-                     minorStyle, dir);
+                     minorStyle);
     };
 
     for (int i = 0; i < majors.size(); ++i) {
         const int along = map.ToPixel(majors[i]);
         const bool firstOrLast = i == 0 || i == majors.size() - 1;
-        // 3. Major tick.
+        // Major tick.
         if (s.ShowTicksMajor() && (s.ShowTicksMajorFirstLast() || !firstOrLast))
             DrawTickLine(Canvas, at(along, X0 + dir * s.TickMargin()),
                          at(along, X0 + dir * (s.TickMargin() + s.TickMajorLength())), s.TickMajorColor(),
-                         majorStyle, dir);
-        // 4. Label beyond the tick, centred on it along the scale.
+                         majorStyle);
+        // Label beyond the tick, centred on it along the scale.
         if (s.ShowTickLabels()) {
             const QString text = TickLabelText(i, majors[i]);
             const QSize size = fm.size(Qt::TextSingleLine, text);
@@ -406,7 +406,7 @@ void TiScaleComponent::DrawScale(QPainter& Canvas, bool Disabled) {
             DrawWidgetText(Canvas, text, box, BackGroundColor(), !Disabled,
                            itfCenter | itfVCenter | itfSingleLine);
         }
-        // 5. Minor ticks up to the next major tick.
+        // Minor ticks up to the next major tick.
         if (s.ShowTicksMinor() && s.ShowTicksMajor() && i < majors.size() - 1)
             for (double v : MinorTickValues(i))
                 drawMinor(v);

@@ -226,7 +226,7 @@ protected:
 
 private:
     // Draws one tick line in a bevel style (raised: white then black one pixel further).
-    void DrawTickLine(QPainter& Canvas, QPoint p1, QPoint p2, TColor Color, TiBevelStyle Style, int dir);
+    void DrawTickLine(QPainter& Canvas, QPoint p1, QPoint p2, TColor Color, TiBevelStyle Style);
 
     TiScaleObject* m_scale;
     bool m_autoScaleEnabled = false;
