@@ -237,6 +237,38 @@ private slots:
         QVERIFY(has(faces[3], light));
     }
 
+    void pictureAndTransparentBackgrounds() {
+        TestWidget w; // 40 x 30
+        QImage picture(2, 2, QImage::Format_RGB32);
+        picture.setPixel(0, 0, qRgb(255, 0, 0));
+        picture.setPixel(1, 0, qRgb(0, 255, 0));
+        picture.setPixel(0, 1, qRgb(0, 0, 255));
+        picture.setPixel(1, 1, qRgb(255, 255, 0));
+        w.SetBorderStyle(ibsRaised);
+        w.SetBackGroundPicture(picture);
+        QImage img = w.RenderToImage();
+        QCOMPARE(img.pixel(1, 1), qRgb(255, 0, 0)); // stretched over the whole widget, no border
+        QCOMPARE(img.pixel(38, 1), qRgb(0, 255, 0));
+        QCOMPARE(img.pixel(38, 28), qRgb(255, 255, 0));
+
+        QWidget parent;
+        parent.resize(100, 100);
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(0, 128, 0));
+        parent.setPalette(pal);
+        parent.setAutoFillBackground(true);
+        auto* t = new TestWidget(&parent);
+        t->move(10, 10);
+        t->SetTransparent(true);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        img = t->RenderToImage();
+        QCOMPARE(img.pixel(1, 1), qRgb(0, 128, 0));
+        QCOMPARE(img.pixel(20, 15), qRgb(255, 0, 0)); // the widget's own face on top
+        t->SetTransparent(false);
+        QCOMPARE(QColor(t->RenderToImage().pixel(1, 1)), ColorToQColor(clBtnFace));
+    }
+
     void equalValueRequestsNoRepaint_data() {
         QTest::addColumn<QString>("property");
         QTest::addColumn<QVariant>("value");
