@@ -118,6 +118,14 @@ void TestLedBar::sections() {
         QCOMPARE(segs[i].Section, want);
         QCOMPARE(segs[i].Color, bar->SectionColor(want));
     }
+    // Ends far outside the range only move every segment into one section.
+    bar->SetSectionEnd1(1e300);
+    bar->SetSectionEnd2(-1e300);
+    for (const auto& s : bar->Segments())
+        QCOMPARE(s.Section, 3);
+    bar->SetSectionEnd1(50);
+    bar->SetSectionEnd2(75);
+
     // The rows of segment 10 (first of section 2) and 16 (first of section 3).
     const QImage img = bar->RenderToImage();
     QCOMPARE(Pixel(img, 12, 144 - 9 * 7), clLime);

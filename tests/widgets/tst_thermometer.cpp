@@ -41,6 +41,8 @@ private slots:
     void reverseScaleWithBulb();
     void horizontal();
     void maxPointer();
+    void pointerSides_data();
+    void pointerSides();
     void dragging();
 };
 
@@ -246,6 +248,44 @@ void TestThermometer::maxPointer() {
     QCOMPARE(Pixel(img, tip + 1, y), kFace);
     QCOMPARE(Pixel(img, tip - 1, y - 3), kFace);
     QCOMPARE(t.MaxPointerRect(), QRect(QPoint(tip - 8, y - 4), QPoint(tip, y + 4)));
+}
+
+void TestThermometer::pointerSides_data() {
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<QPoint>("towardsTube"); // one pixel from the tip towards the tube
+    // The pointers sit on the side away from the scale and point at the tube.
+    QTest::newRow("vertical, scale right") << int(ioVertical) << int(iosBottomRight) << QPoint(1, 0);
+    QTest::newRow("vertical, scale left") << int(ioVertical) << int(iosTopLeft) << QPoint(-1, 0);
+    QTest::newRow("horizontal, scale below") << int(ioHorizontal) << int(iosBottomRight) << QPoint(0, 1);
+    QTest::newRow("horizontal, scale above") << int(ioHorizontal) << int(iosTopLeft) << QPoint(0, -1);
+}
+
+void TestThermometer::pointerSides() {
+    QFETCH(int, orientation);
+    QFETCH(int, side);
+    QFETCH(QPoint, towardsTube);
+    TiThermometer t;
+    t.SetOrientation(TiOrientation(orientation));
+    t.SetOrientationTickMarks(TiOrientationSide(side));
+    t.SetShowMaxPointer(true);
+    t.SetPosition(80);
+    const auto g = t.ComputeGeometry();
+    const int along = t.PositionToPixel(80);
+    QCOMPARE(along, orientation == ioVertical ? 34 : 22 + 94);
+    // The tip lies 5 pixels (MinMaxPointerMargin) outside the span.
+    QPoint tip;
+    if (orientation == ioVertical)
+        tip = QPoint(side == iosBottomRight ? g.SpanLeft - 5 : g.SpanRight + 5, along);
+    else
+        tip = QPoint(along, side == iosBottomRight ? g.SpanTop - 5 : g.SpanBottom + 5);
+    const QImage img = t.RenderToImage();
+    QCOMPARE(Pixel(img, tip.x(), tip.y()), clAqua);
+    QVERIFY(Pixel(img, tip.x() + towardsTube.x(), tip.y() + towardsTube.y()) != clAqua);
+    // 7 pixels back from the tip the triangle is 7 wide.
+    const QPoint back = tip - 7 * towardsTube + 3 * QPoint(towardsTube.y(), towardsTube.x());
+    QCOMPARE(Pixel(img, back.x(), back.y()), clAqua);
+    QVERIFY(t.MaxPointerRect().contains(back));
 }
 
 void TestThermometer::dragging() {
