@@ -74,16 +74,16 @@ TLabel::TLabel(const QString& caption, QWidget* parent, int left, int top, int w
         setGeometry(left, top, 0, 0);
     else
         setGeometry(left, top, width, height);
-    setText(caption);
+    SetCaption(caption);
 }
 
-void TLabel::setText(const QString& caption) {
+void TLabel::SetCaption(const QString& caption) {
     m_caption = caption;
-    fitToText();
+    FitToText();
     update();
 }
 
-void TLabel::fitToText() {
+void TLabel::FitToText() {
     if (m_autoSize) {
         const QFontMetrics fm(font());
         resize(fm.horizontalAdvance(m_caption), fm.height());
@@ -92,7 +92,7 @@ void TLabel::fitToText() {
 
 void TLabel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange)
-        fitToText();
+        FitToText();
     QWidget::changeEvent(event);
 }
 

@@ -46,8 +46,8 @@ public:
     // A label without a size takes the size of its text.
     TLabel(const QString& caption, QWidget* parent, int left, int top, int width = -1, int height = -1);
 
-    QString text() const { return m_caption; }
-    void setText(const QString& caption);
+    QString Caption() const { return m_caption; }
+    void SetCaption(const QString& caption);
     TAlignment Alignment() const { return m_alignment; }
     void SetAlignment(TAlignment alignment);
     // Fill with this colour; without one the label shows its parent through.
@@ -59,7 +59,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void fitToText();
+    void FitToText();
 
     QString m_caption;
     TAlignment m_alignment = taLeftJustify;

@@ -160,7 +160,7 @@ void TestApp::startState() {
     QCoreApplication::processEvents();
 
     QCOMPARE(form.windowTitle(), QStringLiteral("QM_Modbus RTU"));
-    QCOMPARE(form.Label1->text(), QStringLiteral("Z7_三相控制界面  "));
+    QCOMPARE(form.Label1->Caption(), QStringLiteral("Z7_三相控制界面  "));
     QCOMPARE(form.size(), QSize(801, 556));
     QCOMPARE(form.BitBtn7->text(), QStringLiteral("打开串口"));
     // Both lamps unlit: the lit pictures hidden, the unlit ones showing.
