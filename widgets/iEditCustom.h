@@ -133,6 +133,7 @@ public:
     QRect TextRect() const { return m_textRect; }
     bool CaretCreated() const { return m_caretCreated; }
     // The built-in context menu: "Apply", "Undo", "-", "Cut", "Copy", "Paste", "Delete", "-", "Select All".
+    // The right button opens it unless the application sets another context-menu policy on the box.
     QMenu* ContextMenu() const { return m_menu; }
     // Sets the enabled state of each menu item, as opening the menu does.
     void UpdateContextMenu();
