@@ -1,6 +1,7 @@
 #include "iSwitchLed.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPainter>
 #include <QShortcutEvent>
@@ -136,9 +137,24 @@ void TiSwitchLed::AcceleratorToggle() {
     UserToggle();
 }
 
-void TiSwitchLed::iKeyPress(QChar& Key) {
-    if (MatchesAccelerator(Key))
-        AcceleratorToggle();
+void TiSwitchLed::keyPressEvent(QKeyEvent* e) {
+    // Characters typed into the switch serve its accelerator only and never reach OnKeyPress: the
+    // frame gets the key without its text.
+    QKeyEvent keyOnly(e->type(), e->key(), e->modifiers(), e->nativeScanCode(), e->nativeVirtualKey(),
+                      e->nativeModifiers(), QString(), e->isAutoRepeat(), e->count());
+    TiCustomComponent::keyPressEvent(&keyOnly);
+    const QString text = e->text();
+    for (QChar c : text) {
+        if (!MatchesAccelerator(c))
+            continue;
+        UserInputScope scope(this);
+        try {
+            AcceleratorToggle();
+        } catch (...) {
+            // As in all key handling: an error of an OnChange handler is dropped.
+        }
+    }
+    e->accept();
 }
 
 void TiSwitchLed::UpdateAccelerator() {

@@ -103,7 +103,7 @@ protected:
     void iMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void iKeyDown(int& Key, TShiftState Shift) override;
     void iKeyUp(int& Key, TShiftState Shift) override;
-    void iKeyPress(QChar& Key) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     bool event(QEvent* e) override;
     void DefineExtraValues(QList<TiExtraValue>& Values) override;

@@ -220,6 +220,9 @@ void TestSwitchLed::acceleratorLetter() {
     w.sw->SetCaption(QStringLiteral("&Run"));
     QSignalSpy change(w.sw, &TiSwitchLed::OnChange);
     QSignalSpy user(w.sw, &TiSwitchLed::OnChangeUser);
+    int keyPresses = 0, keyDowns = 0;
+    connect(w.sw, &TiComponent::OnKeyPress, this, [&] { ++keyPresses; });
+    connect(w.sw, &TiComponent::OnKeyDown, this, [&] { ++keyDowns; });
 
     // Alt and the letter, from anywhere in the window, in either case.
     w.edit->setFocus();
@@ -236,6 +239,9 @@ void TestSwitchLed::acceleratorLetter() {
     QVERIFY(w.sw->Active());
     QCOMPARE(change.count(), 3);
     QCOMPARE(user.count(), 3);
+    // Characters typed into the switch go nowhere else; the keys themselves are still reported.
+    QCOMPARE(keyPresses, 0);
+    QVERIFY(keyDowns >= 2);
 
     // Disabled, or without a marked letter, nothing toggles.
     w.sw->SetEnabled(false);
