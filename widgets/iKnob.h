@@ -162,5 +162,6 @@ private:
     bool m_dragging = false;
     bool m_keyHeld = false;
     double m_lastAngle = 0;
-    QElapsedTimer m_lastWheelStep; // invalid until the first accepted step
+    // Monotonic, so setting the system clock back cannot stop the wheel; invalid until the first step.
+    QElapsedTimer m_lastWheelStep;
 };

@@ -73,7 +73,10 @@ void TiLedRound::iPaintTo(QPainter& Canvas) {
         else
             DrawDiagonalGradient(Canvas, W, H, light, dark);
         Canvas.restore();
-        left = 2, top = 2, right = W - 3, bottom = H - 3;
+        left = 2;
+        top = 2;
+        right = W - 3;
+        bottom = H - 3;
     }
 
     // Pen and brush in the lamp colour, so the disc has no outline of another colour.
