@@ -470,26 +470,34 @@ private slots:
     }
 
     void autoFrameRateCapsRepaints() {
-        TestWidget w;
-        w.SetAutoFrameRate(true);
-        QCOMPARE(w.UpdateFrameRate(), 60);
-        QTest::qWait(30); // past the first frame interval since construction
-        const int before = w.RepaintRequestCount();
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < 20; ++i)
-            w.SetCaption(QString::number(i));
-        QVERIFY2(t.elapsed() < 10, "twenty changes took longer than a frame");
-        QCOMPARE(w.RepaintRequestCount(), before + 1);
-        QVERIFY(w.RepaintPending());
-        QTest::qWait(TiUpdateObject::IntervalMs + 200);
-        QCOMPARE(w.RepaintRequestCount(), before + 2);
-        QVERIFY(!w.RepaintPending());
-        // Turning the limit off lets every change through again.
-        w.SetAutoFrameRate(false);
-        w.SetCaption("x");
-        w.SetCaption("y");
-        QCOMPARE(w.RepaintRequestCount(), before + 4);
+        // Twenty changes must fall within one frame (1/60 s); on a stalled machine try again.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            TestWidget w;
+            w.SetAutoFrameRate(true);
+            QCOMPARE(w.UpdateFrameRate(), 60);
+            QTest::qWait(30); // past the first frame interval since construction
+            const int before = w.RepaintRequestCount();
+            QElapsedTimer t;
+            t.start();
+            for (int i = 0; i < 20; ++i)
+                w.SetCaption(QString::number(i));
+            if (t.elapsed() >= 10)
+                continue;
+            QCOMPARE(w.RepaintRequestCount(), before + 1);
+            QVERIFY(w.RepaintPending());
+            // The flush timer brings the deferred repaint, and only that one.
+            QTRY_COMPARE_WITH_TIMEOUT(w.RepaintRequestCount(), before + 2, 3 * TiUpdateObject::IntervalMs);
+            QVERIFY(!w.RepaintPending());
+            QTest::qWait(TiUpdateObject::IntervalMs + 100);
+            QCOMPARE(w.RepaintRequestCount(), before + 2);
+            // Turning the limit off lets every change through again.
+            w.SetAutoFrameRate(false);
+            w.SetCaption("x");
+            w.SetCaption("y");
+            QCOMPARE(w.RepaintRequestCount(), before + 4);
+            return;
+        }
+        QFAIL("twenty changes never fitted in 10 ms");
     }
 
     void propertyFileRoundTrip() {
