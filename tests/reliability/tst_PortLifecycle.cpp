@@ -1,0 +1,131 @@
+// The window's port lifecycle against the simulator: open/close cycles of BitBtn7 with requests and
+// replies in flight, then devices pulled from under the open port. Each time the window must show the
+// closed port, and in the end no file descriptor or thread may be left over.
+#include "CRC16.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const QString kOpenCaption = QStringLiteral("打开串口");
+
+qsizetype Entries(const char* dir) {
+    return QDir(QString::fromLatin1(dir))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+        .size();
+}
+
+// One simulator on its own link, started and stopped by the test.
+class Simulator {
+public:
+    explicit Simulator(const QString& link) : m_link(link) {}
+    ~Simulator() { Stop(); }
+    bool Start() {
+        m_process.start(QStringLiteral(Z7_SIM), {QStringLiteral("--link"), m_link});
+        QByteArray out;
+        while (!out.contains('\n') && m_process.waitForReadyRead(5000))
+            out += m_process.readAllStandardOutput();
+        return out.contains("z7sim: address");
+    }
+    // The pseudo-terminal goes away with the process: the device is pulled.
+    void Stop() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QString m_link;
+    QProcess m_process;
+};
+
+bool ShowsClosedPort(const TForm1& form) {
+    return form.BitBtn7->text() == kOpenCaption && !form.Image9->isHidden() && form.Image20->isHidden() &&
+           !form.Comm1->IsOpen();
+}
+
+} // namespace
+
+class TestPortLifecycle : public QObject {
+    Q_OBJECT
+private slots:
+    void openCloseAndPulledDevices();
+};
+
+void TestPortLifecycle::openCloseAndPulledDevices() {
+    const QString link = QStringLiteral("/tmp/z7-lifecycle-%1").arg(::getpid());
+    auto form = std::make_unique<TForm1>();
+    int errorBoxes = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++errorBoxes;
+            box->done(0);
+        }
+    });
+    closer.start(5);
+    form->ComboBox4->lineEdit()->setText(link);
+    form->ComboBox4Change(form->ComboBox4);
+    form->CheckBox2->setChecked(true);
+
+    // A first cycle lets Qt and the C library set up what they keep for the process's life.
+    {
+        Simulator sim(link);
+        QVERIFY(sim.Start());
+        form->BitBtn7Click(form->BitBtn7);
+        QVERIFY(form->Comm1->IsOpen());
+        form->Timer1Timer(form->Timer1);
+        QTest::qWait(200);
+        form->BitBtn7Click(form->BitBtn7);
+    }
+    const qsizetype fdsBefore = Entries("/proc/self/fd");
+    const qsizetype threadsBefore = Entries("/proc/self/task");
+
+    {
+        Simulator sim(link);
+        QVERIFY(sim.Start());
+        for (int cycle = 0; cycle < 1000; ++cycle) {
+            form->BitBtn7Click(form->BitBtn7);
+            QVERIFY2(form->Comm1->IsOpen(), qPrintable(QString::number(cycle)));
+            // A request, then the close at varying points: before the reply, while it arrives, after.
+            form->Timer1Timer(form->Timer1);
+            QTest::qWait(cycle % 8 == 0 ? 150 : (cycle % 3) * 5);
+            form->BitBtn7Click(form->BitBtn7);
+            QVERIFY2(ShowsClosedPort(*form), qPrintable(QString::number(cycle)));
+        }
+    }
+    QCOMPARE(errorBoxes, 0);
+
+    for (int pulled = 0; pulled < 100; ++pulled) {
+        Simulator sim(link);
+        QVERIFY(sim.Start());
+        form->BitBtn7Click(form->BitBtn7);
+        QVERIFY2(form->Comm1->IsOpen(), qPrintable(QString::number(pulled)));
+        form->Timer1Timer(form->Timer1);
+        QTest::qWait(pulled % 4 * 40);
+        sim.Stop();
+        QTRY_VERIFY2_WITH_TIMEOUT(ShowsClosedPort(*form), qPrintable(QString::number(pulled)), 5000);
+        QVERIFY(form->Image14->isHidden());
+    }
+    QCOMPARE(errorBoxes, 0);
+
+    QCOMPARE(Entries("/proc/self/fd"), fdsBefore);
+    QCOMPARE(Entries("/proc/self/task"), threadsBefore);
+    form.reset();
+}
+
+QTEST_MAIN(TestPortLifecycle)
+#include "tst_PortLifecycle.moc"
