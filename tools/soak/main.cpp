@@ -145,6 +145,10 @@ bool ParseArgs(const QStringList& args, Settings& s) {
             s.writeEvery = v.toInt(&ok);
         else if (a == QLatin1String("--seed"))
             s.seed = v.toULongLong(&ok);
+        else if (a == QLatin1String("--split-ms"))
+            s.splitMs = v.toInt(&ok);
+        else if (a == QLatin1String("--delay-ms"))
+            s.delayMs = v.toInt(&ok);
         else
             return false;
         if (!ok || v.isEmpty())
@@ -152,7 +156,8 @@ bool ParseArgs(const QStringList& args, Settings& s) {
         ++i;
     }
     s.rssWindow = std::min(1000, s.polls / 3);
-    return s.polls > 0 && !s.sim.isEmpty() && s.fault >= 0 && s.fault * 8 <= 1.0 && s.writeEvery > 0;
+    return s.polls > 0 && !s.sim.isEmpty() && s.fault >= 0 && s.fault * 8 <= 1.0 && s.writeEvery > 0 &&
+           s.splitMs > 100 && s.delayMs >= 0;
 }
 
 } // namespace
@@ -162,7 +167,7 @@ int main(int argc, char** argv) {
     Settings s;
     if (!ParseArgs(app.arguments(), s)) {
         std::fprintf(stderr, "usage: z7soak --sim PATH-TO-z7sim [--polls N] [--fault P (<= 0.125)] "
-                             "[--write-every K] [--seed N]\n");
+                             "[--write-every K] [--seed N] [--split-ms MS (> 100)] [--delay-ms MS]\n");
         return 2;
     }
 
