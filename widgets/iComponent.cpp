@@ -29,16 +29,6 @@ qint64 NowNs() {
     return clock.nsecsElapsed();
 }
 
-int Clamp255(int v) {
-    return std::clamp(v, 0, 255);
-}
-
-TColor AddToChannels(TColor c, int n) {
-    const TColor rgb = ColorToRGB(c);
-    return RGBValue(Clamp255(int(rgb & 0xFF) + n), Clamp255(int((rgb >> 8) & 0xFF) + n),
-                    Clamp255(int((rgb >> 16) & 0xFF) + n));
-}
-
 // A fresh painter as the paint cycle hands it to a widget: no antialiasing, solid black pen, solid
 // white brush, the default widget font.
 void PreparePainter(QPainter& p) {
@@ -91,18 +81,6 @@ bool IsArrowKey(int key) {
 
 // ---------------------------------------------------------------------------------------------------
 // Colour and pixel helpers
-
-TColor ColorLighten(TColor c, int n) {
-    return AddToChannels(c, n);
-}
-TColor ColorDarken(TColor c, int n) {
-    return AddToChannels(c, -n);
-}
-TColor ColorDim(TColor c, int n) {
-    if (n == 0)
-        return c;
-    return RGBValue(int(c & 0xFF) / n, int((c >> 8) & 0xFF) / n, int((c >> 16) & 0xFF) / n);
-}
 
 int iRound(double v) {
     return int(std::nearbyint(v));

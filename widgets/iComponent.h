@@ -100,11 +100,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// ---- Colour helpers (system colours resolved first) ----
-TColor ColorLighten(TColor c, int n); // add n to red, green and blue, clamped to 0..255
-TColor ColorDarken(TColor c, int n);  // subtract n from each channel, clamped
-TColor ColorDim(TColor c, int n);     // each channel of the raw value divided by n
-
 // ---- Pixel helpers with Win32 rules (right and bottom edges excluded) ----
 int iRound(double v); // halves to the even neighbour
 // The pixels of the Win32 rectangle (Left, Top, Right, Bottom): Right and Bottom are outside.

@@ -1,5 +1,6 @@
 #include "iTypes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -52,4 +53,26 @@ QColor ColorToQColor(TColor c) {
     return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
 }
 
-TColor QColorToColor(const QColor& c) { return RGBValue(c.red(), c.green(), c.blue()); }
+TColor QColorToColor(const QColor& c) {
+    return RGBValue(c.red(), c.green(), c.blue());
+}
+
+namespace {
+TColor AddToChannels(TColor c, int n) {
+    const TColor rgb = ColorToRGB(c);
+    auto channel = [&](int shift) { return std::clamp(int((rgb >> shift) & 0xFF) + n, 0, 255); };
+    return RGBValue(channel(0), channel(8), channel(16));
+}
+} // namespace
+
+TColor ColorLighten(TColor c, int n) {
+    return AddToChannels(c, n);
+}
+TColor ColorDarken(TColor c, int n) {
+    return AddToChannels(c, -n);
+}
+TColor ColorDim(TColor c, int n) {
+    if (n == 0)
+        return c;
+    return RGBValue(int(c & 0xFF) / n, int((c >> 8) & 0xFF) / n, int((c >> 16) & 0xFF) / n);
+}

@@ -40,7 +40,9 @@ enum TSysColorIndex : int {
     COLOR_GRADIENTINACTIVECAPTION = 28,
 };
 
-constexpr TColor SysColorValue(int index) { return 0xFF000000u | static_cast<TColor>(index & 0xFF); }
+constexpr TColor SysColorValue(int index) {
+    return 0xFF000000u | static_cast<TColor>(index & 0xFF);
+}
 constexpr TColor RGBValue(int r, int g, int b) {
     return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
@@ -91,7 +93,9 @@ constexpr TColor clInfoText = SysColorValue(COLOR_INFOTEXT);
 constexpr TColor clInfoBk = SysColorValue(COLOR_INFOBK);
 constexpr TColor clHotLight = SysColorValue(COLOR_HOTLIGHT);
 
-constexpr bool IsSysColor(TColor c) { return (c & 0xFF000000u) == 0xFF000000u; }
+constexpr bool IsSysColor(TColor c) {
+    return (c & 0xFF000000u) == 0xFF000000u;
+}
 
 // The RGB value of a colour, system colours resolved to the classic desktop scheme.
 TColor ColorToRGB(TColor c);
@@ -101,3 +105,10 @@ QColor ColorToQColor(TColor c);
 
 // The layout's colour value of an opaque QColor (never a system colour).
 TColor QColorToColor(const QColor& c);
+
+// Shading steps of the widgets, system colours resolved first: add (lighten) or subtract (darken) n to
+// each of red, green and blue, clamped to 0..255.
+TColor ColorLighten(TColor c, int n);
+TColor ColorDarken(TColor c, int n);
+// Each channel of the raw colour value divided by n (the dimmed look of an unlit LED).
+TColor ColorDim(TColor c, int n);
