@@ -34,7 +34,8 @@ struct Settings {
     QString sim;
     double fault = 0.1;
     int writeEvery = 10;
-    int splitMs = 150;
+    // Gaps wide enough that a receive thread waking late on a loaded machine still sees them.
+    int splitMs = 250;
     int delayMs = 150;
     int floodBytes = 4096;
     quint64 seed = 1;
@@ -237,7 +238,7 @@ int main(int argc, char** argv) {
     const quint8 address = 1;
     static constexpr std::array<quint8, 4> kWritable = {0, 3, 4, 5};
     // A noreply is known only when nothing came for longer than a held-back reply takes.
-    const qint64 quietLimitMs = 100 + s.delayMs + 250;
+    const qint64 quietLimitMs = 100 + s.delayMs + 600;
 
     for (int poll = 0; poll < s.polls; ++poll) {
         const bool write = (poll + 1) % s.writeEvery == 0;
