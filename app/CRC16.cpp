@@ -1,9 +1,20 @@
 #include "CRC16.h"
 
 #include "Controls.h"
+#include "DisplayRefresh.h"
+#include "FormLayout.h"
 #include "ModbusFrame.h"
 #include "SerialPorts.h"
 #include "TextToInt.h"
+#include "UpDown.h"
+#include "iAnalogDisplay.h"
+#include "iAnalogOutput.h"
+#include "iKnob.h"
+#include "iLedBar.h"
+#include "iLedRound.h"
+#include "iLinearGauge.h"
+#include "iSwitchLed.h"
+#include "iThermometer.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -124,11 +135,13 @@ void TPortComboBox::showPopup() {
     QComboBox::showPopup();
 }
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent) : TForm1(nullptr, parent) {}
+
+TForm1::TForm1(std::unique_ptr<TCommPort> port, QWidget* parent)
     : QWidget(parent),
-      m_poll(
-          ModbusLink{[this](const char* data, quint16 length) { return Comm1->SendData(data, length); },
-                     [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }}) {
+      m_poll(ModbusLink{[this](const char* data, quint16 length) { return Comm1->SendData(data, length); },
+                        [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }}),
+      m_portLayer(std::move(port)) {
     CreateLayout();
     ConnectHandlers();
     FormCreate(this);
@@ -206,7 +219,9 @@ void TForm1::CreateLayout() {
     Panel11 = new TPanel(Panel2);
     Panel11->setGeometry(0, 312, 225, 209);
 
-    Comm1 = new TComm(this);
+    CreateInstruments();
+
+    Comm1 = m_portLayer ? new TComm(std::move(m_portLayer), this) : new TComm(this);
     Comm1->setObjectName(QStringLiteral("Comm1"));
     Comm1->SetCommName(QStringLiteral("COM4"));
     Comm1->SetBaudRate(19200);
@@ -242,6 +257,41 @@ void TForm1::CreateLayout() {
     Timer2->setInterval(500);
 }
 
+void TForm1::CreateInstruments() {
+    const QHash<QString, QWidget*> panels = {{"Panel1", Panel1}, {"Panel2", Panel2},   {"Panel4", Panel4},
+                                             {"Panel5", Panel5}, {"Panel6", Panel6},   {"Panel7", Panel7},
+                                             {"Panel8", Panel8}, {"Panel10", Panel10}, {"Panel11", Panel11}};
+    for (auto it = panels.cbegin(); it != panels.cend(); ++it)
+        it.value()->setObjectName(it.key());
+    QFile file(QStringLiteral(":/layout/Form1.layout"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw ELayoutError("the window layout is not in the program");
+    const QHash<QString, QWidget*> widgets = ReadFormLayout(QString::fromUtf8(file.readAll()), panels);
+    // The handlers need these widgets; a layout without them is a broken program, not a user error.
+    auto get = [&widgets]<typename T>(T*& field, const QString& name) {
+        field = qobject_cast<T*>(widgets.value(name));
+        if (!field)
+            throw ELayoutError(QStringLiteral("the window layout lacks %1").arg(name).toStdString());
+    };
+    get(iSwitchLed1, QStringLiteral("iSwitchLed1"));
+    for (int i = 0; i < int(iLedRound.size()); ++i)
+        get(iLedRound[i], QStringLiteral("iLedRound%1").arg(i + 1));
+    get(iThermometer1, QStringLiteral("iThermometer1"));
+    get(iAnalogOutput1, QStringLiteral("iAnalogOutput1"));
+    get(iAnalogOutput2, QStringLiteral("iAnalogOutput2"));
+    get(iAnalogOutput3, QStringLiteral("iAnalogOutput3"));
+    get(iAnalogOutput4, QStringLiteral("iAnalogOutput4"));
+    get(iKnob1, QStringLiteral("iKnob1"));
+    get(iKnob2, QStringLiteral("iKnob2"));
+    get(iKnob3, QStringLiteral("iKnob3"));
+    get(iLedBar1, QStringLiteral("iLedBar1"));
+    get(iLedBar2, QStringLiteral("iLedBar2"));
+    get(UpDown1, QStringLiteral("UpDown1"));
+    for (int i = 0; i < int(iAnalogDisplay.size()); ++i)
+        get(iAnalogDisplay[i], QStringLiteral("iAnalogDisplay%1").arg(i + 1));
+    get(iLinearGauge1, QStringLiteral("iLinearGauge1"));
+}
+
 void TForm1::ConnectHandlers() {
     // Only the operator's choices and typing count as changes, not the program's own updates.
     connect(ComboBox4, &QComboBox::textActivated, this, [this] { ComboBox4Change(ComboBox4); });
@@ -256,6 +306,18 @@ void TForm1::ConnectHandlers() {
     connect(Comm1, &TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
+    connect(iKnob1, &TiComponent::OnClick, this, [this] { iKnob1Click(iKnob1); });
+    connect(iKnob2, &TiComponent::OnClick, this, [this] { iKnob2Click(iKnob2); });
+    connect(iKnob3, &TiComponent::OnClick, this, [this] { iKnob3Click(iKnob3); });
+    connect(iSwitchLed1, &TiSwitchLed::OnChange, this, [this] { iSwitchLed1Change(iSwitchLed1); });
+    connect(iAnalogOutput2, &TiComponent::OnMouseDown, this,
+            [this](TMouseButton b, TShiftState s, int x, int y) {
+                iAnalogOutput2MouseDown(iAnalogOutput2, b, s, x, y);
+            });
+    connect(iAnalogOutput2, &TiComponent::OnMouseUp, this,
+            [this](TMouseButton b, TShiftState s, int x, int y) {
+                iAnalogOutput2MouseUp(iAnalogOutput2, b, s, x, y);
+            });
     // Both timers run from creation to the end; the communication box gates polling, not the timers.
     Timer1->start();
     Timer2->start();
@@ -386,7 +448,66 @@ void TForm1::Timer1Timer(QObject*) {
     ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked(), Address()));
 }
 
-void TForm1::Timer2Timer(QObject*) {}
+void TForm1::Timer2Timer(QObject*) {
+    const DisplayValues v = ComputeDisplay([this](int r) { return m_poll.Register(r); });
+    iAnalogOutput3->SetValue(v.inputQuantity);
+    iLedBar1->SetPosition(v.inputQuantity);
+    iAnalogOutput4->SetValue(v.outputQuantity);
+    iLedBar2->SetPosition(v.outputQuantity);
+    iAnalogOutput2->SetValue(v.inputSetting);
+    iThermometer1->SetPosition(v.temperature);
+    iAnalogOutput1->SetValue(v.temperature);
+    m_poll.WriteTimeoutStep();
+    iSwitchLed1->SetActiveColor(v.switchColor);
+    iSwitchLed1->SetCaption(v.switchCaption);
+    for (int k = 0; k < int(iLedRound.size()); ++k)
+        iLedRound[k]->SetActiveColor(v.alarmColors[k]);
+    iAnalogDisplay[4]->SetValue(v.maxOutput);
+    iAnalogDisplay[5]->SetValue(v.minOutput);
+    for (int i = 0; i < 4; ++i)
+        iAnalogDisplay[i]->SetValue(v.phaseCurrentsAndVolts[i]);
+    // The full scale first, so the position is clamped to this tick's scale.
+    iLinearGauge1->SetPositionMax(v.gaugeFullScale);
+    iLinearGauge1->SetPosition(v.gaugePosition);
+}
+
+void TForm1::KnobCommand(TiKnob* knob, quint8 writeRegister) {
+    // The flag is set even when nothing is sent; the display tick times it out.
+    m_poll.SetWriteCommand(writeRegister, KnobWriteValue(knob->Position()));
+    if (CheckBox2->isChecked())
+        SendWriteRequest();
+}
+
+void TForm1::iKnob1Click(QObject*) {
+    KnobCommand(iKnob1, kInputSettingRegister);
+}
+
+void TForm1::iKnob2Click(QObject*) {
+    KnobCommand(iKnob2, kMaxOutputRegister);
+}
+
+void TForm1::iKnob3Click(QObject*) {
+    KnobCommand(iKnob3, kMinOutputRegister);
+}
+
+void TForm1::iSwitchLed1Change(QObject*) {
+    // The caption the display derived from the device decides, not the switch's own state.
+    const std::optional<SwitchCommand> command = SwitchCommandFor(iSwitchLed1->Caption());
+    if (!command)
+        return;
+    m_poll.SetWriteCommand(kRunStopRegister, command->value);
+    Memo13->setPlainText(command->memoText);
+    if (CheckBox2->isChecked())
+        SendWriteRequest();
+}
+
+void TForm1::iAnalogOutput2MouseDown(QObject*, TMouseButton, TShiftState, int, int) {
+    iAnalogOutput2->SetValue(iAnalogOutput2->Value() - 0.1);
+}
+
+void TForm1::iAnalogOutput2MouseUp(QObject*, TMouseButton, TShiftState, int, int) {
+    iAnalogOutput2->SetValue(iAnalogOutput2->Value() + 0.1);
+}
 
 void TForm1::Comm1ReceiveData(QObject*, const char* Buffer, quint16 BufferLength) {
     const bool readReply = m_poll.WritePending() == 0;

@@ -4,9 +4,13 @@
 
 #include "PollCycle.h"
 #include "SerialComm.h"
+#include "iComponent.h"
 
 #include <QComboBox>
 #include <QWidget>
+
+#include <array>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -15,6 +19,16 @@ class QTextEdit;
 class QTimer;
 class TLabel;
 class TPanel;
+class TUpDown;
+class TiAnalogDisplay;
+class TiAnalogOutput;
+class TiKnob;
+class TiLabel;
+class TiLedBar;
+class TiLedRound;
+class TiLinearGauge;
+class TiSwitchLed;
+class TiThermometer;
 
 // The system's cause of a failed opening, for the error box's details: with a hint to join the
 // serial-port group when the system refused access.
@@ -34,6 +48,8 @@ class TForm1 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    // With another port layer under Comm1 than the system's serial devices (tests, benchmarks).
+    TForm1(std::unique_ptr<TCommPort> port, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The port named on the command line: shown in the port box and used at the next opening.
@@ -74,6 +90,23 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
 
+    // Instrument widgets, read from the layout resource.
+    TiSwitchLed* iSwitchLed1 = nullptr;
+    std::array<TiLedRound*, 9> iLedRound{}; // iLedRound1 to iLedRound9
+    TiThermometer* iThermometer1 = nullptr;
+    TiAnalogOutput* iAnalogOutput1 = nullptr;
+    TiAnalogOutput* iAnalogOutput2 = nullptr;
+    TiAnalogOutput* iAnalogOutput3 = nullptr;
+    TiAnalogOutput* iAnalogOutput4 = nullptr;
+    TiKnob* iKnob1 = nullptr;
+    TiKnob* iKnob2 = nullptr;
+    TiKnob* iKnob3 = nullptr;
+    TiLedBar* iLedBar1 = nullptr;
+    TiLedBar* iLedBar2 = nullptr;
+    TUpDown* UpDown1 = nullptr;
+    std::array<TiAnalogDisplay*, 6> iAnalogDisplay{}; // iAnalogDisplay1 to iAnalogDisplay6
+    TiLinearGauge* iLinearGauge1 = nullptr;
+
 public slots:
     void FormCreate(QObject* Sender);
     void ComboBox4Change(QObject* Sender);
@@ -85,6 +118,14 @@ public slots:
     void Timer2Timer(QObject* Sender);
     void Comm1ReceiveData(QObject* Sender, const char* Buffer, quint16 BufferLength);
     void Comm1RequestHangup(QObject* Sender);
+    void iKnob1Click(QObject* Sender);
+    void iKnob2Click(QObject* Sender);
+    void iKnob3Click(QObject* Sender);
+    void iSwitchLed1Change(QObject* Sender);
+    void iAnalogOutput2MouseDown(QObject* Sender, TiEnums::TMouseButton Button, TiEnums::TShiftState Shift,
+                                 int X, int Y);
+    void iAnalogOutput2MouseUp(QObject* Sender, TiEnums::TMouseButton Button, TiEnums::TShiftState Shift,
+                               int X, int Y);
 
     // Requests of the Modbus master, sent through Comm1 with the address box's slave address.
     void SendReadRequest(quint8 startRegister, quint8 count);
@@ -95,6 +136,8 @@ protected:
 
 private:
     void CreateLayout();
+    void CreateInstruments();
+    void KnobCommand(TiKnob* knob, quint8 writeRegister);
     void ConnectHandlers();
     void ClosePortPath();
     void ShowOpenError(const ECommsError& error);
@@ -102,6 +145,8 @@ private:
     quint8 Address() const;
 
     PollCycle m_poll;
+    // The port layer for Comm1 until the layout creates it; empty for the system's serial devices.
+    std::unique_ptr<TCommPort> m_portLayer;
     // The value Memo12 shows after each accepted reply to the last block; nothing gives it another.
     qint32 m_memo12Value = 0;
 };

@@ -1,0 +1,175 @@
+// The panel against the device simulator on a pseudo-terminal: readings reach the widgets, a knob's
+// write reaches the device, and with line faults switched on no faulty reply enters the register image.
+#include "CRC16.h"
+#include "Controls.h"
+#include "Fonts.h"
+#include "iAnalogDisplay.h"
+#include "iAnalogOutput.h"
+#include "iKnob.h"
+#include "iLedRound.h"
+#include "iLinearGauge.h"
+#include "iSwitchLed.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// What the simulator holds while nobody runs the plant (it starts stopped): the operator's settings,
+// the alarm bits given on its command line and the nominal full scale.
+constexpr quint16 kAlarms = 0x105;
+const QList<std::pair<int, qint32>> kSteadyRegisters = {
+    {0, 500}, {1, 0}, {2, 0}, {3, 0}, {4, 1000}, {5, 0}, {13, kAlarms}, {14, 0}, {15, 3800}};
+
+class Simulator {
+public:
+    explicit Simulator(const QStringList& extraArgs) {
+        m_link = m_dir.filePath(QStringLiteral("ttyZ7"));
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral(Z7_SIM),
+                        QStringList{"--link", m_link, "--alarm", QString::number(kAlarms)} + extraArgs);
+    }
+    ~Simulator() { Stop(); }
+    bool WaitForLink() {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000) {
+            if (QFileInfo(m_link).isSymLink())
+                return true;
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    QString Link() const { return m_link; }
+    // Stops the simulator and returns its line of counts.
+    QString Stop() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
+        m_counts += QString::fromLocal8Bit(m_process.readAll());
+        return m_counts;
+    }
+    static int Count(const QString& counts, const char* key) {
+        const QRegularExpression re(QStringLiteral("\\b%1=(\\d+)").arg(QLatin1String(key)));
+        const QRegularExpressionMatch m = re.match(counts);
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_link;
+    QProcess m_process;
+    QString m_counts;
+};
+
+void GoLive(TForm1& form, const QString& port) {
+    form.PresetPort(port);
+    QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
+    QVERIFY(form.Comm1->IsOpen());
+    QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
+    QVERIFY(form.CheckBox2->isChecked());
+}
+
+bool SteadyRegistersRead(const TForm1& form) {
+    for (const auto& [reg, value] : kSteadyRegisters)
+        if (form.Poll().Register(reg) != value)
+            return false;
+    return form.Poll().Register(23) != 0;
+}
+
+} // namespace
+
+class TestPanelE2E : public QObject {
+    Q_OBJECT
+private slots:
+    void readingsAndKnobWrite();
+    void faultyRepliesNeverEnterImage();
+};
+
+void TestPanelE2E::readingsAndKnobWrite() {
+    Simulator sim({"--seed", "7"});
+    QVERIFY(sim.WaitForLink());
+    TForm1 form;
+    form.show();
+    QElapsedTimer sinceTick;
+    GoLive(form, sim.Link());
+    sinceTick.start();
+
+    // All three blocks within 4 s of ticking the box.
+    QTRY_VERIFY_WITH_TIMEOUT(SteadyRegistersRead(form), 4000);
+    QVERIFY2(sinceTick.elapsed() <= 4000, qPrintable(QString::number(sinceTick.elapsed())));
+
+    // The display timer puts them on the widgets.
+    QTRY_VERIFY_WITH_TIMEOUT(form.iAnalogDisplay[3]->Value() > 300.0, 1000);
+    QCOMPARE(form.iLinearGauge1->PositionMax(), 380.0);
+    QCOMPARE(form.iAnalogOutput2->Value(), 5.0);
+    QCOMPARE(form.iAnalogDisplay[4]->Value(), 100.0);
+    QCOMPARE(form.iSwitchLed1->Caption(), QStringLiteral("RUN"));
+    for (int k = 0; k < 9; ++k)
+        QCOMPARE(form.iLedRound[k]->ActiveColor(), TColor((kAlarms >> k) & 1 ? 255 : 65280));
+
+    // Releasing iKnob2 at 250 sets the device's maximum output; the next read of block 0 shows it.
+    form.iKnob2->SetPosition(250.0);
+    QTest::mouseClick(form.iKnob2, Qt::LeftButton, {}, form.iKnob2->rect().center());
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(4), 250, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.iAnalogDisplay[4]->Value(), 25.0, 1000);
+
+    const QString counts = sim.Stop();
+    QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
+}
+
+void TestPanelE2E::faultyRepliesNeverEnterImage() {
+    Simulator sim({"--seed", "11", "--fault-crc", "0.15", "--fault-garbage", "0.15", "--fault-otheraddr",
+                   "0.1", "--fault-exception", "0.1", "--fault-split", "0.1"});
+    QVERIFY(sim.WaitForLink());
+    TForm1 form;
+    form.show();
+    GoLive(form, sim.Link());
+
+    // After every delivery the image holds either nothing yet of a block or the device's true values.
+    int deliveries = 0;
+    QString violation;
+    connect(form.Comm1, &TComm::OnReceiveData, &form, [&] {
+        ++deliveries;
+        for (const auto& [reg, value] : kSteadyRegisters) {
+            const qint32 got = form.Poll().Register(reg);
+            if (got != value && got != 0 && violation.isEmpty())
+                violation = QStringLiteral("register %1 holds %2 after delivery %3")
+                                .arg(reg)
+                                .arg(got)
+                                .arg(deliveries);
+        }
+    });
+    QTest::qWait(14000);
+    const QString counts = sim.Stop();
+    QVERIFY2(violation.isEmpty(), qPrintable(violation));
+    QVERIFY(SteadyRegistersRead(form));
+    // The run saw faults and good replies alike, or it proved nothing.
+    const int faults = Simulator::Count(counts, "crc") + Simulator::Count(counts, "garbage") +
+                       Simulator::Count(counts, "otheraddr") + Simulator::Count(counts, "exception") +
+                       Simulator::Count(counts, "split");
+    QVERIFY2(faults >= 2, qPrintable(counts));
+    QVERIFY2(Simulator::Count(counts, "good") >= 3, qPrintable(counts));
+}
+
+int main(int argc, char* argv[]) {
+    LoadFontAliases();
+    QApplication app(argc, argv);
+    ApplyClassicLook(app);
+    TestPanelE2E test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_panel_e2e.moc"
