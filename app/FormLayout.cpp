@@ -13,6 +13,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -148,6 +149,15 @@ QHash<QString, QWidget*> ReadFormLayout(const QString& text, const QHash<QString
                     component->LoadProperties(lines);
                 } catch (const EiError& error) {
                     Fail(objectLine, QString::fromStdString(error.what()));
+                }
+                // A label keeps the size the layout stores, which is the size it gave itself around its
+                // caption; where the layout names none, it sizes itself once now, in this font.
+                auto* label = qobject_cast<TiLabel*>(widget);
+                const bool sized = std::any_of(lines.cbegin(), lines.cend(),
+                                               [](const QString& l) { return l.startsWith(u"Width "); });
+                if (label && label->AutoSize() && !sized) {
+                    label->SetAutoSize(false);
+                    label->SetAutoSize(true);
                 }
             } else {
                 ApplyUpDown(static_cast<TUpDown*>(widget), lines, created, objectLine);

@@ -55,7 +55,8 @@ struct Panel {
     void DisplayTick() { form.Timer2Timer(form.Timer2); }
     // Polls the three blocks and answers each from `image`, so the register image holds it.
     void LoadImage(const std::map<int, quint16>& image) {
-        OpenPort();
+        if (!form.Comm1->IsOpen())
+            OpenPort();
         Tick(true);
         for (int block = 0; block < 3; ++block) {
             form.Timer1Timer(form.Timer1);
@@ -120,7 +121,9 @@ private slots:
     void placement();
     void settings_data();
     void settings();
+    void labelsFitCaptions();
     void startUpAndFirstTick();
+    void unchangedTickRepaintsNothing();
     void displayTick_data();
     void displayTick();
     void knobDragAndRelease();
@@ -229,6 +232,40 @@ void TestPanel::settings() {
     QObject* w = panel.form.findChild<QObject*>(name);
     QVERIFY(w);
     QCOMPARE(w->property(property.toLatin1().constData()), value);
+}
+
+void TestPanel::labelsFitCaptions() {
+    Panel panel;
+    const QList<TiLabel*> labels = panel.form.findChildren<TiLabel*>();
+    QCOMPARE(labels.size(), 25);
+    for (TiLabel* label : labels) {
+        const QFontMetrics metrics(label->Font()->ToQFont());
+        QVERIFY2(label->width() >= metrics.horizontalAdvance(label->Caption()),
+                 qPrintable(label->objectName()));
+    }
+}
+
+void TestPanel::unchangedTickRepaintsNothing() {
+    Panel panel;
+    panel.LoadImage({{0, 1234}, {3, 1}, {13, 0x1FF}, {15, 3800}, {23, 3790}});
+    panel.DisplayTick();
+    QApplication::processEvents();
+    const QList<TiComponent*> widgets = panel.form.findChildren<TiComponent*>();
+    auto requests = [&widgets] {
+        int n = 0;
+        for (const TiComponent* w : widgets)
+            n += w->RepaintRequestCount();
+        return n;
+    };
+    const int before = requests();
+    panel.DisplayTick();
+    QCOMPARE(requests(), before);
+    // One changed register repaints only the widgets that show it.
+    panel.LoadImage({{0, 1234}, {3, 1}, {13, 0x1FF}, {15, 3800}, {23, 3791}});
+    const int afterLoad = requests();
+    panel.DisplayTick();
+    QVERIFY(requests() > afterLoad);
+    QVERIFY(requests() <= afterLoad + 2 * 2);
 }
 
 void TestPanel::startUpAndFirstTick() {

@@ -1,0 +1,74 @@
+// The live panel as an operator sees it: starts the device simulator on a pseudo-terminal, opens the
+// port with "打开串口", ticks "通讯", starts the device with the run/stop switch, waits for a few
+// readings and saves the window. Usage: panel_screenshot Z7SIM OUTPUT.png [SECONDS]
+#include "CRC16.h"
+#include "Controls.h"
+#include "Fonts.h"
+#include "iSwitchLed.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void Click(QWidget* w) {
+    const QPointF at = QRectF(w->rect()).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(w, &release);
+}
+
+void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s Z7SIM OUTPUT.png [SECONDS]\n", argv[0]);
+        return 2;
+    }
+    LoadFontAliases();
+    QApplication app(argc, argv);
+    ApplyClassicLook(app);
+    const QString output = QString::fromLocal8Bit(argv[2]);
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 6;
+
+    const QString link = QStringLiteral("/tmp/ttyZ7-shot");
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QString::fromLocal8Bit(argv[1]), {"--link", link, "--alarm", "0x105"});
+    for (int i = 0; i < 100 && !QFileInfo(link).isSymLink(); ++i)
+        QThread::msleep(50);
+    if (!QFileInfo(link).isSymLink()) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+
+    TForm1 form;
+    form.PresetPort(link);
+    form.show();
+    Wait(100);
+    // Before the first display tick the switch still reads "STOP", so clicking it starts the device.
+    Click(form.BitBtn7);
+    Click(form.CheckBox2);
+    Click(form.iSwitchLed1);
+    Wait(seconds * 1000);
+    const bool saved = form.grab().save(output);
+    sim.terminate();
+    sim.waitForFinished(3000);
+    std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(output));
+    return saved ? 0 : 1;
+}
