@@ -1,0 +1,88 @@
+// CPU time of the panel polling the device simulator, or of a bare Qt window with two timers (1000 and
+// 500 ms, like the panel's), over the same span. Prints "cpu_ms=N span_ms=M" once the span is over.
+// Usage: panel_cpu_probe panel Z7SIM LINK SECONDS | panel_cpu_probe bare SECONDS
+#include "CRC16.h"
+#include "Controls.h"
+#include "Fonts.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// Two seconds to settle, then the measured span; the result is printed and the program quits.
+void MeasureSpan(int seconds) {
+    QTimer::singleShot(2000, [seconds] {
+        const double cpu0 = CpuMs();
+        auto* span = new QElapsedTimer;
+        span->start();
+        QTimer::singleShot(seconds * 1000, [cpu0, span] {
+            std::printf("cpu_ms=%.1f span_ms=%lld\n", CpuMs() - cpu0,
+                        static_cast<long long>(span->elapsed()));
+            std::fflush(stdout);
+            delete span;
+            QCoreApplication::quit();
+        });
+    });
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const bool panel = argc == 5 && std::strcmp(argv[1], "panel") == 0;
+    const bool bare = argc == 3 && std::strcmp(argv[1], "bare") == 0;
+    if (!panel && !bare) {
+        std::fprintf(stderr, "usage: %s panel Z7SIM LINK SECONDS | %s bare SECONDS\n", argv[0], argv[0]);
+        return 2;
+    }
+    LoadFontAliases();
+    QApplication app(argc, argv);
+    ApplyClassicLook(app);
+    if (bare) {
+        QWidget window;
+        window.resize(801, 556);
+        window.show();
+        QTimer timer1;
+        QTimer timer2;
+        QObject::connect(&timer1, &QTimer::timeout, [] {});
+        QObject::connect(&timer2, &QTimer::timeout, [] {});
+        timer1.start(1000);
+        timer2.start(500);
+        MeasureSpan(std::atoi(argv[2]));
+        return app.exec();
+    }
+    const QString link = QString::fromLocal8Bit(argv[3]);
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[2]), {"--link", link});
+    for (int i = 0; i < 100 && !QFileInfo(link).isSymLink(); ++i)
+        QThread::msleep(50);
+    TForm1 form;
+    form.PresetPort(link);
+    form.show();
+    form.BitBtn7->click();
+    if (!form.Comm1->IsOpen())
+        return 1;
+    form.CheckBox2->click();
+    MeasureSpan(std::atoi(argv[4]));
+    const int status = app.exec();
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return status;
+}
