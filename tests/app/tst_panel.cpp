@@ -286,7 +286,7 @@ void TestPanel::startUpAndFirstTick() {
         QCOMPARE(led->ActiveColor(), TColor(65280));
         QVERIFY(!led->Active());
     }
-    QCOMPARE(CountPixels(panel.form.iLedRound[4], qRgb(0, 85, 0)) > 0, true);
+    QVERIFY(CountPixels(panel.form.iLedRound[4], qRgb(0, 85, 0)) > 0);
     QCOMPARE(panel.form.iThermometer1->Position(), 0.0);
     for (auto* out : {panel.form.iAnalogOutput1, panel.form.iAnalogOutput2, panel.form.iAnalogOutput3,
                       panel.form.iAnalogOutput4})
