@@ -436,6 +436,9 @@ void TestPanel::keysAndWheelWriteNothing() {
     QApplication::sendEvent(knob, &wheel);
     QCOMPARE(knob->Position(), 2.1);
     QCOMPARE(panel.form.Poll().WritePending(), 0);
+    // The display never moves a knob the operator turned.
+    panel.DisplayTick();
+    QCOMPARE(knob->Position(), 2.1);
     QTest::qWait(150);
     QCOMPARE(panel.Sent(), QByteArray());
 }
@@ -498,6 +501,10 @@ void TestPanel::upDownIsInert() {
     QTest::mouseClick(upDown->DownButton(), Qt::LeftButton);
     QTest::mouseClick(upDown->DownButton(), Qt::LeftButton);
     QCOMPARE(upDown->Position(), 0);
+    // The field's Up key belongs to the arrows too.
+    panel.form.iAnalogOutput2->setFocus();
+    QTest::keyClick(panel.form.iAnalogOutput2, Qt::Key_Up);
+    QCOMPARE(upDown->Position(), 1);
     QCOMPARE(panel.form.iAnalogOutput2->Value(), 0.0);
     QCOMPARE(panel.form.iAnalogOutput2->Text(), QStringLiteral("0.00"));
     QCOMPARE(panel.form.Poll().WritePending(), 0);
