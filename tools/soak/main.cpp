@@ -366,8 +366,18 @@ int main(int argc, char** argv) {
                 static_cast<long long>(rssFirst), static_cast<long long>(rssLast),
                 static_cast<long long>(rssLast - rssFirst));
 
+#ifdef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed blocks in quarantine, so resident memory grows by design; its leak
+    // check at exit takes the place of this figure.
+    const bool rssJudged = false;
+#else
+    const bool rssJudged = true;
+#endif
+    if (!rssJudged)
+        std::printf("  (resident memory not judged: AddressSanitizer build)\n");
     const bool ok = n == s.polls && refused == 0 && faultyAccepted == 0 && goodRejected == 0 &&
-                    imageWrong == 0 && seen[Unknown] == 0 && countsAgree && rssLast - rssFirst <= 1024;
+                    imageWrong == 0 && seen[Unknown] == 0 && countsAgree &&
+                    (!rssJudged || rssLast - rssFirst <= 1024);
     std::printf("z7soak: %s\n", ok ? "PASS" : "FAIL");
     return ok ? 0 : 1;
 }
