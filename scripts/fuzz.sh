@@ -18,19 +18,34 @@ fi
 declare -A sources=(
   [poll_cycle]="modbus/PollCycle.cpp modbus/ModbusFrame.cpp modbus/TextToInt.cpp"
   [text]="modbus/ModbusFrame.cpp modbus/TextToInt.cpp"
+  [parmrk]="serial/PosixCommPort.cpp serial/PosixBaud.cpp"
+  [properties]="widgets/*.cpp"
 )
+# Headers with Qt classes that a target compiles, run through moc first.
+declare -A mocs=(
+  [properties]="widgets/*.h"
+)
+moc=$(pkg-config --variable=libexecdir Qt6Core)/moc
 
 out=$root/fuzz-build
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -fno-omit-frame-pointer -Imodbus $(pkg-config --cflags Qt6Core))
-libs=($(pkg-config --libs Qt6Core))
+       -fno-omit-frame-pointer -Imodbus -Iserial -Iwidgets $(pkg-config --cflags Qt6Core Qt6Gui Qt6Widgets))
+libs=($(pkg-config --libs Qt6Core Qt6Gui Qt6Widgets))
 
 status=0
 for src in tests/fuzz/fuzz_*.cpp; do
   name=$(basename "$src" .cpp); name=${name#fuzz_}
   echo "== fuzz $name (${seconds}s)"
-  clang++ "${flags[@]}" "$src" ${sources[$name]:-} "${libs[@]}" -o "$out/fuzz_$name"
+  generated=()
+  for header in ${mocs[$name]:-}; do
+    grep -q Q_OBJECT "$header" || continue
+    mkdir -p "$out/moc/$name"
+    generated+=("$out/moc/$name/moc_$(basename "$header" .h).cpp")
+    "$moc" "$header" -o "${generated[-1]}"
+  done
+  clang++ "${flags[@]}" "$src" ${sources[$name]:-} ${generated[@]+"${generated[@]}"} "${libs[@]}" \
+    -o "$out/fuzz_$name"
   mkdir -p "$out/$name/corpus"
   seeds=tests/fuzz/corpus/$name
   [ -d "$seeds" ] || seeds=
