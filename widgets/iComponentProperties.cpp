@@ -124,7 +124,9 @@ bool ParseValue(const QMetaProperty* prop, QMetaType type, const QString& text, 
         }
         if (!ok)
             value = text.toInt(&ok);
-        if (!ok)
+        // A number names a value only when the enumeration has it; anything else would leave the
+        // widget holding a value none of its code expects.
+        if (!ok || (!prop->isFlagType() && !e.valueToKey(value)))
             return false;
         out = QVariant(value);
         return true;
