@@ -155,9 +155,11 @@ bool ParseValue(const QMetaProperty* prop, QMetaType type, const QString& text, 
         return ok;
     }
     case QMetaType::Double: {
+        // No widget value is meant to be "nan" or "inf"; taken in, they break the clamping and the
+        // file written afterwards.
         const double d = text.toDouble(&ok);
         out = d;
-        return ok;
+        return ok && std::isfinite(d);
     }
     case QMetaType::QString: {
         QString s;
