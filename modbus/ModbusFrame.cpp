@@ -6,7 +6,7 @@
 
 namespace {
 
-// The two tables published with the Modbus over serial line specification (CRC-16/MODBUS, reflected
+// The two tables published with the Modbus over serial line standard (CRC-16/MODBUS, reflected
 // polynomial 0xA001): the value to XOR into the byte sent first, and the new byte sent second.
 constexpr quint8 kCrcHiTable[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40,
