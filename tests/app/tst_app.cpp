@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "Fonts.h"
 #include "ModbusFrame.h"
+#include "PtyPair.h"
 #include "SerialPorts.h"
 #include "Unit2.h"
 
@@ -30,53 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal pair: the panel opens the slave by name, the test plays the device on the master.
-struct PtyPair {
-    int master = -1;
-    int slave = -1;
-    QString name;
-    PtyPair() {
-        char path[128] = {};
-        if (::openpty(&master, &slave, path, nullptr, nullptr) == 0)
-            name = QString::fromLocal8Bit(path);
-    }
-    ~PtyPair() {
-        CloseMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    void CloseMaster() {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    termios Settings() const {
-        termios t{};
-        ::tcgetattr(slave, &t);
-        return t;
-    }
-    // What the panel sent, gathered until `count` bytes are in or the time is up.
-    QByteArray ReadMaster(int count, int timeoutMs) const {
-        QByteArray got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < count && clock.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents();
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 10) == 1 && (p.revents & POLLIN)) {
-                char buf[256];
-                const ssize_t n = ::read(master, buf, sizeof buf);
-                if (n > 0)
-                    got.append(buf, n);
-            }
-        }
-        return got;
-    }
-    void WriteMaster(const QByteArray& bytes) const {
-        QCOMPARE(::write(master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
-    }
-};
 
 // The operator types a text into a combo box's edit field.
 void TypeInto(QComboBox* combo, const QString& text) {
@@ -516,7 +470,7 @@ void TestApp::pollThroughWindow() {
     QCOMPARE(pty.ReadMaster(8, 1500).toHex(' '), QByteArray("11 03 00 00 00 0a c7 5d"));
     QVERIFY(!Lit(form.Image14));
 
-    pty.WriteMaster(ReadReply(17, 0xFFF0));
+    QVERIFY(pty.WriteMaster(ReadReply(17, 0xFFF0)));
     QTRY_VERIFY_WITH_TIMEOUT(Lit(form.Image14), 2000);
     QCOMPARE(form.Poll().Register(0), 0xFFF0);
     QCOMPARE(form.Poll().Register(9), 0xFFF9);

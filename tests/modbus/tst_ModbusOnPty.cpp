@@ -2,6 +2,7 @@
 // reply written back on the other side of a pseudo-terminal reaching the register image.
 #include "ModbusTestBytes.h"
 #include "PollCycle.h"
+#include "PtyPair.h"
 #include "SerialComm.h"
 
 #include <QTest>
@@ -13,43 +14,7 @@
 
 using namespace modbus_test;
 
-namespace {
-
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    QString name;
-    Pty() {
-        char path[256];
-        if (::openpty(&master, &slave, path, nullptr, nullptr) == 0)
-            name = QString::fromLocal8Bit(path);
-    }
-    ~Pty() {
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
-    }
-    bool Write(const QByteArray& bytes) const {
-        return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-    // What the component sent: waits for the first byte, then reads until the line stays quiet.
-    QByteArray ReadAll(int quietMs = 2000) const {
-        QByteArray out;
-        char buf[256];
-        pollfd p{master, POLLIN, 0};
-        while (::poll(&p, 1, quietMs) > 0 && (p.revents & POLLIN)) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-            quietMs = 100;
-        }
-        return out;
-    }
-};
-
-} // namespace
+namespace {} // namespace
 
 class TestModbusOnPty : public QObject {
     Q_OBJECT
@@ -58,7 +23,7 @@ private slots:
 };
 
 void TestModbusOnPty::tickAndReplyThroughSerialPort() {
-    Pty pty;
+    PtyPair pty;
     QVERIFY(!pty.name.isEmpty());
     TComm comm;
     comm.SetCommName(pty.name);
@@ -76,16 +41,16 @@ void TestModbusOnPty::tickAndReplyThroughSerialPort() {
     });
 
     QCOMPARE(cycle.Tick(true, SlaveAddress("17")), CommLamp::Unchanged);
-    QCOMPARE(pty.ReadAll(), Hex("11030000000AC75D"));
+    QCOMPARE(pty.ReadUntilQuiet(2000, 100), Hex("11030000000AC75D"));
 
-    QVERIFY(pty.Write(ReadReply(17, {0xFFFF, 2, 3, 1})));
+    QVERIFY(pty.WriteMaster(ReadReply(17, {0xFFFF, 2, 3, 1})));
     QTRY_COMPARE(lamps.size(), 1);
     QCOMPARE(lamps.first(), CommLamp::Lit);
     QCOMPARE(cycle.Register(0), 65535);
     QCOMPARE(cycle.Register(3), 1);
 
     QCOMPARE(cycle.Tick(true, 17), CommLamp::Unchanged);
-    QCOMPARE(pty.ReadAll(), Hex("1103000A000AE75F"));
+    QCOMPARE(pty.ReadUntilQuiet(2000, 100), Hex("1103000A000AE75F"));
 
     // With the port closed the request is refused and the lamp goes out.
     comm.ClosePort();

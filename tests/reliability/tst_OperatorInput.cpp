@@ -3,6 +3,7 @@
 // and stays usable. The device is one side of a pseudo-terminal pair; the other side shows the bytes.
 #include "CRC16.h"
 #include "ModbusFrame.h"
+#include "PtyPair.h"
 #include "TextToInt.h"
 
 #include <QApplication>
@@ -24,33 +25,6 @@ namespace {
 
 const QString kOpenCaption = QStringLiteral("打开串口");
 const QString kCloseCaption = QStringLiteral("关闭串口");
-
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    QString name;
-    Pty() {
-        char path[256];
-        if (::openpty(&master, &slave, path, nullptr, nullptr) == 0)
-            name = QString::fromLocal8Bit(path);
-    }
-    ~Pty() {
-        ::close(master);
-        ::close(slave);
-    }
-    QByteArray Read(qsizetype want) const {
-        QByteArray out;
-        char buf[64];
-        pollfd p{master, POLLIN, 0};
-        while (out.size() < want && ::poll(&p, 1, 2000) > 0 && (p.revents & POLLIN)) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-        }
-        return out;
-    }
-};
 
 // Closes every modal box the handlers open and remembers its text.
 class BoxCloser : public QObject {
@@ -125,7 +99,7 @@ void TestOperatorInput::garbage_data() {
 void TestOperatorInput::garbage() {
     QFETCH(QString, box);
     QFETCH(QString, text);
-    Pty pty;
+    PtyPair pty;
     QVERIFY(!pty.name.isEmpty());
     BoxCloser closer;
     TForm1 form;
@@ -160,7 +134,7 @@ void TestOperatorInput::garbage() {
         form.CheckBox2->setChecked(true);
         QVERIFY2(Call([&] { form.Timer1Timer(form.Timer1); }), "an exception left Timer1Timer");
         const ModbusRequest r = BuildReadRequest(SlaveAddress(which == 3 ? text : good[3]), 0, 10);
-        QCOMPARE(pty.Read(8), QByteArray(reinterpret_cast<const char*>(r.data()), 8));
+        QCOMPARE(pty.ReadUntilQuiet(2000, 2000, 8), QByteArray(reinterpret_cast<const char*>(r.data()), 8));
     } else {
         QCOMPARE(closer.texts, QStringList{QStringLiteral("打开串口错误")});
     }

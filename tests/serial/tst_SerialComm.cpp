@@ -1,4 +1,5 @@
 #include "PosixCommPort.h"
+#include "PtyPair.h"
 #include "ScriptedCommPort.h"
 #include "SerialComm.h"
 
@@ -25,50 +26,6 @@ extern "C" const char* __tsan_default_options() {
 }
 
 namespace {
-
-// A pseudo-terminal pair: the component opens the slave by name, the test plays the device on the master.
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    QString name;
-
-    Pty() {
-        char path[256];
-        if (::openpty(&master, &slave, path, nullptr, nullptr) == 0)
-            name = QString::fromLocal8Bit(path);
-    }
-    ~Pty() {
-        closeMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    void closeMaster() {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    void write(const QByteArray& bytes) const {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
-            QVERIFY(n > 0);
-            done += n;
-        }
-    }
-    // Everything the component sent, read until the line stays quiet for quietMs.
-    QByteArray readAll(int quietMs = 150) const {
-        QByteArray out;
-        char buf[4096];
-        pollfd p{master, POLLIN, 0};
-        while (::poll(&p, 1, quietMs) > 0 && (p.revents & POLLIN)) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-        }
-        return out;
-    }
-};
 
 // Records every event of a component, in order, with copies of the received bytes.
 struct Recorder {
@@ -202,13 +159,13 @@ private slots:
 };
 
 void TestSerialComm::replyIsOneChunkFollowedByZero() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
     comm.OpenPort();
     const QByteArray reply = pattern(25);
-    pty.write(reply);
+    QVERIFY(pty.WriteMaster(reply));
     QTRY_COMPARE_WITH_TIMEOUT(rec.chunks.size(), 1, 2000);
     QTest::qWait(200);
     QCOMPARE(rec.sizes(), QList<int>{25});
@@ -218,7 +175,7 @@ void TestSerialComm::replyIsOneChunkFollowedByZero() {
 
 void TestSerialComm::everyByteValueArrivesUnchanged() {
     // 0xFF, NUL, XON and XOFF are ordinary data in a Modbus reply.
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
@@ -227,7 +184,7 @@ void TestSerialComm::everyByteValueArrivesUnchanged() {
     for (int i = 0; i < 256; ++i)
         all += char(i);
     all += QByteArray("\xff\xff\x00\xff", 4);
-    pty.write(all);
+    QVERIFY(pty.WriteMaster(all));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received().size(), all.size(), 2000);
     QCOMPARE(rec.received(), all);
     QCOMPARE(rec.chunks.size(), 1);
@@ -244,27 +201,27 @@ void TestSerialComm::silenceSplitsChunks_data() {
 void TestSerialComm::silenceSplitsChunks() {
     QFETCH(int, gapMs);
     QFETCH(QList<int>, sizes);
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
     comm.OpenPort();
-    pty.write(pattern(8));
+    QVERIFY(pty.WriteMaster(pattern(8)));
     ::usleep(useconds_t(gapMs) * 1000);
-    pty.write(pattern(8));
+    QVERIFY(pty.WriteMaster(pattern(8)));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received().size(), 16, 2000);
     QTest::qWait(200);
     QCOMPARE(rec.sizes(), sizes);
 }
 
 void TestSerialComm::longBurstIsCutAt2048() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
     comm.OpenPort();
     const QByteArray burst = pattern(5000);
-    pty.write(burst);
+    QVERIFY(pty.WriteMaster(burst));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received().size(), 5000, 3000);
     QCOMPARE(rec.sizes(), (QList<int>{2048, 2048, 904}));
     QCOMPARE(rec.received(), burst);
@@ -273,7 +230,7 @@ void TestSerialComm::longBurstIsCutAt2048() {
 void TestSerialComm::totalTimeoutBoundsARead() {
     // No interval rule, a total time-out of 300 ms: bytes 50 ms apart end up in one chunk, and a read that
     // runs out empty is issued again rather than ending reception.
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     comm.SetReadIntervalTimeout(0);
@@ -281,15 +238,15 @@ void TestSerialComm::totalTimeoutBoundsARead() {
     Recorder rec(comm);
     comm.OpenPort();
     QTest::qWait(700);
-    pty.write("abc");
+    QVERIFY(pty.WriteMaster("abc"));
     ::usleep(50 * 1000);
-    pty.write("def");
+    QVERIFY(pty.WriteMaster("def"));
     QTRY_COMPARE_WITH_TIMEOUT(rec.chunks.size(), 1, 2000);
     QCOMPARE(rec.chunks[0].bytes, QByteArray("abcdef"));
 }
 
 void TestSerialComm::sendDataReachesTheLineInOrder() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
@@ -299,18 +256,18 @@ void TestSerialComm::sendDataReachesTheLineInOrder() {
     QVERIFY(comm.SendData(a.constData(), quint16(a.size())));
     QVERIFY(comm.SendData(b.constData(), quint16(b.size())));
     QVERIFY(comm.SendData(c.constData(), quint16(c.size())));
-    QCOMPARE(pty.readAll(), a + b + c);
+    QCOMPARE(pty.ReadUntilQuiet(150, 150), a + b + c);
     QTRY_VERIFY_WITH_TIMEOUT(rec.empties >= 2, 2000);
 }
 
 void TestSerialComm::closeWhileWaitingRaisesNothing() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
     comm.OpenPort();
     QTRY_COMPARE_WITH_TIMEOUT(rec.empties, 1, 2000);
-    pty.write("partial"); // a chunk still waiting for its silence is dropped by the close
+    QVERIFY(pty.WriteMaster("partial")); // a chunk still waiting for its silence is dropped by the close
     comm.ClosePort();
     QVERIFY(!comm.IsOpen());
     comm.ClosePort();
@@ -319,15 +276,15 @@ void TestSerialComm::closeWhileWaitingRaisesNothing() {
 }
 
 void TestSerialComm::otherSideClosedGivesOneHangup() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
     comm.OpenPort();
     QTRY_COMPARE_WITH_TIMEOUT(rec.empties, 1, 2000);
-    pty.write("last words");
+    QVERIFY(pty.WriteMaster("last words"));
     QTest::qWait(20);
-    pty.closeMaster();
+    pty.CloseMaster();
     QTRY_COMPARE_WITH_TIMEOUT(rec.hangups, 1, 2000);
     QTest::qWait(300);
     // What arrived before the device vanished comes first, and the owner hears of it once.
@@ -356,7 +313,7 @@ void TestSerialComm::openFailures_data() {
 void TestSerialComm::openFailures() {
     QFETCH(QString, kind);
     QFETCH(QString, message);
-    Pty pty;
+    PtyPair pty;
     QTemporaryFile file;
     QVERIFY(file.open());
     int holder = -1;
@@ -386,7 +343,7 @@ void TestSerialComm::openFailures() {
 }
 
 void TestSerialComm::openTwiceKeepsThePortWorking() {
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
@@ -394,14 +351,14 @@ void TestSerialComm::openTwiceKeepsThePortWorking() {
     QCOMPARE(openError(comm), QStringLiteral("This serial port already opened"));
     QVERIFY(comm.IsOpen());
     QVERIFY(comm.SendData("ping", 4));
-    QCOMPARE(pty.readAll(), QByteArray("ping"));
-    pty.write("pong");
+    QCOMPARE(pty.ReadUntilQuiet(150, 150), QByteArray("ping"));
+    QVERIFY(pty.WriteMaster("pong"));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received(), QByteArray("pong"), 2000);
 }
 
 void TestSerialComm::heldPortCanBeOpenedOnceReleased() {
     // Another instance holding the port is refused, and a later attempt succeeds once it lets go.
-    Pty pty;
+    PtyPair pty;
     TComm first, second;
     useLayoutSettings(first, pty.name);
     useLayoutSettings(second, pty.name);
@@ -414,7 +371,7 @@ void TestSerialComm::heldPortCanBeOpenedOnceReleased() {
 }
 
 void TestSerialComm::destroyingAnOpenComponentClosesIt() {
-    Pty pty;
+    PtyPair pty;
     const int fdsBefore = countEntries("/proc/self/fd");
     const int threadsBefore = countEntries("/proc/self/task");
     {
@@ -422,7 +379,7 @@ void TestSerialComm::destroyingAnOpenComponentClosesIt() {
         useLayoutSettings(comm, pty.name);
         Recorder rec(comm);
         comm.OpenPort();
-        pty.write("unread");
+        QVERIFY(pty.WriteMaster("unread"));
         QVERIFY(comm.SendData("bye", 3));
         QCOMPARE(countEntries("/proc/self/task"), threadsBefore + 2);
     }
@@ -561,7 +518,7 @@ void TestSerialComm::lineSettingsReachTheTerminal() {
     QFETCH(uint, cflag);
     QFETCH(uint, iflag);
     QFETCH(uint, speed);
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     comm.OpenPort();
@@ -582,16 +539,16 @@ void TestSerialComm::refusedBaudRateStillOpens_data() {
 
 void TestSerialComm::refusedBaudRateStillOpens() {
     QFETCH(quint32, baud);
-    Pty pty;
+    PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
     comm.SetBaudRate(baud);
     Recorder rec(comm);
     QCOMPARE(openError(comm), QString());
-    pty.write("still");
+    QVERIFY(pty.WriteMaster("still"));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received(), QByteArray("still"), 2000);
     QVERIFY(comm.SendData("here", 4));
-    QCOMPARE(pty.readAll(), QByteArray("here"));
+    QCOMPARE(pty.ReadUntilQuiet(150, 150), QByteArray("here"));
 }
 
 // Scripted port layer
