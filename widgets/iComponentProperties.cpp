@@ -1,5 +1,6 @@
 // Properties as text: the one reader and writer behind property files and the window layout.
 #include "iComponent.h"
+#include "iPropertyText.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -215,6 +216,10 @@ void WriteObject(const QObject* obj, const QMetaObject* mo, int firstProperty, c
 }
 
 } // namespace
+
+bool iParsePropertyValue(const QMetaProperty& prop, const QString& text, QVariant& out) {
+    return ParseValue(&prop, prop.metaType(), text, out);
+}
 
 QString TiComponent::ClassName() const {
     return QString::fromLatin1(metaObject()->className());

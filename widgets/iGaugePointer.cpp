@@ -1,10 +1,10 @@
 #include "iGaugePointer.h"
+#include "iPropertyText.h"
 
 #include <QLocale>
 #include <QMetaProperty>
 #include <QRegularExpression>
 
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -17,37 +17,6 @@ QString FormatPointerValue(const QVariant& v) {
         return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
     default:
         return v.toString();
-    }
-}
-
-bool ParsePointerValue(QMetaType type, const QString& text, QVariant& out) {
-    bool ok = false;
-    switch (type.id()) {
-    case QMetaType::Bool:
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            out = true;
-        else if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-            out = false;
-        else
-            return false;
-        return true;
-    case QMetaType::Int:
-        out = text.toInt(&ok);
-        return ok;
-    case QMetaType::UInt: {
-        uint u = text.toUInt(&ok);
-        if (!ok)
-            u = uint(text.toInt(&ok));
-        out = u;
-        return ok;
-    }
-    case QMetaType::Double: {
-        const double d = text.toDouble(&ok);
-        out = d;
-        return ok && std::isfinite(d);
-    }
-    default:
-        return false;
     }
 }
 
@@ -175,7 +144,7 @@ void TiGaugePointerManager::FromText(const QString& Text) {
             const int index = eq > 0 ? mo->indexOfProperty(name.toLatin1().constData()) : -1;
             QVariant v;
             if (index < mo->propertyOffset() ||
-                !ParsePointerValue(mo->property(index).metaType(), assignment.mid(eq + 1).trimmed(), v))
+                !iParsePropertyValue(mo->property(index), assignment.mid(eq + 1).trimmed(), v))
                 throw EiError(("bad pointer property: " + assignment.trimmed()).toStdString());
             props.append({mo->property(index), v});
         }
