@@ -142,16 +142,72 @@ QByteArray WireBytes(const ModbusRequest& request) {
     return HexTextToBytes(BytesToHexText(request.data(), qsizetype(request.size())));
 }
 
-bool IsReadReply(const quint8* bytes, qsizetype length, quint8 address) {
+namespace {
+
+constexpr quint8 kExceptionBit = 0x80;
+constexpr int kExceptionReplyLength = 5; // address, function | 0x80, code, CRC
+
+bool CrcMatches(const quint8* bytes, int frameLength) {
+    return CalcCRC16(bytes, frameLength - 2) == (bytes[frameLength - 2] << 8 | bytes[frameLength - 1]);
+}
+
+ReplyCheck CheckException(const quint8* bytes, qsizetype length) {
+    if (length < kExceptionReplyLength)
+        return {Verdict::Short};
+    if (!CrcMatches(bytes, kExceptionReplyLength))
+        return {Verdict::Crc};
+    return {Verdict::Exception, bytes[2]};
+}
+
+} // namespace
+
+ReplyCheck CheckReadReply(const quint8* bytes, qsizetype length, quint8 address) {
+    if (length < 1)
+        return {Verdict::Short};
+    if (bytes[0] != address)
+        return {Verdict::Address};
+    if (length < 2)
+        return {Verdict::Short};
+    if (bytes[1] == (kReadHoldingRegisters | kExceptionBit))
+        return CheckException(bytes, length);
+    if (bytes[1] != kReadHoldingRegisters)
+        return {Verdict::Function};
+    if (length < 3)
+        return {Verdict::Short};
+    if (bytes[2] != kReadReplyByteCount)
+        return {Verdict::Count};
     if (length < kReadReplyLength)
-        return false;
-    if (bytes[0] != address || bytes[1] != kReadHoldingRegisters || bytes[2] != kReadReplyByteCount)
-        return false;
-    return CalcCRC16(bytes, kReadReplyLength - 2) == (bytes[23] << 8 | bytes[24]);
+        return {Verdict::Short};
+    if (!CrcMatches(bytes, kReadReplyLength))
+        return {Verdict::Crc};
+    return {Verdict::Accepted};
+}
+
+ReplyCheck CheckWriteReply(const quint8* bytes, qsizetype length, const ModbusRequest& request) {
+    const int frameLength = int(request.size());
+    if (length < 1)
+        return {Verdict::Short};
+    if (bytes[0] != request[0])
+        return {Verdict::Address};
+    if (length < 2)
+        return {Verdict::Short};
+    if (bytes[1] == (kWriteSingleRegister | kExceptionBit))
+        return CheckException(bytes, length);
+    if (bytes[1] != kWriteSingleRegister)
+        return {Verdict::Function};
+    if (length < frameLength)
+        return {Verdict::Short};
+    if (!CrcMatches(bytes, frameLength))
+        return {Verdict::Crc};
+    if (!std::equal(request.begin(), request.end(), bytes))
+        return {Verdict::Echo};
+    return {Verdict::Confirmed};
+}
+
+bool IsReadReply(const quint8* bytes, qsizetype length, quint8 address) {
+    return CheckReadReply(bytes, length, address).verdict == Verdict::Accepted;
 }
 
 bool IsWriteEcho(const quint8* bytes, qsizetype length, const ModbusRequest& request) {
-    if (length < qsizetype(request.size()))
-        return false;
-    return std::equal(request.begin(), request.end(), bytes);
+    return CheckWriteReply(bytes, length, request).verdict == Verdict::Confirmed;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "Verdict.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -37,9 +39,26 @@ ModbusRequest BuildWriteRequest(quint8 address, quint8 writeRegister, quint16 wr
 // always sent it. For these frames the result equals the request.
 QByteArray WireBytes(const ModbusRequest& request);
 
+// The poll cycle's decision on what came back, with the exception code for Verdict::Exception. The
+// checks run in the order of the frame's bytes, so the verdict names the first byte that is wrong:
+// address, then an exception reply (5 bytes with its own CRC), function, byte count, length, CRC.
+struct ReplyCheck {
+    Verdict verdict = Verdict::Short;
+    quint8 exceptionCode = 0;
+};
+ReplyCheck CheckReadReply(const quint8* bytes, qsizetype length, quint8 address);
+// Against a write request: Confirmed only for an answer that repeats the request's 8 bytes; a
+// well-formed answer (address, function 06, 8 bytes, good CRC) that differs is Echo.
+ReplyCheck CheckWriteReply(const quint8* bytes, qsizetype length, const ModbusRequest& request);
+
 // A reply to a read of ten registers from `address`: at least 25 bytes delivered, the address, function
 // 03, byte count 20, and a CRC over bytes 0 to 22 that matches bytes 23 and 24. Later bytes are ignored.
 bool IsReadReply(const quint8* bytes, qsizetype length, quint8 address);
+
+// Register i (0 to 9) of an accepted read reply, high byte first on the line.
+inline quint16 ReadReplyRegister(const quint8* reply, int i) {
+    return quint16(reply[3 + 2 * i] << 8 | reply[4 + 2 * i]);
+}
 
 // A good answer to a write single register repeats the 8 request bytes.
 bool IsWriteEcho(const quint8* bytes, qsizetype length, const ModbusRequest& request);

@@ -6,9 +6,36 @@
 
 PollCycle::PollCycle(ModbusLink link) : m_link(std::move(link)) {}
 
-bool PollCycle::Send(const ModbusRequest& request, int pauseMs) {
+void PollCycle::Report(TrafficDirection direction, Verdict verdict, QByteArray bytes,
+                       const SentRequest* awaited, quint8 exceptionCode) const {
+    TrafficRecord record;
+    StampNow(record);
+    // A request's record carries the moment it was handed to the port, which its answer refers to.
+    if (direction == TrafficDirection::Tx && awaited)
+        record.monotonicUs = awaited->sentUs;
+    record.direction = direction;
+    record.verdict = verdict;
+    record.bytes = std::move(bytes);
+    record.exceptionCode = exceptionCode;
+    if (awaited) {
+        const ModbusRequest& r = awaited->request;
+        record.address = r[0];
+        record.function = r[1];
+        record.firstRegister = quint16(r[2] << 8 | r[3]);
+        record.countOrValue = quint16(r[4] << 8 | r[5]);
+        record.requestUs = awaited->sentUs;
+    }
+    m_link.report(record);
+}
+
+bool PollCycle::Send(const ModbusRequest& request, int pauseMs, qint64& sentUs) {
     const QByteArray bytes = WireBytes(request);
     const bool taken = m_link.sendData && m_link.sendData(bytes.constData(), quint16(bytes.size()));
+    sentUs = TrafficMonotonicUs();
+    if (m_link.report) {
+        const SentRequest sent{request, sentUs};
+        Report(TrafficDirection::Tx, taken ? Verdict::Sent : Verdict::Refused, bytes, &sent);
+    }
     // The pause follows a refused send too: it spaces the requests on the line, not the replies.
     if (m_link.sleepMs)
         m_link.sleepMs(pauseMs);
@@ -21,6 +48,11 @@ CommLamp PollCycle::Tick(bool commTicked, quint8 address) {
             m_pollPhase = 0;
         m_blockAnswered = 0;
     }
+    if (m_readOutstanding && !m_readMissReported) {
+        m_readMissReported = true;
+        if (m_link.report)
+            Report(TrafficDirection::Missing, Verdict::NoReply, {}, &*m_read);
+    }
     if (!commTicked || m_writePending != 0)
         return CommLamp::Unlit;
     // A request sent at an earlier tick and still unanswered means the device is silent.
@@ -30,12 +62,15 @@ CommLamp PollCycle::Tick(bool commTicked, quint8 address) {
 }
 
 CommLamp PollCycle::SendReadRequest(quint8 address, quint8 startRegister, quint8 count) {
-    if (!Send(BuildReadRequest(address, startRegister, count), kReadPauseMs)) {
+    const ModbusRequest request = BuildReadRequest(address, startRegister, count);
+    qint64 sentUs = 0;
+    if (!Send(request, kReadPauseMs, sentUs)) {
         m_readOutstanding = false;
         return CommLamp::Unlit;
     }
-    m_readAddress = address;
+    m_read = SentRequest{request, sentUs};
     m_readOutstanding = true;
+    m_readMissReported = false;
     return CommLamp::Unchanged;
 }
 
@@ -49,11 +84,12 @@ void PollCycle::SetWriteCommand(quint8 writeRegister, quint16 writeValue) {
 
 CommLamp PollCycle::SendWriteRequest(quint8 address) {
     const ModbusRequest request = BuildWriteRequest(address, m_writeRegister, m_writeValue);
-    if (!Send(request, kWritePauseMs)) {
+    qint64 sentUs = 0;
+    if (!Send(request, kWritePauseMs, sentUs)) {
         m_writeRequest.reset();
         return CommLamp::Unlit;
     }
-    m_writeRequest = request;
+    m_writeRequest = SentRequest{request, sentUs};
     return CommLamp::Unchanged;
 }
 
@@ -62,6 +98,9 @@ void PollCycle::WriteTimeoutStep() {
         if (++m_writeTimeoutCounter > 3) {
             m_writePending = 0;
             m_writeTimeoutCounter = 0;
+            if (m_writeRequest && m_link.report)
+                Report(TrafficDirection::Missing, Verdict::NoReply, {}, &*m_writeRequest);
+            m_writeRequest.reset();
         }
     } else {
         m_writeTimeoutCounter = 0;
@@ -74,21 +113,37 @@ CommLamp PollCycle::Receive(const char* buffer, quint16 length) {
     if (kept > 0)
         std::memcpy(m_receiveBuffer.data(), buffer, size_t(kept));
 
+    // Nothing awaited: no read went out yet, or a command that never reached the wire.
+    ReplyCheck check{Verdict::Unexpected};
+    std::optional<SentRequest> awaited;
     CommLamp lamp;
     if (m_writePending == 1) {
         // The first delivery after a command is its reply, whatever it holds; only the lamp tells
         // whether the device repeated the request.
         m_writePending = 0;
-        const bool echoed = m_writeRequest && IsWriteEcho(m_receiveBuffer.data(), kept, *m_writeRequest);
-        m_writeRequest.reset();
-        lamp = echoed ? CommLamp::Lit : CommLamp::Unlit;
-    } else if (m_readAddress && IsReadReply(m_receiveBuffer.data(), kept, *m_readAddress)) {
-        StoreBlock();
-        m_blockAnswered = 1;
-        m_readOutstanding = false;
-        lamp = CommLamp::Lit;
+        awaited = std::exchange(m_writeRequest, std::nullopt);
+        if (awaited)
+            check = CheckWriteReply(m_receiveBuffer.data(), kept, awaited->request);
+        lamp = check.verdict == Verdict::Confirmed ? CommLamp::Lit : CommLamp::Unlit;
+    } else if (m_read) {
+        awaited = m_read;
+        check = CheckReadReply(m_receiveBuffer.data(), kept, awaited->request[0]);
+        if (check.verdict == Verdict::Accepted) {
+            StoreBlock();
+            m_blockAnswered = 1;
+            m_readOutstanding = false;
+            lamp = CommLamp::Lit;
+        } else {
+            lamp = CommLamp::Unlit;
+        }
     } else {
         lamp = CommLamp::Unlit;
+    }
+    if (m_link.report) {
+        const bool cut = buffer && length > kReceiveBufferSize;
+        const Verdict verdict = cut && IsProblem(check.verdict) ? Verdict::Oversize : check.verdict;
+        Report(TrafficDirection::Rx, verdict, buffer ? QByteArray(buffer, length) : QByteArray(),
+               awaited ? &*awaited : nullptr, check.exceptionCode);
     }
     m_receiveBuffer.fill(0);
     return lamp;
@@ -102,8 +157,7 @@ void PollCycle::StoreBlock() {
     } kBlocks[3] = {{0, 10}, {10, 6}, {16, 5}};
     const auto& block = kBlocks[m_pollPhase];
     for (int i = 0; i < block.count; ++i)
-        m_image[size_t(block.firstIndex + i)] =
-            m_receiveBuffer[size_t(3 + 2 * i)] << 8 | m_receiveBuffer[size_t(4 + 2 * i)];
+        m_image[size_t(block.firstIndex + i)] = ReadReplyRegister(m_receiveBuffer.data(), i);
 }
 
 bool PollCycle::IsKeptRegister(int registerNumber) {

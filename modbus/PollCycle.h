@@ -1,5 +1,6 @@
 #pragma once
 #include "ModbusFrame.h"
+#include "Traffic.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -11,10 +12,13 @@
 enum class CommLamp { Unchanged, Lit, Unlit };
 
 // The road to the serial port: `sendData` is Comm1->SendData (true when the port took the bytes),
-// `sleepMs` pauses the GUI thread after each send, which is part of the line discipline.
+// `sleepMs` pauses the GUI thread after each send, which is part of the line discipline. `report`, when
+// set, receives a record of every request, every delivery and every missing answer with the cycle's
+// verdict on it, before the cycle goes on.
 struct ModbusLink {
     std::function<bool(const char* data, quint16 length)> sendData;
     std::function<void(int milliseconds)> sleepMs;
+    std::function<void(const TrafficRecord& record)> report = {};
 };
 
 // The Modbus master's state and the logic of its handlers, without any window. TForm1 keeps one
@@ -25,6 +29,9 @@ struct ModbusLink {
 //   a command:        poll.SetWriteCommand(reg, value);
 //                     if (CheckBox2->isChecked()) ApplyLamp(poll.SendWriteRequest(address));
 //   Timer2Timer:      poll.WriteTimeoutStep() at its place in the tick, then read Register(n).
+//
+// Records (ModbusLink::report): a read request still unanswered at the next tick, and a sent write whose
+// answer has not come when the display tick times it out, are reported once as missing answers.
 //
 // The lamp is lit only by an accepted read reply or a good write echo. It goes out when a tick does not
 // poll, when a tick finds the last read request still unanswered, when the port refuses a request, and
@@ -72,8 +79,17 @@ public:
     const std::array<quint8, kReceiveBufferSize>& ReceiveBuffer() const { return m_receiveBuffer; }
 
 private:
-    bool Send(const ModbusRequest& request, int pauseMs);
+    // A request the port took, and when.
+    struct SentRequest {
+        ModbusRequest request{};
+        qint64 sentUs = 0;
+    };
+
+    bool Send(const ModbusRequest& request, int pauseMs, qint64& sentUs);
     void StoreBlock();
+    // Stamps and hands on one record; `awaited` is the request it concerns, if any.
+    void Report(TrafficDirection direction, Verdict verdict, QByteArray bytes, const SentRequest* awaited,
+                quint8 exceptionCode = 0) const;
 
     ModbusLink m_link;
     quint8 m_pollPhase = 0;
@@ -84,9 +100,11 @@ private:
     quint8 m_writeTimeoutCounter = 0;
     std::array<quint8, kReceiveBufferSize> m_receiveBuffer{};
     std::array<qint32, kImageSize> m_image{};
-    // Address of the last read request the port took, and whether a reply to it is still awaited.
-    std::optional<quint8> m_readAddress;
+    // The last read request the port took, and whether a reply to it is still awaited.
+    std::optional<SentRequest> m_read;
     bool m_readOutstanding = false;
+    // Whether that request has been reported as unanswered.
+    bool m_readMissReported = false;
     // The write request on the wire for the current command, which a good reply repeats.
-    std::optional<ModbusRequest> m_writeRequest;
+    std::optional<SentRequest> m_writeRequest;
 };

@@ -1,0 +1,214 @@
+// The poll cycle's verdict on every frame, reported as traffic records, and the traffic log's line.
+#include "ModbusTestBytes.h"
+#include "PollCycle.h"
+#include "Traffic.h"
+
+#include <QSet>
+#include <QTest>
+
+using namespace modbus_test;
+
+namespace {
+
+// Stands in for Comm1 and for the listeners: what the cycle sends, and every record it reports.
+struct Line {
+    bool takes = true;
+    QList<TrafficRecord> records;
+    ModbusLink Link() {
+        return {[this](const char*, quint16) { return takes; }, [](int) {},
+                [this](const TrafficRecord& r) { records.append(r); }};
+    }
+    QList<Verdict> Verdicts() const {
+        QList<Verdict> v;
+        for (const TrafficRecord& r : records)
+            v.append(r.verdict);
+        return v;
+    }
+};
+
+void Deliver(PollCycle& cycle, const QByteArray& bytes) {
+    cycle.Receive(bytes.constData(), quint16(bytes.size()));
+}
+
+const QByteArray kGoodReply = ReadReply(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+
+QByteArray WithByte(QByteArray frame, int index, char value) {
+    frame[index] = value;
+    return frame;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Verdict)
+
+class TestTraffic : public QObject {
+    Q_OBJECT
+private slots:
+    void readReplyVerdicts_data();
+    void readReplyVerdicts();
+    void writeAnswerVerdicts_data();
+    void writeAnswerVerdicts();
+    void requestsAndMissingAnswers();
+    void deliveryBeforeAnyRequestIsUnexpected();
+    void keywordsRoundTrip();
+    void logLine();
+};
+
+// One delivery after a read request for block 0 of slave 1: the record's verdict, and whether the
+// register image took the block (only an accepted reply may change it).
+void TestTraffic::readReplyVerdicts_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::addColumn<int>("exceptionCode");
+    QTest::newRow("accepted") << kGoodReply << Verdict::Accepted << 0;
+    QTest::newRow("accepted, trailing bytes") << kGoodReply + Hex("FFFF") << Verdict::Accepted << 0;
+    QTest::newRow("crc") << WithByte(kGoodReply, 24, char(kGoodReply[24] ^ 0xFF)) << Verdict::Crc << 0;
+    QTest::newRow("address") << ReadReply(2, {1, 2, 3}) << Verdict::Address << 0;
+    QTest::newRow("function") << WithCrc(WithByte(kGoodReply.left(23), 1, 0x04)) << Verdict::Function << 0;
+    QTest::newRow("count") << WithCrc(WithByte(kGoodReply.left(23), 2, 18)) << Verdict::Count << 0;
+    QTest::newRow("short") << kGoodReply.left(24) << Verdict::Short << 0;
+    QTest::newRow("short, address only") << Hex("01") << Verdict::Short << 0;
+    QTest::newRow("exception 02") << WithCrc(Hex("018302")) << Verdict::Exception << 2;
+    QTest::newRow("exception 0B") << WithCrc(Hex("01830B")) << Verdict::Exception << 0x0B;
+    QTest::newRow("exception, bad crc") << Hex("0183020000") << Verdict::Crc << 0;
+    QTest::newRow("exception, short") << Hex("018302") << Verdict::Short << 0;
+    QTest::newRow("oversize") << QByteArray(300, '\x55') << Verdict::Oversize << 0;
+    QTest::newRow("oversize, valid reply first") << kGoodReply + QByteArray(300, 0) << Verdict::Accepted << 0;
+}
+
+void TestTraffic::readReplyVerdicts() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(Verdict, verdict);
+    QFETCH(int, exceptionCode);
+    Line line;
+    PollCycle cycle(line.Link());
+    cycle.Tick(true, 1);
+    Deliver(cycle, bytes);
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Sent, verdict}));
+    const TrafficRecord& rx = line.records.last();
+    QCOMPARE(rx.direction, TrafficDirection::Rx);
+    QCOMPARE(rx.bytes, bytes);
+    QCOMPARE(int(rx.exceptionCode), exceptionCode);
+    // The record names the request it answers.
+    QCOMPARE(int(rx.address), 1);
+    QCOMPARE(int(rx.function), 0x03);
+    QCOMPARE(int(rx.firstRegister), 0);
+    QCOMPARE(int(rx.countOrValue), 10);
+    QCOMPARE(rx.requestUs, line.records.first().monotonicUs);
+    QVERIFY(rx.monotonicUs >= rx.requestUs);
+    QCOMPARE(cycle.Register(0) == 1, verdict == Verdict::Accepted);
+}
+
+void TestTraffic::writeAnswerVerdicts_data() {
+    const QByteArray request = WithCrc(Hex("010600040190"));
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::newRow("confirmed") << request << Verdict::Confirmed;
+    QTest::newRow("echo, other value") << WithCrc(Hex("010600040191")) << Verdict::Echo;
+    QTest::newRow("exception 03") << WithCrc(Hex("018603")) << Verdict::Exception;
+    QTest::newRow("crc") << WithByte(request, 7, char(request[7] ^ 1)) << Verdict::Crc;
+    QTest::newRow("address") << WithCrc(Hex("020600040190")) << Verdict::Address;
+    QTest::newRow("function") << kGoodReply << Verdict::Function;
+    QTest::newRow("short") << request.left(7) << Verdict::Short;
+}
+
+void TestTraffic::writeAnswerVerdicts() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(Verdict, verdict);
+    Line line;
+    PollCycle cycle(line.Link());
+    cycle.SetWriteCommand(4, 400);
+    QCOMPARE(cycle.SendWriteRequest(1), CommLamp::Unchanged);
+    Deliver(cycle, bytes);
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Sent, verdict}));
+    QCOMPARE(int(line.records.last().function), 0x06);
+    QCOMPARE(int(line.records.last().firstRegister), 4);
+    QCOMPARE(int(line.records.last().countOrValue), 400);
+}
+
+void TestTraffic::requestsAndMissingAnswers() {
+    Line line;
+    PollCycle cycle(line.Link());
+    // A silent device: each tick reports the last request missing once, then asks again.
+    cycle.Tick(true, 7);
+    cycle.Tick(true, 7);
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Sent, Verdict::NoReply, Verdict::Sent}));
+    QCOMPARE(line.records[1].direction, TrafficDirection::Missing);
+    QCOMPARE(int(line.records[1].address), 7);
+    QVERIFY(line.records[1].bytes.isEmpty());
+    // Unticked, the request still awaited is reported missing once, and nothing more goes out.
+    cycle.Tick(false, 7);
+    cycle.Tick(false, 7);
+    QCOMPARE(line.records.size(), 4);
+    QCOMPARE(line.records[3].verdict, Verdict::NoReply);
+
+    // The port refuses: the request is recorded as refused, and no answer is awaited.
+    line.records.clear();
+    line.takes = false;
+    cycle.Tick(true, 7);
+    cycle.Tick(true, 7);
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Refused, Verdict::Refused}));
+    QCOMPARE(line.records[0].bytes, WithCrc(Hex("07030000000A")));
+
+    // A sent write whose answer never comes is missing when the display tick gives up on it.
+    line.records.clear();
+    line.takes = true;
+    cycle.SetWriteCommand(3, 1);
+    cycle.SendWriteRequest(7);
+    for (int i = 0; i < 4; ++i)
+        cycle.WriteTimeoutStep();
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Sent, Verdict::NoReply}));
+    QCOMPARE(int(line.records[1].function), 0x06);
+    QCOMPARE(cycle.WritePending(), 0);
+    // A command that never reached the wire is not awaited.
+    line.records.clear();
+    cycle.SetWriteCommand(3, 0);
+    for (int i = 0; i < 4; ++i)
+        cycle.WriteTimeoutStep();
+    QVERIFY(line.records.isEmpty());
+}
+
+void TestTraffic::deliveryBeforeAnyRequestIsUnexpected() {
+    Line line;
+    PollCycle cycle(line.Link());
+    Deliver(cycle, kGoodReply);
+    // A command set while polling is off is not on the wire, so its "answer" was not awaited either.
+    cycle.SetWriteCommand(0, 100);
+    Deliver(cycle, kGoodReply);
+    QCOMPARE(line.Verdicts(), (QList<Verdict>{Verdict::Unexpected, Verdict::Unexpected}));
+    QCOMPARE(int(line.records[0].function), 0);
+    QCOMPARE(cycle.Register(0), 0);
+}
+
+void TestTraffic::keywordsRoundTrip() {
+    QSet<QString> seen;
+    for (int i = 0; i < kVerdictCount; ++i) {
+        const QString keyword = QString::fromLatin1(VerdictKeyword(Verdict(i)));
+        QVERIFY2(!seen.contains(keyword), qPrintable(keyword));
+        seen.insert(keyword);
+        QCOMPARE(VerdictFromKeyword(keyword), std::optional<Verdict>(Verdict(i)));
+    }
+    QCOMPARE(VerdictFromKeyword(u"crcx"), std::nullopt);
+    QCOMPARE(ModbusExceptionName(0x02), QStringLiteral("ILLEGAL DATA ADDRESS"));
+    QCOMPARE(ModbusExceptionName(0x0C), QString());
+}
+
+void TestTraffic::logLine() {
+    TrafficRecord r;
+    r.utcMs = QDateTime(QDate(2026, 12, 10), QTime(8, 15, 2, 123), Qt::UTC).toMSecsSinceEpoch();
+    r.direction = TrafficDirection::Tx;
+    r.verdict = Verdict::Sent;
+    r.bytes = Hex("01030000000AC5CD");
+    QCOMPARE(TrafficLogLine(r), QStringLiteral("2026-12-10T08:15:02.123Z tx sent 01 03 00 00 00 0A C5 CD"));
+    r.direction = TrafficDirection::Rx;
+    r.verdict = Verdict::Crc;
+    r.bytes = Hex("0a0b");
+    QCOMPARE(TrafficLogLine(r), QStringLiteral("2026-12-10T08:15:02.123Z rx crc 0A 0B"));
+    r.direction = TrafficDirection::Missing;
+    r.verdict = Verdict::NoReply;
+    r.utcMs = 0;
+    QCOMPARE(TrafficLogLine(r), QStringLiteral("1970-01-01T00:00:00.000Z -- noreply"));
+}
+
+QTEST_APPLESS_MAIN(TestTraffic)
+#include "tst_Traffic.moc"
