@@ -48,8 +48,8 @@ CommLamp PollCycle::Tick(bool commTicked, quint8 address) {
             m_pollPhase = 0;
         m_blockAnswered = 0;
     }
-    if (m_readOutstanding && !m_readMissReported) {
-        m_readMissReported = true;
+    if (m_readAwaitingAnswer) {
+        m_readAwaitingAnswer = false;
         if (m_link.report)
             Report(TrafficDirection::Missing, Verdict::NoReply, {}, &*m_read);
     }
@@ -70,7 +70,7 @@ CommLamp PollCycle::SendReadRequest(quint8 address, quint8 startRegister, quint8
     }
     m_read = SentRequest{request, sentUs};
     m_readOutstanding = true;
-    m_readMissReported = false;
+    m_readAwaitingAnswer = true;
     return CommLamp::Unchanged;
 }
 
@@ -127,6 +127,7 @@ CommLamp PollCycle::Receive(const char* buffer, quint16 length) {
         lamp = check.verdict == Verdict::Confirmed ? CommLamp::Lit : CommLamp::Unlit;
     } else if (m_read) {
         awaited = m_read;
+        m_readAwaitingAnswer = false;
         check = CheckReadReply(m_receiveBuffer.data(), kept, awaited->request[0]);
         if (check.verdict == Verdict::Accepted) {
             StoreBlock();

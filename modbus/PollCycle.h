@@ -30,8 +30,9 @@ struct ModbusLink {
 //                     if (CheckBox2->isChecked()) ApplyLamp(poll.SendWriteRequest(address));
 //   Timer2Timer:      poll.WriteTimeoutStep() at its place in the tick, then read Register(n).
 //
-// Records (ModbusLink::report): a read request still unanswered at the next tick, and a sent write whose
-// answer has not come when the display tick times it out, are reported once as missing answers.
+// Records (ModbusLink::report): a read request that nothing came back for by the next tick, and a sent
+// write whose answer has not come when the display tick times it out, are reported once as missing
+// answers. A refused answer is an answer: it is reported with its verdict, not as missing.
 //
 // The lamp is lit only by an accepted read reply or a good write echo. It goes out when a tick does not
 // poll, when a tick finds the last read request still unanswered, when the port refuses a request, and
@@ -103,8 +104,8 @@ private:
     // The last read request the port took, and whether a reply to it is still awaited.
     std::optional<SentRequest> m_read;
     bool m_readOutstanding = false;
-    // Whether that request has been reported as unanswered.
-    bool m_readMissReported = false;
+    // Whether nothing at all has come back for that request yet and it has not been reported missing.
+    bool m_readAwaitingAnswer = false;
     // The write request on the wire for the current command, which a good reply repeats.
     std::optional<SentRequest> m_writeRequest;
 };

@@ -2,6 +2,8 @@
 #include "ModbusTestBytes.h"
 #include "PollCycle.h"
 #include "Traffic.h"
+#include "TrafficBuffer.h"
+#include "TrafficStats.h"
 
 #include <QSet>
 #include <QTest>
@@ -52,6 +54,10 @@ private slots:
     void deliveryBeforeAnyRequestIsUnexpected();
     void keywordsRoundTrip();
     void logLine();
+    void bufferKeepsTheNewest();
+    void statisticsCount();
+    void responseTimes_data();
+    void responseTimes();
 };
 
 // One delivery after a read request for block 0 of slave 1: the record's verdict, and whether the
@@ -208,6 +214,91 @@ void TestTraffic::logLine() {
     r.verdict = Verdict::NoReply;
     r.utcMs = 0;
     QCOMPARE(TrafficLogLine(r), QStringLiteral("1970-01-01T00:00:00.000Z -- noreply"));
+}
+
+void TestTraffic::bufferKeepsTheNewest() {
+    TrafficBuffer buffer(3);
+    for (int i = 1; i <= 5; ++i) {
+        TrafficRecord r;
+        r.monotonicUs = i;
+        buffer.Append(r);
+    }
+    QCOMPARE(buffer.Size(), 3);
+    QCOMPARE(buffer.Dropped(), 2);
+    QCOMPARE(buffer.At(0).monotonicUs, 3);
+    QCOMPARE(buffer.At(2).monotonicUs, 5);
+    buffer.Clear();
+    QCOMPARE(buffer.Size(), 0);
+    QCOMPARE(buffer.Dropped(), 0);
+}
+
+// Counts come from the poll cycle's own records: a reply of each kind to four polls of a device.
+void TestTraffic::statisticsCount() {
+    Line line;
+    PollCycle cycle(line.Link());
+    for (const QByteArray& reply : {kGoodReply, kGoodReply.left(10), kGoodReply + QByteArray(300, 0)}) {
+        cycle.Tick(true, 1);
+        Deliver(cycle, reply);
+    }
+    cycle.Tick(true, 1); // unanswered
+    cycle.Tick(true, 1);
+    TrafficStats stats;
+    for (const TrafficRecord& r : line.records)
+        stats.Add(r);
+    QCOMPARE(stats.Polls(), 5);
+    QCOMPARE(stats.Requests(), 5);
+    QCOMPARE(stats.Count(Verdict::Accepted), 2);
+    QCOMPARE(stats.Count(Verdict::Short), 1);
+    QCOMPARE(stats.Count(Verdict::NoReply), 1); // the short reply was an answer, though refused
+    QCOMPARE(stats.Deliveries(), 3);
+    QCOMPARE(stats.RefusedDeliveries(), 1);
+    QCOMPARE(*stats.AcceptedShare(), 0.4);
+    QCOMPARE(stats.LastProblem()->verdict, Verdict::NoReply);
+    QCOMPARE(stats.Responses().count, 3);
+    stats.Reset();
+    QCOMPARE(stats.Polls(), 0);
+    QVERIFY(!stats.AcceptedShare());
+    QVERIFY(!stats.LastProblem());
+    QCOMPARE(stats.Responses().count, 0);
+}
+
+// Response times in milliseconds, one request each; a second chunk for the same request is not timed.
+void TestTraffic::responseTimes_data() {
+    QTest::addColumn<QList<int>>("ms");
+    QTest::addColumn<QList<qint64>>("expected"); // last, min, mean, p95, max in microseconds
+    QList<int> ramp;
+    for (int i = 1; i <= 100; ++i)
+        ramp << 100 + i;
+    QTest::newRow("one") << QList<int>{105} << QList<qint64>{105000, 105000, 105000, 105000, 105000};
+    QTest::newRow("ramp of 100") << ramp << QList<qint64>{200000, 101000, 150500, 195009, 200000};
+    QTest::newRow("one late in twenty")
+        << (QList<int>(19, 102) << 900) << QList<qint64>{900000, 102000, 141900, 102009, 900000};
+    QTest::newRow("beyond the histogram")
+        << QList<int>{5000, 6000} << QList<qint64>{6000000, 5000000, 5500000, 6000000, 6000000};
+}
+
+void TestTraffic::responseTimes() {
+    QFETCH(QList<int>, ms);
+    QFETCH(QList<qint64>, expected);
+    TrafficStats stats;
+    qint64 t = 1000000;
+    for (int m : ms) {
+        TrafficRecord tx;
+        tx.monotonicUs = t;
+        stats.Add(tx);
+        TrafficRecord rx;
+        rx.direction = TrafficDirection::Rx;
+        rx.verdict = Verdict::Accepted;
+        rx.requestUs = t;
+        rx.monotonicUs = t + m * 1000;
+        stats.Add(rx);
+        rx.monotonicUs += 5000; // the same request's next chunk
+        stats.Add(rx);
+        t += 1000000;
+    }
+    const TrafficStats::ResponseTimes r = stats.Responses();
+    QCOMPARE(r.count, ms.size());
+    QCOMPARE((QList<qint64>{r.lastUs, r.minUs, r.meanUs, r.p95Us, r.maxUs}), expected);
 }
 
 QTEST_APPLESS_MAIN(TestTraffic)
