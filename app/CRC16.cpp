@@ -140,7 +140,8 @@ TForm1::TForm1(QWidget* parent) : TForm1(nullptr, parent) {}
 TForm1::TForm1(std::unique_ptr<TCommPort> port, QWidget* parent)
     : QWidget(parent),
       m_poll(ModbusLink{[this](const char* data, quint16 length) { return Comm1->SendData(data, length); },
-                        [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }}),
+                        [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); },
+                        [this](const TrafficRecord& record) { emit trafficRecorded(record); }}),
       m_portLayer(std::move(port)) {
     CreateLayout();
     ConnectHandlers();
@@ -377,7 +378,8 @@ void TForm1::ComboBox6Change(QObject*) {
 
 void TForm1::BitBtn7Click(QObject*) {
     if (BitBtn7->text() != kOpenCaption) {
-        ClosePortPath();
+        if (ClosePortPath())
+            emit portEvent(PortEvent::Closed);
         return;
     }
     BitBtn7->setText(kCloseCaption);
@@ -387,15 +389,20 @@ void TForm1::BitBtn7Click(QObject*) {
         Comm1->OpenPort();
     } catch (const ECommsError& error) {
         // The panel keeps the open look: the next click closes, which is harmless on a closed port.
+        emit portEvent(PortEvent::OpenFailed);
         ShowOpenError(error);
+        return;
     }
+    emit portEvent(PortEvent::Opened);
 }
 
-void TForm1::ClosePortPath() {
+bool TForm1::ClosePortPath() {
+    const bool wasOpen = Comm1->IsOpen();
     BitBtn7->setText(kOpenCaption);
     Comm1->ClosePort();
     Image20->hide();
     Image9->show();
+    return wasOpen;
 }
 
 void TForm1::ShowOpenError(const ECommsError& error) {
@@ -414,6 +421,7 @@ void TForm1::Comm1RequestHangup(QObject*) {
     // The port failed or the adapter was pulled: show the closed port and a silent line.
     ClosePortPath();
     ApplyCommLamp(CommLamp::Unlit);
+    emit portEvent(PortEvent::Vanished);
 }
 
 void TForm1::CheckBox2Click(QObject*) {
@@ -425,6 +433,10 @@ void TForm1::CheckBox2Click(QObject*) {
 
 quint8 TForm1::Address() const {
     return SlaveAddress(ComboBox1->currentText());
+}
+
+void TForm1::ReportTraffic(const TrafficRecord& record) {
+    emit trafficRecorded(record);
 }
 
 void TForm1::ApplyCommLamp(CommLamp lamp) {

@@ -30,6 +30,9 @@ class TiLinearGauge;
 class TiSwitchLed;
 class TiThermometer;
 
+// What became of the port, for the status bar and the history.
+enum class PortEvent { Opened, OpenFailed, Closed, Vanished };
+
 // The system's cause of a failed opening, for the error box's details: with a hint to join the
 // serial-port group when the system refused access.
 QString DescribeOpenFailure(const QString& portName, int error);
@@ -56,7 +59,18 @@ public:
     void PresetPort(const QString& name);
 
     const PollCycle& Poll() const { return m_poll; }
+    // The slave address the address box names.
+    quint8 Address() const;
 
+    // Hands a record of another user of the line (the bus scan) to the listeners of trafficRecorded.
+    void ReportTraffic(const TrafficRecord& record);
+
+signals:
+    // Every request, delivery and missing answer on the line, with its verdict, in order.
+    void trafficRecorded(const TrafficRecord& record);
+    void portEvent(PortEvent event);
+
+public:
     // Components of the layout, in its order.
     TLabel* Label1 = nullptr;
     TPanel* Panel2 = nullptr;
@@ -131,6 +145,9 @@ public slots:
     void SendReadRequest(quint8 startRegister, quint8 count);
     void SendWriteRequest();
 
+    // The laid-out client area, which a frame around the window keeps.
+    QSize sizeHint() const override { return {801, 556}; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -139,10 +156,10 @@ private:
     void CreateInstruments();
     void KnobCommand(TiKnob* knob, quint8 writeRegister);
     void ConnectHandlers();
-    void ClosePortPath();
+    // Shows the closed port; true when it was open.
+    bool ClosePortPath();
     void ShowOpenError(const ECommsError& error);
     void ApplyCommLamp(CommLamp lamp);
-    quint8 Address() const;
 
     PollCycle m_poll;
     // The port layer for Comm1 until the layout creates it; empty for the system's serial devices.

@@ -3,12 +3,14 @@
 #include <QString>
 #include <QStringList>
 
-// The panel's one option: `--port NAME` presets the port box; `--help` prints the usage.
+// The panel's options: `--port NAME` presets the port box, `--traffic-log FILE` appends every traffic
+// record to FILE; `--help` prints the usage.
 struct TCommandLine {
     enum TAction { Run, Help, Error };
     TAction Action = Run;
-    QString Port;    // empty: keep the layout's port
-    QString Message; // what was wrong, for Error
+    QString Port;       // empty: keep the layout's port
+    QString TrafficLog; // empty: no traffic log
+    QString Message;    // what was wrong, for Error
 };
 
 // Arguments without the program name.

@@ -2,6 +2,8 @@
 #include "CommandLine.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "MainWindow.h"
+#include "TrafficLogFile.h"
 #include "Unit2.h"
 
 #include <QApplication>
@@ -29,18 +31,32 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    TrafficLogFile trafficLog;
+    if (!commandLine.TrafficLog.isEmpty()) {
+        QString why;
+        if (!trafficLog.Open(commandLine.TrafficLog, &why)) {
+            std::fprintf(stderr, "%s: cannot append to the traffic log %s: %s\n", qPrintable(program),
+                         qPrintable(commandLine.TrafficLog), qPrintable(why));
+            return 2;
+        }
+    }
+
     // The face aliases must be in place before the first font is resolved.
     LoadFontAliases();
     QApplication app(argc, argv);
     ApplyClassicLook(app);
 
-    TForm1 form1;
+    TMainWindow window;
+    TForm1& form1 = *window.Form();
+    if (trafficLog.IsOpen())
+        QObject::connect(&form1, &TForm1::trafficRecorded,
+                         [&trafficLog](const TrafficRecord& record) { trafficLog.Write(record); });
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
     TForm2 form2(&form1);
-    form1.show();
+    window.show();
 #ifdef Z7_FIRST_FRAME_PROBE
-    ExitAfterFirstFrame(form1);
+    ExitAfterFirstFrame(window);
 #endif
     return app.exec();
 }

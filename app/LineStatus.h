@@ -1,0 +1,19 @@
+#pragma once
+// The line at a glance, as the main window's status bar shows it.
+
+#include "TrafficStats.h"
+
+#include <QString>
+
+struct LineStatusFacts {
+    bool open = false;
+    bool overTcp = false; // the port is a TCP connection to a serial device server
+    QString port;
+    quint32 baudRate = 0;
+    QString format; // as the format box shows it, "8_N_2"
+    int address = 0;
+};
+
+// Port, baud rate and format, slave address, polls, share accepted, last response time and the last
+// refusal or missing answer with its local time; only "端口已关闭" while the port is closed.
+QString LineStatusText(const LineStatusFacts& facts, const TrafficStats& stats);

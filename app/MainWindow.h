@@ -1,0 +1,58 @@
+#pragma once
+// The panel's frame window: the instrument area (TForm1, 801 x 556) in the middle, unchanged, with a
+// menu bar above it and the line's status bar below. It keeps the line's newest traffic records and
+// their statistics for the windows that show them.
+
+#include "CRC16.h"
+#include "TrafficBuffer.h"
+#include "TrafficStats.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QTimer;
+class TCommPort;
+
+class TMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // With another port layer under Comm1 than the system's serial devices (tests, benchmarks).
+    explicit TMainWindow(std::unique_ptr<TCommPort> port = nullptr, QWidget* parent = nullptr);
+    ~TMainWindow() override;
+
+    TForm1* Form() const { return m_form; }
+    const TrafficBuffer& Traffic() const { return m_traffic; }
+    const TrafficStats& Stats() const { return m_stats; }
+    void ResetStats();
+    QLabel* StatusLabel() const { return m_status; }
+
+    QAction* SaveTrafficAction = nullptr;
+    QAction* QuitAction = nullptr;
+    QAction* MonitorAction = nullptr;
+    QAction* ScanAction = nullptr;
+    QAction* AboutAction = nullptr;
+
+signals:
+    // A record was added to Traffic() and Stats(), after both took it.
+    void trafficAdded(const TrafficRecord& record);
+
+public slots:
+    // Writes the status bar now; it is otherwise brought up to date at most every few hundred
+    // milliseconds, so a busy line costs the window nothing.
+    void refreshStatus();
+
+private:
+    void createMenus();
+    void record(const TrafficRecord& record);
+    void scheduleStatus();
+    void showAbout();
+
+    TForm1* m_form = nullptr;
+    QLabel* m_status = nullptr;
+    QTimer* m_statusTimer = nullptr;
+    TrafficBuffer m_traffic;
+    TrafficStats m_stats;
+};
