@@ -10,6 +10,7 @@
 #include "iAnalogDisplay.h"
 #include "iAnalogOutput.h"
 #include "iKnob.h"
+#include "iLabel.h"
 #include "iLedBar.h"
 #include "iLedRound.h"
 #include "iLinearGauge.h"
@@ -17,6 +18,7 @@
 #include "iThermometer.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,10 +34,24 @@
 
 namespace {
 
-// Texts the handlers compare and set.
-const QString kOpenCaption = QStringLiteral("打开串口");
-const QString kCloseCaption = QStringLiteral("关闭串口");
-const QString kOpenError = QStringLiteral("打开串口错误");
+// The window's texts in the layout's Chinese, the source of their translations (RetranslateUi).
+const char* const kBanner = QT_TRANSLATE_NOOP("TForm1", "Z7_三相控制界面  ");
+const char* const kPortLabel = QT_TRANSLATE_NOOP("TForm1", "端口: ");
+const char* const kBaudLabel = QT_TRANSLATE_NOOP("TForm1", "波特率:   ");
+const char* const kFormatLabel = QT_TRANSLATE_NOOP("TForm1", "位元: ");
+const char* const kAddressLabel = QT_TRANSLATE_NOOP("TForm1", "地址:   ");
+const char* const kCommBox = QT_TRANSLATE_NOOP("TForm1", "通讯");
+const char* const kAlarmsLabel = QT_TRANSLATE_NOOP("TForm1", "警报：");
+const char* const kOpenCaption = QT_TRANSLATE_NOOP("TForm1", "打开串口");
+const char* const kCloseCaption = QT_TRANSLATE_NOOP("TForm1", "关闭串口");
+const char* const kOpenError = QT_TRANSLATE_NOOP("TForm1", "打开串口错误");
+// The captions of the instrument layout's labels, which the layout resource holds as they stand.
+[[maybe_unused]] const char* const kLayoutCaptions[] = {QT_TRANSLATE_NOOP("Form1Layout", "温度："),
+                                                        QT_TRANSLATE_NOOP("Form1Layout", "输入："),
+                                                        QT_TRANSLATE_NOOP("Form1Layout", "输入量："),
+                                                        QT_TRANSLATE_NOOP("Form1Layout", "输出量："),
+                                                        QT_TRANSLATE_NOOP("Form1Layout", "最小输出量限制："),
+                                                        QT_TRANSLATE_NOOP("Form1Layout", "最大输出量限制：")};
 
 const char* const kSongTi = "宋体";
 const char* const kSans = "MS Sans Serif";
@@ -46,6 +62,7 @@ void SetRole(QWidget* w, QPalette::ColorRole role, TColor color) {
     w->setPalette(pal);
 }
 
+// A label with its caption still untranslated; RetranslateUi gives the shown one.
 TLabel* NewLabel(QWidget* parent, const char* text, const QFont& font, int left, int top, int width,
                  int height) {
     auto* label = new TLabel(QString::fromUtf8(text), parent, left, top, width, height);
@@ -103,7 +120,7 @@ QStringList Numbers(int first, int last) {
 QString OpenFailureCause(const QString& portName) {
     const QByteArray path = QFile::encodeName(portName);
     if (::access(path.constData(), R_OK | W_OK) == 0)
-        return QStringLiteral("%1: the device exists; another program may be using it.").arg(portName);
+        return TForm1::tr("%1: 设备存在，可能正被另一个程序使用。").arg(portName);
     return DescribeOpenFailure(portName, errno);
 }
 
@@ -112,8 +129,8 @@ QString OpenFailureCause(const QString& portName) {
 QString DescribeOpenFailure(const QString& portName, int error) {
     QString cause = QStringLiteral("%1: %2").arg(portName, QString::fromLocal8Bit(std::strerror(error)));
     if (error == EACCES || error == EPERM)
-        cause += QStringLiteral("\nSerial ports belong to the 'dialout' group: run "
-                                "'sudo usermod -aG dialout $USER', then log in again.");
+        cause += u'\n' +
+                 TForm1::tr("串口属于 dialout 组：请运行 'sudo usermod -aG dialout $USER'，然后重新登录。");
     return cause;
 }
 
@@ -144,6 +161,7 @@ TForm1::TForm1(std::unique_ptr<TCommPort> port, QWidget* parent)
                         [this](const TrafficRecord& record) { emit trafficRecorded(record); }}),
       m_portLayer(std::move(port)) {
     CreateLayout();
+    RetranslateUi();
     ConnectHandlers();
     FormCreate(this);
 }
@@ -165,7 +183,7 @@ void TForm1::CreateLayout() {
     setAutoFillBackground(true);
     SetRole(this, QPalette::Window, clAppWorkSpace);
 
-    Label1 = NewLabel(this, "Z7_三相控制界面  ", LayoutFont(kSans, 20, true, true), 0, 0, 801, 24);
+    Label1 = NewLabel(this, kBanner, LayoutFont(kSans, 20, true, true), 0, 0, 801, 24);
     Label1->SetAlignment(TLabel::taCenter);
     Label1->SetColor(clHotLight);
     Label1->SetFontColor(clWhite);
@@ -179,24 +197,24 @@ void TForm1::CreateLayout() {
     boldFont.setBold(true);
     Panel3->setFont(boldFont);
     const QFont portLabelFont = LayoutFont(kSongTi, 16, true);
-    Label23 = NewLabel(Panel3, "端口: ", portLabelFont, 58, 10, 52, 16);
-    Label25 = NewLabel(Panel3, "波特率:   ", portLabelFont, 42, 34, 87, 16);
-    Label26 = NewLabel(Panel3, "位元: ", portLabelFont, 58, 66, 52, 16);
+    Label23 = NewLabel(Panel3, kPortLabel, portLabelFont, 58, 10, 52, 16);
+    Label25 = NewLabel(Panel3, kBaudLabel, portLabelFont, 42, 34, 87, 16);
+    Label26 = NewLabel(Panel3, kFormatLabel, portLabelFont, 58, 66, 52, 16);
     Image9 = NewPicture(Panel3, UnlitLampPicture(), 136, 96);
     Image20 = NewPicture(Panel3, LitLampPicture(), 136, 96);
     ComboBox4 = NewCombo<TPortComboBox>(Panel3, 106, 2, 97, {}, "COM4");
     ComboBox4->RefreshItems();
     ComboBox5 = NewCombo<QComboBox>(Panel3, 106, 34, 97, {"4800", "9600", "19200", "38400"}, "19200");
     ComboBox6 = NewCombo<QComboBox>(Panel3, 106, 66, 97, {"8_N_2", "8_E_1", "8_O_1"}, "8_N_2");
-    BitBtn7 = new QPushButton(kOpenCaption, Panel3);
+    BitBtn7 = new QPushButton(Panel3);
     BitBtn7->setGeometry(58, 96, 65, 35);
 
     Panel5 = new TPanel(Panel2, clScrollBar, TPanel::bvLowered, TPanel::bvLowered);
     Panel5->setGeometry(-8, -1, 521, 41);
     Image7 = NewPicture(Panel5, UnlitLampPicture(), 88, 8);
-    Label9 = NewLabel(Panel5, "地址:   ", LayoutFont(kSongTi, 19), 160, 8, 78, 19);
+    Label9 = NewLabel(Panel5, kAddressLabel, LayoutFont(kSongTi, 19), 160, 8, 78, 19);
     Image14 = NewPicture(Panel5, LitLampPicture(), 88, 8);
-    CheckBox2 = new QCheckBox(QStringLiteral("通讯"), Panel5);
+    CheckBox2 = new QCheckBox(Panel5);
     CheckBox2->setGeometry(24, 8, 49, 25);
     SetRole(CheckBox2, QPalette::WindowText, clMaroon);
     ComboBox1 = NewCombo<QComboBox>(Panel5, 208, 8, 49, Numbers(1, 255), "1");
@@ -206,7 +224,7 @@ void TForm1::CreateLayout() {
 
     Panel1 = new TPanel(Panel2);
     Panel1->setGeometry(0, 40, 513, 97);
-    Label2 = NewLabel(Panel1, "警报：", font(), 8, 8, -1, -1);
+    Label2 = NewLabel(Panel1, kAlarmsLabel, font(), 8, 8, -1, -1);
     Panel4 = new TPanel(Panel2);
     Panel4->setGeometry(624, 136, 177, 177);
     Panel6 = new TPanel(Panel2);
@@ -291,6 +309,11 @@ void TForm1::CreateInstruments() {
     for (int i = 0; i < int(iAnalogDisplay.size()); ++i)
         get(iAnalogDisplay[i], QStringLiteral("iAnalogDisplay%1").arg(i + 1));
     get(iLinearGauge1, QStringLiteral("iLinearGauge1"));
+    // The layout's own captions are translated as they stand; the LED names are the same in every
+    // language and have no translation.
+    for (QWidget* w : widgets)
+        if (auto* label = qobject_cast<TiLabel*>(w))
+            m_layoutCaptions.insert(label, label->Caption().toUtf8());
 }
 
 void TForm1::ConnectHandlers() {
@@ -335,6 +358,30 @@ void TForm1::PresetPort(const QString& name) {
     Comm1->SetCommName(name);
 }
 
+void TForm1::SetOpenLook(bool open) {
+    m_openLook = open;
+    BitBtn7->setText(open ? tr(kCloseCaption) : tr(kOpenCaption));
+}
+
+void TForm1::RetranslateUi() {
+    Label1->SetCaption(tr(kBanner));
+    Label23->SetCaption(tr(kPortLabel));
+    Label25->SetCaption(tr(kBaudLabel));
+    Label26->SetCaption(tr(kFormatLabel));
+    Label9->SetCaption(tr(kAddressLabel));
+    Label2->SetCaption(tr(kAlarmsLabel));
+    CheckBox2->setText(tr(kCommBox));
+    SetOpenLook(m_openLook);
+    for (auto it = m_layoutCaptions.cbegin(); it != m_layoutCaptions.cend(); ++it)
+        it.key()->SetCaption(QCoreApplication::translate("Form1Layout", it.value().constData()));
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QWidget::changeEvent(event);
+}
+
 void TForm1::FormCreate(QObject*) {
     Image14->hide();
     Image7->show();
@@ -377,12 +424,14 @@ void TForm1::ComboBox6Change(QObject*) {
 }
 
 void TForm1::BitBtn7Click(QObject*) {
-    if (BitBtn7->text() != kOpenCaption) {
+    // The button's caption says which click this is; the state behind it decides, whatever language
+    // the caption is in.
+    if (m_openLook) {
         if (ClosePortPath())
             emit portEvent(PortEvent::Closed);
         return;
     }
-    BitBtn7->setText(kCloseCaption);
+    SetOpenLook(true);
     Image9->hide();
     Image20->show();
     try {
@@ -398,7 +447,7 @@ void TForm1::BitBtn7Click(QObject*) {
 
 bool TForm1::ClosePortPath() {
     const bool wasOpen = Comm1->IsOpen();
-    BitBtn7->setText(kOpenCaption);
+    SetOpenLook(false);
     Comm1->ClosePort();
     Image20->hide();
     Image9->show();
@@ -408,7 +457,7 @@ bool TForm1::ClosePortPath() {
 void TForm1::ShowOpenError(const ECommsError& error) {
     QMessageBox box(this);
     box.setWindowTitle(windowTitle());
-    box.setText(kOpenError);
+    box.setText(tr(kOpenError));
     QString details = error.Message();
     if (error.Message() == u"Error opening serial port")
         details += u'\n' + OpenFailureCause(Comm1->CommName());

@@ -7,6 +7,7 @@
 #include "iComponent.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QWidget>
 
 #include <array>
@@ -148,11 +149,19 @@ public slots:
     // The laid-out client area, which a frame around the window keeps.
     QSize sizeHint() const override { return {801, 556}; }
 
+    // Whether the port button shows the open port ("关闭串口"): set by an opening, even a failed one,
+    // cleared by a closing. The button's click decides by it.
+    bool OpenLook() const { return m_openLook; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void CreateLayout();
+    // Gives every text of the window in the language in force.
+    void RetranslateUi();
+    void SetOpenLook(bool open);
     void CreateInstruments();
     void KnobCommand(TiKnob* knob, quint8 writeRegister);
     void ConnectHandlers();
@@ -164,6 +173,9 @@ private:
     PollCycle m_poll;
     // The port layer for Comm1 until the layout creates it; empty for the system's serial devices.
     std::unique_ptr<TCommPort> m_portLayer;
+    bool m_openLook = false;
+    // The layout's labels with their captions as laid out, the source of the shown ones.
+    QHash<TiLabel*, QByteArray> m_layoutCaptions;
     // The value Memo12 shows after each accepted reply to the last block; nothing gives it another.
     qint32 m_memo12Value = 0;
 };

@@ -1,6 +1,15 @@
 #include "CommandLine.h"
 
+#include <QCoreApplication>
 #include <QSet>
+
+namespace {
+
+struct CommandLine {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
+} // namespace
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
     TCommandLine result;
@@ -11,14 +20,14 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     };
     QSet<QString> given;
     // An option with a value: true when taken, else `result` holds the error.
-    const auto value = [&](qsizetype& i, const QString& what, QString& field) {
+    const auto value = [&](qsizetype& i, QString& field) {
         const QString& option = arguments[i];
         if (given.contains(option)) {
-            fail(option + QStringLiteral(" given twice"));
+            fail(CommandLine::tr("%1 给了两次").arg(option));
             return false;
         }
         if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
-            fail(option + QStringLiteral(" needs ") + what);
+            fail(CommandLine::tr("%1 后面缺少参数").arg(option));
             return false;
         }
         field = arguments[++i];
@@ -30,23 +39,35 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         if (arg == u"--help") {
             result.Action = TCommandLine::Help;
         } else if (arg == u"--port") {
-            if (!value(i, QStringLiteral("a port name"), result.Port))
+            if (!value(i, result.Port))
                 return result;
         } else if (arg == u"--traffic-log") {
-            if (!value(i, QStringLiteral("a file name"), result.TrafficLog))
+            if (!value(i, result.TrafficLog))
                 return result;
+        } else if (arg == u"--lang") {
+            if (!value(i, result.Language))
+                return result;
+            if (result.Language != u"zh" && result.Language != u"en")
+                return fail(CommandLine::tr("--lang 只接受 zh 或 en，不接受 %1").arg(result.Language));
         } else {
-            return fail(QStringLiteral("unknown argument: ") + arg);
+            return fail(CommandLine::tr("未知的参数：%1").arg(arg));
         }
     }
     return result;
 }
 
 QString UsageText(const QString& programName) {
-    return QStringLiteral("usage: %1 [--port NAME] [--traffic-log FILE]\n"
-                          "  --port NAME         preset the serial port, e.g. /dev/ttyUSB0\n"
-                          "  --traffic-log FILE  append every request, reply and missing answer to FILE,\n"
-                          "                      one line each: time (UTC), tx/rx/--, verdict, bytes\n"
-                          "  --help              show this text\n")
+    return CommandLine::tr(
+               "用法: %1 [--port 端口] [--traffic-log 文件] [--lang zh|en]\n"
+               "  --port 端口         预设串口，例如 /dev/ttyUSB0\n"
+               "  --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：\n"
+               "                      时间 (UTC)、方向 tx/rx/--、判定、字节\n"
+               "  --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，\n"
+               "                      否则按系统的语言）\n"
+               "  --help              显示本说明\n")
         .arg(programName);
+}
+
+QString TrafficLogOpenError(const QString& programName, const QString& path, const QString& why) {
+    return CommandLine::tr("%1: 无法追加到通讯记录文件 %2: %3").arg(programName, path, why);
 }

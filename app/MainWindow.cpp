@@ -1,8 +1,10 @@
 #include "MainWindow.h"
 
+#include "Language.h"
 #include "LineStatus.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -51,24 +53,72 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
 TMainWindow::~TMainWindow() = default;
 
 void TMainWindow::createMenus() {
-    QMenu* file = menuBar()->addMenu(tr("文件"));
-    SaveTrafficAction = file->addAction(tr("保存通讯记录…"));
-    file->addSeparator();
-    QuitAction = file->addAction(tr("退出"));
+    m_fileMenu = menuBar()->addMenu(QString());
+    SaveTrafficAction = m_fileMenu->addAction(QString());
+    m_fileMenu->addSeparator();
+    QuitAction = m_fileMenu->addAction(QString());
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QuitAction->setMenuRole(QAction::QuitRole);
     connect(QuitAction, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* view = menuBar()->addMenu(tr("查看"));
-    MonitorAction = view->addAction(tr("通讯监视"));
+    m_viewMenu = menuBar()->addMenu(QString());
+    MonitorAction = m_viewMenu->addAction(QString());
     MonitorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    ScanAction = view->addAction(tr("总线扫描"));
+    ScanAction = m_viewMenu->addAction(QString());
     ScanAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_viewMenu->addSeparator();
+    m_languageMenu = m_viewMenu->addMenu(QString());
+    auto* languages = new QActionGroup(this);
+    for (Language language : {Language::Chinese, Language::English}) {
+        // Each language is named in itself, so that anyone finds theirs.
+        QAction* action = m_languageMenu->addAction(LanguageName(language));
+        action->setCheckable(true);
+        action->setData(LanguageCode(language));
+        languages->addAction(action);
+        LanguageActions << action;
+    }
+    connect(languages, &QActionGroup::triggered, this, &TMainWindow::chooseLanguage);
 
-    QMenu* help = menuBar()->addMenu(tr("帮助"));
-    AboutAction = help->addAction(tr("关于"));
+    m_helpMenu = menuBar()->addMenu(QString());
+    AboutAction = m_helpMenu->addAction(QString());
     AboutAction->setMenuRole(QAction::AboutRole);
     connect(AboutAction, &QAction::triggered, this, &TMainWindow::showAbout);
+    retranslateUi();
+}
+
+void TMainWindow::retranslateUi() {
+    m_fileMenu->setTitle(tr("文件"));
+    SaveTrafficAction->setText(tr("保存通讯记录…"));
+    QuitAction->setText(tr("退出"));
+    m_viewMenu->setTitle(tr("查看"));
+    MonitorAction->setText(tr("通讯监视"));
+    ScanAction->setText(tr("总线扫描"));
+    m_languageMenu->setTitle(tr("语言"));
+    m_helpMenu->setTitle(tr("帮助"));
+    AboutAction->setText(tr("关于"));
+    const QString current = LanguageCode(CurrentLanguage());
+    for (QAction* action : LanguageActions)
+        action->setChecked(action->data().toString() == current);
+}
+
+void TMainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        retranslateUi();
+        refreshStatus();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void TMainWindow::chooseLanguage(QAction* action) {
+    const std::optional<Language> language = LanguageFromCode(action->data().toString());
+    if (!language)
+        return;
+    // Remembered over the system's choice for the next start, though not over --lang.
+    SaveLanguage(*language);
+    if (!ApplyLanguage(*language)) {
+        QMessageBox::warning(this, windowTitle(), tr("找不到英文翻译文件，界面保持中文。"));
+        retranslateUi();
+    }
 }
 
 void TMainWindow::record(const TrafficRecord& record) {

@@ -34,6 +34,8 @@ public:
     QAction* MonitorAction = nullptr;
     QAction* ScanAction = nullptr;
     QAction* AboutAction = nullptr;
+    // 查看 → 语言: one checkable action per language, its data the language's code.
+    QList<QAction*> LanguageActions;
 
 signals:
     // A record was added to Traffic() and Stats(), after both took it.
@@ -44,13 +46,22 @@ public slots:
     // milliseconds, so a busy line costs the window nothing.
     void refreshStatus();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void createMenus();
+    void retranslateUi();
+    void chooseLanguage(QAction* action);
     void record(const TrafficRecord& record);
     void scheduleStatus();
     void showAbout();
 
     TForm1* m_form = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_languageMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_statusTimer = nullptr;
     TrafficBuffer m_traffic;

@@ -2,12 +2,15 @@
 #include "CommandLine.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "Language.h"
 #include "MainWindow.h"
 #include "TrafficLogFile.h"
 #include "Unit2.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -15,28 +18,44 @@
 #include "FirstFrameProbe.h"
 #endif
 
+namespace {
+
+// The language for this run: --lang over the one last chosen in the window over the system's.
+void UseLanguage(const TCommandLine& commandLine) {
+    ApplyLanguage(ChooseLanguage(commandLine.Language, SavedLanguage(), QLocale::system().uiLanguages()));
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
-    const TCommandLine commandLine = ParseCommandLine(arguments);
-    if (commandLine.Action == TCommandLine::Help) {
-        std::fputs(qPrintable(UsageText(program)), stdout);
-        return 0;
-    }
-    if (commandLine.Action == TCommandLine::Error) {
+    const TCommandLine parsed = ParseCommandLine(arguments);
+    if (parsed.Action != TCommandLine::Run) {
+        // Only text to print: no display is needed, but the translations are.
+        QCoreApplication core(argc, argv);
+        UseLanguage(parsed);
+        const TCommandLine commandLine = ParseCommandLine(arguments); // its texts in that language
+        if (commandLine.Action == TCommandLine::Help) {
+            std::fputs(qPrintable(UsageText(program)), stdout);
+            return 0;
+        }
         std::fprintf(stderr, "%s: %s\n%s", qPrintable(program), qPrintable(commandLine.Message),
                      qPrintable(UsageText(program)));
         return 2;
     }
+    const TCommandLine& commandLine = parsed;
 
     TrafficLogFile trafficLog;
     if (!commandLine.TrafficLog.isEmpty()) {
         QString why;
         if (!trafficLog.Open(commandLine.TrafficLog, &why)) {
-            std::fprintf(stderr, "%s: cannot append to the traffic log %s: %s\n", qPrintable(program),
-                         qPrintable(commandLine.TrafficLog), qPrintable(why));
+            QCoreApplication core(argc, argv);
+            UseLanguage(commandLine);
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(TrafficLogOpenError(program, commandLine.TrafficLog, why)));
             return 2;
         }
     }
@@ -45,6 +64,7 @@ int main(int argc, char* argv[]) {
     LoadFontAliases();
     QApplication app(argc, argv);
     ApplyClassicLook(app);
+    UseLanguage(commandLine);
 
     TMainWindow window;
     TForm1& form1 = *window.Form();

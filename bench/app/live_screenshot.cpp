@@ -1,9 +1,12 @@
 // The live panel as an operator sees it: starts the device simulator on a pseudo-terminal, opens the
 // port with "打开串口", ticks "通讯", starts the device with the run/stop switch, waits for a few
-// readings and saves the window. Usage: panel_screenshot Z7SIM OUTPUT.png [SECONDS]
+// readings and saves the window with its menu and status bars.
+// Usage: panel_screenshot Z7SIM OUTPUT.png [SECONDS] [zh|en]
 #include "CRC16.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "Language.h"
+#include "MainWindow.h"
 #include "iSwitchLed.h"
 
 #include <QApplication>
@@ -37,7 +40,7 @@ void Wait(int ms) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s Z7SIM OUTPUT.png [SECONDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s Z7SIM OUTPUT.png [SECONDS] [zh|en]\n", argv[0]);
         return 2;
     }
     LoadFontAliases();
@@ -45,6 +48,13 @@ int main(int argc, char* argv[]) {
     ApplyClassicLook(app);
     const QString output = QString::fromLocal8Bit(argv[2]);
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 6;
+    const Language language = argc > 4
+                                  ? LanguageFromCode(QString::fromLatin1(argv[4])).value_or(Language::Chinese)
+                                  : Language::Chinese;
+    if (!ApplyLanguage(language, {QStringLiteral(Z7_BUILT_TRANSLATIONS)})) {
+        std::fprintf(stderr, "the translation is not built\n");
+        return 1;
+    }
 
     const QString link = QStringLiteral("/tmp/ttyZ7-shot");
     QProcess sim;
@@ -57,16 +67,17 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    TForm1 form;
+    TMainWindow window;
+    TForm1& form = *window.Form();
     form.PresetPort(link);
-    form.show();
+    window.show();
     Wait(100);
     // Before the first display tick the switch still reads "STOP", so clicking it starts the device.
     Click(form.BitBtn7);
     Click(form.CheckBox2);
     Click(form.iSwitchLed1);
     Wait(seconds * 1000);
-    const bool saved = form.grab().save(output);
+    const bool saved = window.grab().save(output);
     sim.terminate();
     sim.waitForFinished(3000);
     std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(output));

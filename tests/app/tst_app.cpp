@@ -420,24 +420,39 @@ void TestApp::programExitCodes_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<bool>("usageOnStdout");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << true;
-    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << 2 << false;
-    QTest::newRow("port without name") << QStringList{"--port"} << 2 << false;
+    QTest::addColumn<QByteArray>("usage");
+    QTest::newRow("help") << QStringList{"--help", "--lang", "en"} << 0 << true << QByteArray("usage:");
+    QTest::newRow("help in Chinese") << QStringList{"--help"} << 0 << true << QByteArray("用法:");
+    QTest::newRow("unknown option") << QStringList{"--lang", "en", "--baud", "9600"} << 2 << false
+                                    << QByteArray("usage:");
+    QTest::newRow("port without name")
+        << QStringList{"--lang", "en", "--port"} << 2 << false << QByteArray("usage:");
+    QTest::newRow("language without name") << QStringList{"--lang"} << 2 << false << QByteArray("用法:");
+    QTest::newRow("unknown language") << QStringList{"--lang", "fr"} << 2 << false << QByteArray("用法:");
 }
 
 void TestApp::programExitCodes() {
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(bool, usageOnStdout);
+    QFETCH(QByteArray, usage);
+    // A locale that names no language and no saved choice: the program speaks the laid-out Chinese
+    // unless told otherwise.
+    QTemporaryDir config;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.remove(QStringLiteral("LANGUAGE"));
     QProcess program;
+    program.setProcessEnvironment(env);
     program.start(QStringLiteral(Z7PANEL_PATH), args);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), exitCode);
     const QByteArray out = program.readAllStandardOutput();
     const QByteArray err = program.readAllStandardError();
-    QCOMPARE(out.contains("usage:"), usageOnStdout);
-    QCOMPARE(err.contains("usage:"), !usageOnStdout);
+    QCOMPARE(out.contains(usage), usageOnStdout);
+    QCOMPARE(err.contains(usage), !usageOnStdout);
 }
 
 void TestApp::commBoxKeepsPollRhythm() {

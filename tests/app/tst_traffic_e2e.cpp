@@ -157,7 +157,8 @@ void TestTrafficE2E::trafficLogRefusesAnUnwritableFile() {
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     panel.setProcessEnvironment(env);
     panel.start(QStringLiteral(Z7PANEL_PATH),
-                {QStringLiteral("--traffic-log"), dir.filePath(QStringLiteral("missing/traffic.log"))});
+                {QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("--traffic-log"),
+                 dir.filePath(QStringLiteral("missing/traffic.log"))});
     QVERIFY(panel.waitForFinished(10000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(panel.exitCode(), 2);
