@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "Z7Version.h"
+
 #include <QCoreApplication>
 #include <QSet>
 
@@ -38,6 +40,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == u"--help") {
             result.Action = TCommandLine::Help;
+        } else if (arg == u"--version") {
+            result.Action = TCommandLine::Version;
         } else if (arg == u"--port") {
             if (!value(i, result.Port))
                 return result;
@@ -70,4 +74,8 @@ QString UsageText(const QString& programName) {
 
 QString TrafficLogOpenError(const QString& programName, const QString& path, const QString& why) {
     return CommandLine::tr("%1: 无法追加到通讯记录文件 %2: %3").arg(programName, path, why);
+}
+
+QString VersionText() {
+    return QStringLiteral("z7panel ") + QLatin1String(kZ7Version);
 }

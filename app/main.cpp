@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "TrafficLogFile.h"
 #include "Unit2.h"
+#include "Z7Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -42,6 +43,10 @@ int main(int argc, char* argv[]) {
             std::fputs(qPrintable(UsageText(program)), stdout);
             return 0;
         }
+        if (commandLine.Action == TCommandLine::Version) {
+            std::printf("%s\n", qPrintable(VersionText()));
+            return 0;
+        }
         std::fprintf(stderr, "%s: %s\n%s", qPrintable(program), qPrintable(commandLine.Message),
                      qPrintable(UsageText(program)));
         return 2;
@@ -63,6 +68,9 @@ int main(int argc, char* argv[]) {
     // The face aliases must be in place before the first font is resolved.
     LoadFontAliases();
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QString::fromLatin1(kZ7Version));
+    // Lets the desktop match the window with the installed entry and its icon.
+    QApplication::setDesktopFileName(QString::fromLatin1(kZ7AppId));
     ApplyClassicLook(app);
     UseLanguage(commandLine);
 

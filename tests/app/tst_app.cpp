@@ -392,6 +392,7 @@ void TestApp::commandLine_data() {
     QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB0"} << int(TCommandLine::Run)
                           << "/dev/ttyUSB0";
     QTest::newRow("help") << QStringList{"--help"} << int(TCommandLine::Help) << QString();
+    QTest::newRow("version") << QStringList{"--version"} << int(TCommandLine::Version) << QString();
     QTest::newRow("port without name") << QStringList{"--port"} << int(TCommandLine::Error) << QString();
     QTest::newRow("port twice") << QStringList{"--port", "a", "--port", "b"} << int(TCommandLine::Error)
                                 << QString();

@@ -340,7 +340,7 @@ class CommandLine(unittest.TestCase):
         out = subprocess.run([Z7SIM, "--help"], capture_output=True, text=True, timeout=10)
         self.assertEqual(out.returncode, 0)
         for opt in ["--link", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
-                    "--delay-ms", "--flood-bytes"] + [f"--fault-{k}" for k in FAULTS]:
+                    "--delay-ms", "--flood-bytes", "--version"] + [f"--fault-{k}" for k in FAULTS]:
             self.assertIn(opt, out.stdout)
 
     def test_refused_settings(self):

@@ -7,6 +7,7 @@
 
 #include "LineFaults.h"
 #include "Z7Model.h"
+#include "Z7Version.h"
 
 #include <modbus/modbus.h>
 
@@ -90,6 +91,7 @@ or with that fault. A reply still held back at exit is not counted.
 
   --debug            libmodbus's trace of every frame on standard output
   --help             this text
+  --version          the version
 )");
 }
 
@@ -129,6 +131,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptFaultBase };
     std::vector<option> longOptions = {
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {"debug", no_argument, nullptr, 'd'},
         {"link", required_argument, nullptr, 'l'},
         {"address", required_argument, nullptr, 'a'},
@@ -157,6 +160,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         switch (c) {
         case 'h':
             usage(stdout);
+            std::exit(0);
+        case 'V':
+            std::printf("z7sim %s\n", kZ7Version);
             std::exit(0);
         case 'd':
             o.debug = true;
