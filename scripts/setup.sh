@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package the panel, its simulator, tests and benchmarks need.
+# Installs every Debian package the panel, its simulator, tests, benchmarks and its own package need.
 # Idempotent: it only calls apt-get when a package is missing, and updates the lists once then.
 set -euo pipefail
 
@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
   procps binutils
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream x11-utils
 )
 
 missing=()
