@@ -2,7 +2,9 @@
 # Installs what is missing, builds, and runs every test:
 #   1. the normal build (RelWithDebInfo) and the whole suite;
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
-#   3. the serial and end-to-end tests (label "tsan") under ThreadSanitizer.
+#   3. the serial and end-to-end tests (label "tsan") under ThreadSanitizer;
+#   4. the Debian package: built (scripts/package.sh), then checked, installed, started under Xvfb
+#      and removed again (scripts/check-package.sh; needs root or sudo for apt-get).
 # Set Z7_QUICK=1 to run only stage 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,3 +41,7 @@ stage "ThreadSanitizer (serial and end-to-end tests)" build-tsan \
 cmake --build build-tsan -j "$jobs" --target z7_tsan_tests
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
    ctest --output-on-failure -j 1 -L tsan)
+
+echo "== Debian package"
+bash scripts/package.sh
+bash scripts/check-package.sh
