@@ -21,9 +21,13 @@
 
 namespace {
 
-// The language for this run: --lang over the one last chosen in the window over the system's.
-void UseLanguage(const TCommandLine& commandLine) {
-    ApplyLanguage(ChooseLanguage(commandLine.Language, SavedLanguage(), QLocale::system().uiLanguages()));
+// The language for this run: --lang over the one last chosen in the window over the system's. A
+// missing translation leaves the laid-out Chinese, and says so.
+void UseLanguage(const TCommandLine& commandLine, const QString& program) {
+    if (!ApplyLanguage(
+            ChooseLanguage(commandLine.Language, SavedLanguage(), QLocale::system().uiLanguages())))
+        std::fprintf(stderr, "%s: no English translation in %s; the texts stay Chinese\n",
+                     qPrintable(program), qPrintable(TranslationDirs().join(QStringLiteral(", "))));
 }
 
 } // namespace
@@ -37,7 +41,7 @@ int main(int argc, char* argv[]) {
     if (parsed.Action != TCommandLine::Run) {
         // Only text to print: no display is needed, but the translations are.
         QCoreApplication core(argc, argv);
-        UseLanguage(parsed);
+        UseLanguage(parsed, program);
         const TCommandLine commandLine = ParseCommandLine(arguments); // its texts in that language
         if (commandLine.Action == TCommandLine::Help) {
             std::fputs(qPrintable(UsageText(program)), stdout);
@@ -58,7 +62,7 @@ int main(int argc, char* argv[]) {
         QString why;
         if (!trafficLog.Open(commandLine.TrafficLog, &why)) {
             QCoreApplication core(argc, argv);
-            UseLanguage(commandLine);
+            UseLanguage(commandLine, program);
             std::fprintf(stderr, "%s\n",
                          qPrintable(TrafficLogOpenError(program, commandLine.TrafficLog, why)));
             return 2;
@@ -72,7 +76,7 @@ int main(int argc, char* argv[]) {
     // Lets the desktop match the window with the installed entry and its icon.
     QApplication::setDesktopFileName(QString::fromLatin1(kZ7AppId));
     ApplyClassicLook(app);
-    UseLanguage(commandLine);
+    UseLanguage(commandLine, program);
 
     TMainWindow window;
     TForm1& form1 = *window.Form();

@@ -4,8 +4,9 @@
 #      changes no group and asks nothing while installing);
 #   2. the desktop entry, the AppStream metainfo and the manual pages with their own validators, then
 #      lintian, which must report no error;
-#   3. `apt-get install` of the package, the installed programs' --version without a display, and
-#      the installed panel under Xvfb until its window is drawn;
+#   3. `apt-get install` of the package, the installed programs' --version without a display, the
+#      installed English translation, and the installed panel in English under Xvfb until its window
+#      is drawn;
 #   4. removal of the package and of whatever apt-get installed with it, so the machine is left as
 #      it was.
 # Usage: scripts/check-package.sh [PACKAGE.deb]   (default: the one package in dist/)
@@ -82,6 +83,7 @@ expected=(
   "usr/share/icons/hicolor/scalable/apps/$id.svg"
   usr/share/man/man1/z7panel.1.gz usr/share/man/man1/z7sim.1.gz
   usr/share/doc/z7panel/copyright usr/share/doc/z7panel/changelog.gz
+  usr/share/z7panel/translations/z7panel_en.qm
 )
 for size in 48 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
@@ -153,6 +155,11 @@ for program in z7panel z7sim; do
   [ "$out" = "$program $version" ] || fail "$program --version printed '$out', expected '$program $version'"
 done
 
+step "installed translation"
+# Without a display, the usage text in English proves the installed panel finds its translation.
+usage=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/z7panel --help --lang en 2>&1)
+grep -q '^usage: z7panel' <<<"$usage" || fail "z7panel --help --lang en did not print English: $usage"
+
 step "installed panel under Xvfb"
 # Xvfb picks a free display itself and writes its number to descriptor 3.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$tmp/display" 2>"$tmp/xvfb.log" &
@@ -166,10 +173,10 @@ done
 display=:$(head -n1 "$tmp/display")
 mkdir -m 700 "$tmp/runtime"
 started=$EPOCHREALTIME
-# When the English translation is installed, this start adds `--lang en`, so that the installed
-# panel is seen finding its translation.
+# In English, so that the window too is seen finding the installed translation (it says on stderr
+# when it does not).
 env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display" XDG_RUNTIME_DIR="$tmp/runtime" \
-  /usr/bin/z7panel >"$tmp/panel.log" 2>&1 &
+  /usr/bin/z7panel --lang en >"$tmp/panel.log" 2>&1 &
 panel_pid=$!
 # The window is drawn once its banner, dark blue across the window's width, is on the screen.
 banner_pixels=0
@@ -191,6 +198,7 @@ done
 awk -v s="$started" -v e="$EPOCHREALTIME" -v n="$banner_pixels" -v f="$frame" \
   'BEGIN {printf "  window drawn %.1f s after the start (%d banner pixels); the frame is in %s\n", e - s, n, f}'
 kill -0 "$panel_pid" 2>/dev/null || fail "the panel exited after drawing its window"
+! grep -q 'no English translation' "$tmp/panel.log" || fail "the installed panel did not find its translation"
 # The panel has no close shortcut, and without a window manager nothing asks the window to close:
 # a terminate signal ends it.
 kill -TERM "$panel_pid"
