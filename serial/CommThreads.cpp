@@ -108,26 +108,31 @@ bool TReadThread::passOn(const char* bytes, quint32 count) {
     return true;
 }
 
-// Line errors and modem changes gathered since the last look; false ends the thread.
-bool TReadThread::handleEvents() {
+// Line errors and modem changes gathered since the last look. Failed is left to the caller, which hands
+// over the chunk received so far before it ends with a hang-up; Stop means the thread must end at once
+// (a notification could not be posted, the hang-up already is).
+TPortStatus TReadThread::handleEvents() {
     quint32 errors = 0, modem = 0;
     const TPortStatus st = m_port->TakeEvents(errors, modem);
-    if (st == TPortStatus::Invalid)
-        return false;
-    if (st == TPortStatus::Failed) {
-        PostHangup();
-        return false;
-    }
+    if (st != TPortStatus::Ok)
+        return st;
     modem &= MODEM_EVENT_RING | MODEM_EVENT_CARRIER;
     if ((errors && !m_window->Post(SPM_RECEIVE_ERROR, errors)) ||
         (modem && !m_window->Post(SPM_MODEM_STATE_CHANGE, modem))) {
         PostHangup();
-        return false;
+        return TPortStatus::Stop;
     }
-    return true;
+    return TPortStatus::Ok;
 }
 
 void TReadThread::Execute() {
+    // The receive queue is emptied at the end, except on a descriptor closed under the thread, whose
+    // number may already belong to something else.
+    if (receive())
+        m_port->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
+bool TReadThread::receive() {
     char chunk[kReadSize];
     quint32 pending = 0;
     Clock::time_point readStart = Clock::now();
@@ -160,17 +165,27 @@ void TReadThread::Execute() {
             limit(now + kEventTick);
 
         const TPortStatus waited = m_port->WaitInput(m_closeFd, timeoutUs);
-        if (waited == TPortStatus::Stop || waited == TPortStatus::Invalid)
-            return;
-        if (!handleEvents())
-            return;
+        if (waited == TPortStatus::Stop)
+            return true;
+        if (waited == TPortStatus::Invalid)
+            return false;
         bool failed = waited == TPortStatus::Failed;
+        // On a vanished device the events call may be the first to fail (every ioctl of a hung-up
+        // terminal does): the bytes the driver still holds are read all the same.
+        TPortStatus events = handleEvents();
+        if (events == TPortStatus::Invalid)
+            return false;
+        if (events == TPortStatus::Stop)
+            return true;
+        failed = failed || events == TPortStatus::Failed;
         if (waited == TPortStatus::Ok) {
             while (pending < kReadSize) {
                 quint32 got = 0;
                 const TPortStatus st = m_port->Read(chunk + pending, kReadSize - pending, got);
-                if (st == TPortStatus::Invalid || st == TPortStatus::Stop)
-                    return;
+                if (st == TPortStatus::Invalid)
+                    return false;
+                if (st == TPortStatus::Stop)
+                    return true;
                 if (got) {
                     pending += got;
                     lastByte = Clock::now();
@@ -183,15 +198,19 @@ void TReadThread::Execute() {
                     break;
             }
             // Marks decoded from the input may carry line errors of their own.
-            if (!handleEvents())
-                return;
+            events = handleEvents();
+            if (events == TPortStatus::Invalid)
+                return false;
+            if (events == TPortStatus::Stop)
+                return true;
+            failed = failed || events == TPortStatus::Failed;
         }
         if (failed) {
             // A vanished device: what arrived before it is still delivered, then the owner hears of it once.
             // (A chunk that cannot be passed on has already raised the hang-up.)
             if (!pending || passOn(chunk, pending))
                 PostHangup();
-            return;
+            return true;
         }
         now = Clock::now();
         const bool complete = pending == kReadSize || (anyAtOnce && pending) ||
@@ -199,7 +218,7 @@ void TReadThread::Execute() {
         if (complete) {
             // A read whose total time-out ran out with nothing in it is issued again.
             if (pending && !passOn(chunk, pending))
-                return;
+                return true;
             pending = 0;
             readStart = now;
         }

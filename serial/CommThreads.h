@@ -98,8 +98,10 @@ protected:
     void Execute() override;
 
 private:
+    // The thread's work; false when it ended on a descriptor closed under it.
+    bool receive();
     bool passOn(const char* bytes, quint32 count);
-    bool handleEvents();
+    TPortStatus handleEvents();
 };
 
 // A block queued by SendData; it belongs to the transmit thread once queued.
