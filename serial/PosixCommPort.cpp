@@ -94,7 +94,7 @@ timespec toTimespec(qint64 us) {
 } // namespace
 
 quint32 TParmrkDecoder::Decode(const char* in, quint32 count, char* out, quint32 capacity,
-                               const TOptions& options, bool parityCheck, quint32& errorFlags) {
+                               const TOptions& options, quint32& errorFlags) {
     quint32 n = 0;
     auto put = [&](char c) {
         if (n < capacity) {
@@ -137,7 +137,7 @@ quint32 TParmrkDecoder::Decode(const char* in, quint32 count, char* out, quint32
             if (c == 0) {
                 errorFlags |= CE_BREAK;
             } else {
-                errorFlags |= parityCheck ? CE_RXPARITY : CE_FRAME;
+                errorFlags |= CE_RXPARITY | CE_FRAME;
                 put(options.ReplaceErrors ? options.ErrorChar : char(c));
             }
             break;
@@ -184,7 +184,7 @@ void SetTermiosFromCommState(const TCommState& s, bool marked, termios& tio) {
         break;
     }
     // Errors are marked in the input (decoded by the receive thread) rather than dropped or turned into
-    // signals; parity is checked only when asked for.
+    // signals; parity is checked only when asked for, and only then are bad bytes marked at all.
     tio.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INPCK | IXON | IXOFF | IXANY | PARMRK);
     if (marked)
         tio.c_iflag |= PARMRK;
@@ -234,6 +234,7 @@ bool TPosixCommPort::Open(const QByteArray& name) {
     m_marked = !pty;
     m_decoder = TParmrkDecoder();
     m_markErrors = 0;
+    m_rs485Before.reset();
     takeCounterBaseline();
     return true;
 }
@@ -249,6 +250,7 @@ void TPosixCommPort::Close() {
         return;
     // Flushing first keeps close from waiting out the driver's drain time for unsent bytes.
     ::tcflush(m_fd, TCIOFLUSH);
+    setRtsOnSend(false);
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
@@ -264,6 +266,11 @@ void TPosixCommPort::Purge(quint32 flags) {
         ::tcflush(m_fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH);
 }
 
+// Settings this platform has no counterpart for are stored by the component and change nothing here:
+// Outx_DsrFlow, DsrSensitivity and DtrHandshake (no DSR/DTR flow control: DTR is left as it is),
+// TxContinueOnXoff (with input flow control on, the kernel always goes on sending after it sent XOFF),
+// XonLimit and XoffLimit (the kernel picks its own thresholds), and one and a half stop bits (sent as two).
+// RTS raised only while sending needs the driver's RS-485 mode; without one RTS stays low.
 void TPosixCommPort::SetCommState(const TCommState& s) {
     if (m_fd < 0)
         return;
@@ -276,6 +283,9 @@ void TPosixCommPort::SetCommState(const TCommState& s) {
     if (speed != B0) {
         ::cfsetispeed(&tio, speed);
         ::cfsetospeed(&tio, speed);
+        // The input speed bits stay as the terminal reported them, and after a custom rate they still
+        // say "other": cleared, the input speed is the output speed.
+        tio.c_cflag &= ~tcflag_t(CIBAUD);
     }
     // Results are not examined: a value the driver refuses leaves its previous setting in force.
     ::tcsetattr(m_fd, TCSANOW, &tio);
@@ -286,7 +296,6 @@ void TPosixCommPort::SetCommState(const TCommState& s) {
     m_ignoreNull = (s.Flags & DCB_NULL) != 0;
     m_replaceErrors = (s.Flags & DCB_ERROR_CHAR) != 0;
     m_errorChar = s.ErrorChar;
-    m_parityCheck = (s.Flags & DCB_PARITY) != 0;
 
     int dtr = TIOCM_DTR, rts = TIOCM_RTS;
     switch (s.Flags & DCB_DTR_CONTROL_MASK) {
@@ -299,17 +308,46 @@ void TPosixCommPort::SetCommState(const TCommState& s) {
     default:
         break; // handshake: no DSR/DTR flow control on this platform, the line is left as it is
     }
+    const bool toggle = (s.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_TOGGLE;
+    const bool driverToggles = setRtsOnSend(toggle);
     switch (s.Flags & DCB_RTS_CONTROL_MASK) {
     case DCB_RTS_CONTROL_ENABLE:
         ::ioctl(m_fd, TIOCMBIS, &rts);
         break;
     case 0:
-    case DCB_RTS_CONTROL_TOGGLE:
         ::ioctl(m_fd, TIOCMBIC, &rts);
-        break; // raised by the driver only when it can
+        break;
+    case DCB_RTS_CONTROL_TOGGLE:
+        if (!driverToggles)
+            ::ioctl(m_fd, TIOCMBIC, &rts);
+        break;
     default:
         break; // handshake: CRTSCTS drives it
     }
+}
+
+// Hands RTS to the driver's RS-485 mode (raised while sending, low after) or gives back the driver's
+// own settings; true when the driver now raises RTS for sending.
+bool TPosixCommPort::setRtsOnSend(bool on) {
+    if (!on) {
+        if (m_rs485Before)
+            ::ioctl(m_fd, TIOCSRS485, &*m_rs485Before);
+        m_rs485Before.reset();
+        return false;
+    }
+    if (m_rs485Before)
+        return true;
+    serial_rs485 before{};
+    // Drivers without RS-485 support answer ENOTTY (or EINVAL, or ENOIOCTLCMD from older kernels).
+    if (::ioctl(m_fd, TIOCGRS485, &before) != 0)
+        return false;
+    serial_rs485 rs485 = before;
+    rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    rs485.flags &= ~quint32(SER_RS485_RTS_AFTER_SEND);
+    if (::ioctl(m_fd, TIOCSRS485, &rs485) != 0)
+        return false;
+    m_rs485Before = before;
+    return true;
 }
 
 void TPosixCommPort::takeCounterBaseline() {
@@ -399,7 +437,7 @@ TPortStatus TPosixCommPort::Read(char* buffer, quint32 capacity, quint32& got) {
     const TParmrkDecoder::TOptions options{m_ignoreNull, m_replaceErrors, m_errorChar};
     const quint32 held = m_decoder.HasHeld() ? 1 : 0;
     if (held) {
-        got = m_decoder.Decode(nullptr, 0, buffer, capacity, options, m_parityCheck, m_markErrors);
+        got = m_decoder.Decode(nullptr, 0, buffer, capacity, options, m_markErrors);
         if (got == capacity)
             return TPortStatus::Ok;
     }
@@ -413,8 +451,7 @@ TPortStatus TPosixCommPort::Read(char* buffer, quint32 capacity, quint32& got) {
         return TPortStatus::Ok;
     }
     if (n > 0) {
-        got += m_decoder.Decode(raw, quint32(n), buffer + got, capacity - got, options, m_parityCheck,
-                                m_markErrors);
+        got += m_decoder.Decode(raw, quint32(n), buffer + got, capacity - got, options, m_markErrors);
         return TPortStatus::Ok;
     }
     if (got)

@@ -2,13 +2,20 @@
 
 #include "CommPort.h"
 
+#include <linux/serial.h>
 #include <termios.h>
 
 #include <atomic>
+#include <optional>
 
 // Reassembles the line's bytes from what a terminal in PARMRK mode hands over: a doubled 0xFF is one
 // 0xFF, 0xFF 0x00 c is the byte c received with a parity or framing error, 0xFF 0x00 0x00 a break. A mark
 // may be split across reads, so the state carries over.
+//
+// What the marks can tell: a break apart from a bad byte, but not a parity error apart from a framing
+// error. The kernel marks both alike, and only while input parity checking (INPCK) is on; without it a
+// byte with either error arrives unmarked. Overruns are never marked. Where the driver keeps error
+// counters, the port reports from those instead (see TakeEvents).
 class TParmrkDecoder {
 public:
     struct TOptions {
@@ -18,10 +25,10 @@ public:
     };
     // Decodes count bytes into out, which has room for capacity bytes; returns the bytes produced. A lone
     // 0xFF carried from the previous call can make one byte more than count: it is held for the next call.
-    // errorFlags gains CE_BREAK for a break and CE_FRAME or, with parity checking on, CE_RXPARITY for a
-    // marked byte.
+    // errorFlags gains CE_BREAK for a break and, for a marked byte, CE_RXPARITY | CE_FRAME: one of the
+    // two happened, and the mark does not say which.
     quint32 Decode(const char* in, quint32 count, char* out, quint32 capacity, const TOptions& options,
-                   bool parityCheck, quint32& errorFlags);
+                   quint32& errorFlags);
     bool HasHeld() const { return m_hasHeld; }
 
 private:
@@ -53,6 +60,7 @@ public:
 
 private:
     void takeCounterBaseline();
+    bool setRtsOnSend(bool on);
 
     int m_fd = -1;
     bool m_marked = true; // input arrives in PARMRK form; fixed while the port is open
@@ -60,7 +68,8 @@ private:
     std::atomic<bool> m_ignoreNull{false};
     std::atomic<bool> m_replaceErrors{false};
     std::atomic<char> m_errorChar{0};
-    std::atomic<bool> m_parityCheck{false};
+    // The driver's RS-485 settings from before RTS was handed to it for sending (GUI thread only).
+    std::optional<serial_rs485> m_rs485Before;
 
     // Receive thread only (and Open, before the threads exist).
     TParmrkDecoder m_decoder;
@@ -77,5 +86,6 @@ private:
 // marked asks for PARMRK input (see TParmrkDecoder).
 void SetTermiosFromCommState(const TCommState& state, bool marked, termios& tio);
 
-// Sets a rate that has no Bxxx constant (termios2 with BOTHER); false when the driver refuses it.
+// Sets a rate that has no Bxxx constant (termios2 with BOTHER), as input and output speed; false when
+// the driver refuses it.
 bool SetCustomBaudRate(int fd, quint32 rate);

@@ -2,6 +2,7 @@
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
 #include "SerialComm.h"
+#include "SerialDriverDouble.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
@@ -17,6 +19,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 // Qt's libraries are not instrumented under ThreadSanitizer: their locking (QtTest's watchdog thread, the
 // event dispatcher) is invisible to it and yields reports inside Qt alone. Calls made from those libraries
@@ -122,6 +125,7 @@ private slots:
     void totalTimeoutBoundsARead();
     void sendDataReachesTheLineInOrder();
     void closeWhileWaitingRaisesNothing();
+    void otherSideClosedGivesOneHangup_data();
     void otherSideClosedGivesOneHangup();
     void openFailures_data();
     void openFailures();
@@ -134,6 +138,8 @@ private slots:
     void lineSettingsReachTheTerminal();
     void refusedBaudRateStillOpens_data();
     void refusedBaudRateStillOpens();
+    void rtsOnSendUsesTheDriversRs485Mode_data();
+    void rtsOnSendUsesTheDriversRs485Mode();
 
     // Marked input of a real serial line, which a pseudo-terminal never produces.
     void markedInputDecoding_data();
@@ -275,8 +281,19 @@ void TestSerialComm::closeWhileWaitingRaisesNothing() {
     QCOMPARE(rec.order, QStringList{"empty"});
 }
 
+void TestSerialComm::otherSideClosedGivesOneHangup_data() {
+    // A real port's driver has error counters, and once the device is gone that call fails first.
+    QTest::addColumn<bool>("driverCounters");
+    QTest::newRow("pseudo-terminal") << false;
+    QTest::newRow("driver with error counters") << true;
+}
+
 void TestSerialComm::otherSideClosedGivesOneHangup() {
+    QFETCH(bool, driverCounters);
     PtyPair pty;
+    std::optional<TSerialDriverDouble> driver;
+    if (driverCounters)
+        driver.emplace(pty.slave);
     TComm comm;
     useLayoutSettings(comm, pty.name);
     Recorder rec(comm);
@@ -392,38 +409,37 @@ void TestSerialComm::destroyingAnOpenComponentClosesIt() {
 }
 
 void TestSerialComm::markedInputDecoding_data() {
+    // Only what the kernel hands over in PARMRK mode: 0xFF doubled, breaks marked, and bytes with a
+    // parity or framing error marked alike (with input parity checking on, which alone marks them).
     QTest::addColumn<QByteArrayList>("reads");
-    QTest::addColumn<bool>("parityCheck");
     QTest::addColumn<bool>("ignoreNull");
     QTest::addColumn<char>("replaceWith"); // 0: keep the byte received in error
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<quint32>("flags");
     const QByteArray ff("\xff"), z(1, '\0');
-    QTest::newRow("plain") << QByteArrayList{"\x01\x02\x7f"} << false << false << '\0'
-                           << QByteArray("\x01\x02\x7f") << 0u;
-    QTest::newRow("doubled 0xFF") << QByteArrayList{"a" + ff + ff + "b"} << false << false << '\0'
+    const quint32 badByte = CE_RXPARITY | CE_FRAME;
+    QTest::newRow("plain") << QByteArrayList{"\x01\x02\x7f"} << false << '\0' << QByteArray("\x01\x02\x7f")
+                           << 0u;
+    QTest::newRow("doubled 0xFF") << QByteArrayList{"a" + ff + ff + "b"} << false << '\0'
                                   << QByteArray("a" + ff + "b") << 0u;
     QTest::newRow("doubled 0xFF split")
-        << QByteArrayList{"a" + ff, ff + "b"} << false << false << '\0' << QByteArray("a" + ff + "b") << 0u;
-    QTest::newRow("framing error") << QByteArrayList{"a" + ff + z + "qb"} << false << false << '\0'
-                                   << QByteArray("aqb") << CE_FRAME;
-    QTest::newRow("parity error") << QByteArrayList{"a" + ff + z + "qb"} << true << false << '\0'
-                                  << QByteArray("aqb") << CE_RXPARITY;
+        << QByteArrayList{"a" + ff, ff + "b"} << false << '\0' << QByteArray("a" + ff + "b") << 0u;
+    QTest::newRow("byte in error") << QByteArrayList{"a" + ff + z + "qb"} << false << '\0'
+                                   << QByteArray("aqb") << badByte;
     QTest::newRow("mark split over three reads")
-        << QByteArrayList{"a" + ff, z, "qb"} << false << false << '\0' << QByteArray("aqb") << CE_FRAME;
-    QTest::newRow("break") << QByteArrayList{"a" + ff + z + z + "b"} << false << false << '\0'
-                           << QByteArray("ab") << CE_BREAK;
+        << QByteArrayList{"a" + ff, z, "qb"} << false << '\0' << QByteArray("aqb") << badByte;
+    QTest::newRow("0xFF in error") << QByteArrayList{ff + z + ff + "b"} << false << '\0'
+                                   << QByteArray(ff + "b") << badByte;
+    QTest::newRow("break") << QByteArrayList{"a" + ff + z + z + "b"} << false << '\0' << QByteArray("ab")
+                           << CE_BREAK;
     QTest::newRow("error byte replaced")
-        << QByteArrayList{"a" + ff + z + "q"} << false << false << '?' << QByteArray("a?") << CE_FRAME;
-    QTest::newRow("nulls dropped, 0xFF kept") << QByteArrayList{"a" + z + "b" + ff + ff + z} << false << true
-                                              << '\0' << QByteArray("ab" + ff) << 0u;
-    QTest::newRow("lone 0xFF before another byte")
-        << QByteArrayList{"a" + ff, "zy"} << false << false << '\0' << QByteArray("a" + ff + "zy") << 0u;
+        << QByteArrayList{"a" + ff + z + "q"} << false << '?' << QByteArray("a?") << badByte;
+    QTest::newRow("nulls dropped, 0xFF kept")
+        << QByteArrayList{"a" + z + "b" + ff + ff + z} << true << '\0' << QByteArray("ab" + ff) << 0u;
 }
 
 void TestSerialComm::markedInputDecoding() {
     QFETCH(QByteArrayList, reads);
-    QFETCH(bool, parityCheck);
     QFETCH(bool, ignoreNull);
     QFETCH(char, replaceWith);
     QFETCH(QByteArray, bytes);
@@ -437,12 +453,12 @@ void TestSerialComm::markedInputDecoding() {
     // must come out of a later call, never past the room given.
     for (const QByteArray& r : reads) {
         const quint32 room = quint32(r.size());
-        const quint32 n = decoder.Decode(r.constData(), room, buf, room, options, parityCheck, errors);
+        const quint32 n = decoder.Decode(r.constData(), room, buf, room, options, errors);
         QVERIFY(n <= room);
         out.append(buf, n);
     }
     while (decoder.HasHeld())
-        out.append(buf, decoder.Decode(nullptr, 0, buf, 1, options, parityCheck, errors));
+        out.append(buf, decoder.Decode(nullptr, 0, buf, 1, options, errors));
     QCOMPARE(out, bytes);
     QCOMPARE(errors, flags);
 }
@@ -502,22 +518,24 @@ void TestSerialComm::lineSettingsReachTheTerminal_data() {
     QTest::addColumn<QStringList>("changes");
     QTest::addColumn<uint>("cflag");
     QTest::addColumn<uint>("iflag");
-    QTest::addColumn<uint>("speed");
-    QTest::newRow("layout") << QStringList{} << 0u << 0u << uint(B19200);
-    QTest::newRow("two stop bits at once")
-        << QStringList{"StopBits=_2"} << uint(CSTOPB) << 0u << uint(B19200);
-    QTest::newRow("parity alone waits") << QStringList{"Parity=Odd"} << 0u << 0u << uint(B19200);
+    QTest::addColumn<quint32>("rate"); // input and output alike
+    QTest::newRow("layout") << QStringList{} << 0u << 0u << 19200u;
+    QTest::newRow("two stop bits at once") << QStringList{"StopBits=_2"} << uint(CSTOPB) << 0u << 19200u;
+    QTest::newRow("parity alone waits") << QStringList{"Parity=Odd"} << 0u << 0u << 19200u;
     QTest::newRow("parity rides with the next line write")
-        << QStringList{"Parity=Odd", "BaudRate=9600"} << uint(PARODD) << 0u << uint(B9600);
+        << QStringList{"Parity=Odd", "BaudRate=9600"} << uint(PARODD) << 0u << 9600u;
     QTest::newRow("software flow control")
-        << QStringList{"Outx_XonXoffFlow=true"} << 0u << uint(IXON) << uint(B19200);
+        << QStringList{"Outx_XonXoffFlow=true"} << 0u << uint(IXON) << 19200u;
+    QTest::newRow("rate without a constant") << QStringList{"BaudRate=250000"} << 0u << 0u << 250000u;
+    QTest::newRow("standard rate after one without a constant")
+        << QStringList{"BaudRate=250000", "BaudRate=9600"} << 0u << 0u << 9600u;
 }
 
 void TestSerialComm::lineSettingsReachTheTerminal() {
     QFETCH(QStringList, changes);
     QFETCH(uint, cflag);
     QFETCH(uint, iflag);
-    QFETCH(uint, speed);
+    QFETCH(quint32, rate);
     PtyPair pty;
     TComm comm;
     useLayoutSettings(comm, pty.name);
@@ -527,28 +545,81 @@ void TestSerialComm::lineSettingsReachTheTerminal() {
     QCOMPARE(::tcgetattr(pty.slave, &tio), 0);
     QCOMPARE(uint(tio.c_cflag) & uint(CSTOPB | PARODD | CMSPAR | CRTSCTS), cflag);
     QCOMPARE(uint(tio.c_iflag) & uint(IXON | IXOFF | INPCK), iflag);
-    QCOMPARE(uint(::cfgetospeed(&tio)), speed);
+    quint32 input = 0, output = 0;
+    QVERIFY(LineSpeeds(pty.slave, input, output));
+    QCOMPARE(output, rate);
+    QCOMPARE(input, rate);
 }
 
 void TestSerialComm::refusedBaudRateStillOpens_data() {
+    // Rates the driver refuses (it takes only those with a standard constant), and rate 0, which the
+    // port layer refuses itself: on a terminal it means hanging the line up.
     QTest::addColumn<quint32>("baud");
-    QTest::newRow("zero") << 0u;
-    QTest::newRow("no standard constant") << 12345u;
-    QTest::newRow("far too high") << 4000000000u;
+    QTest::addColumn<int>("driverRefusals");
+    QTest::newRow("zero") << 0u << 0;
+    QTest::newRow("no standard constant") << 12345u << 1;
+    QTest::newRow("far too high") << 4000000000u << 1;
 }
 
 void TestSerialComm::refusedBaudRateStillOpens() {
     QFETCH(quint32, baud);
+    QFETCH(int, driverRefusals);
     PtyPair pty;
+    TSerialDriverDouble driver(pty.slave);
+    driver.RefuseCustomRates(true);
+    quint32 inputBefore = 0, outputBefore = 0;
+    QVERIFY(LineSpeeds(pty.slave, inputBefore, outputBefore));
     TComm comm;
     useLayoutSettings(comm, pty.name);
     comm.SetBaudRate(baud);
     Recorder rec(comm);
     QCOMPARE(openError(comm), QString());
+    QCOMPARE(driver.RefusedRates(), driverRefusals);
+    // The line keeps the rate it had, and works.
+    quint32 input = 0, output = 0;
+    QVERIFY(LineSpeeds(pty.slave, input, output));
+    QCOMPARE(input, inputBefore);
+    QCOMPARE(output, outputBefore);
     QVERIFY(pty.WriteMaster("still"));
     QTRY_COMPARE_WITH_TIMEOUT(rec.received(), QByteArray("still"), 2000);
     QVERIFY(comm.SendData("here", 4));
     QCOMPARE(pty.ReadUntilQuiet(150, 150), QByteArray("here"));
+}
+
+void TestSerialComm::rtsOnSendUsesTheDriversRs485Mode_data() {
+    QTest::addColumn<bool>("supported");
+    QTest::newRow("driver with RS-485 mode") << true;
+    QTest::newRow("driver without") << false;
+}
+
+void TestSerialComm::rtsOnSendUsesTheDriversRs485Mode() {
+    // RTS raised only while sending: the driver's RS-485 mode with RTS on send, and the driver's own
+    // settings back when another mode is chosen or the port closes.
+    QFETCH(bool, supported);
+    PtyPair pty;
+    TSerialDriverDouble driver(pty.slave);
+    driver.SetRs485Supported(supported);
+    const quint32 before = SER_RS485_RTS_AFTER_SEND | SER_RS485_RX_DURING_TX;
+    driver.SetRs485Flags(before);
+    const quint32 onSend = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND | SER_RS485_RX_DURING_TX;
+    TComm comm;
+    useLayoutSettings(comm, pty.name);
+    comm.SetRtsControl(TComm::RtsTransmissionAvailable);
+    Recorder rec(comm);
+    comm.OpenPort();
+    QCOMPARE(driver.Rs485Flags(), supported ? onSend : before);
+    QVERIFY(comm.SendData("ping", 4));
+    QCOMPARE(pty.ReadUntilQuiet(150, 150), QByteArray("ping"));
+    comm.SetBaudRate(9600); // rewriting the record leaves the mode as it is
+    QCOMPARE(driver.Rs485Flags(), supported ? onSend : before);
+    comm.SetRtsControl(TComm::RtsDisable);
+    QCOMPARE(driver.Rs485Flags(), before);
+    comm.SetRtsControl(TComm::RtsTransmissionAvailable);
+    QCOMPARE(driver.Rs485Flags(), supported ? onSend : before);
+    comm.ClosePort();
+    QCOMPARE(driver.Rs485Flags(), before);
+    QCOMPARE(driver.Rs485Writes(), supported ? 4 : 0);
+    QCOMPARE(rec.hangups, 0);
 }
 
 // Scripted port layer
@@ -692,37 +763,54 @@ void TestSerialComm::modemEvents() {
 void TestSerialComm::failingCalls_data() {
     QTest::addColumn<QString>("call");
     QTest::addColumn<TPortStatus>("status");
-    QTest::addColumn<int>("hangups");
-    QTest::newRow("read fails") << "read" << TPortStatus::Failed << 1;
-    QTest::newRow("read on a closed descriptor") << "read" << TPortStatus::Invalid << 0;
-    QTest::newRow("line errors cannot be read") << "events" << TPortStatus::Failed << 1;
-    QTest::newRow("events on a closed descriptor") << "events" << TPortStatus::Invalid << 0;
-    QTest::newRow("write fails") << "write" << TPortStatus::Failed << 1;
-    QTest::newRow("write on a closed descriptor") << "write" << TPortStatus::Invalid << 0;
+    QTest::addColumn<QByteArray>("pending"); // fed before the failure, still waiting for its silence
+    QTest::addColumn<QStringList>("events"); // after the first empty notice
+    QTest::addColumn<quint32>("endPurge");   // what the ending thread discards; 0: nothing
+    const quint32 rx = PURGE_RXABORT | PURGE_RXCLEAR, tx = PURGE_TXABORT | PURGE_TXCLEAR;
+    QTest::newRow("read fails") << "read" << TPortStatus::Failed << QByteArray("xy")
+                                << QStringList{"data2", "hangup"} << rx;
+    QTest::newRow("read on a closed descriptor")
+        << "read" << TPortStatus::Invalid << QByteArray("xy") << QStringList{} << 0u;
+    QTest::newRow("line errors cannot be read")
+        << "events" << TPortStatus::Failed << QByteArray() << QStringList{"hangup"} << rx;
+    QTest::newRow("line errors cannot be read, chunk pending")
+        << "events" << TPortStatus::Failed << QByteArray("xy") << QStringList{"data2", "hangup"} << rx;
+    QTest::newRow("events on a closed descriptor")
+        << "events" << TPortStatus::Invalid << QByteArray() << QStringList{} << 0u;
+    QTest::newRow("write fails") << "write" << TPortStatus::Failed << QByteArray() << QStringList{"hangup"}
+                                 << tx;
+    QTest::newRow("write on a closed descriptor")
+        << "write" << TPortStatus::Invalid << QByteArray() << QStringList{} << 0u;
 }
 
 void TestSerialComm::failingCalls() {
     QFETCH(QString, call);
     QFETCH(TPortStatus, status);
-    QFETCH(int, hangups);
+    QFETCH(QByteArray, pending);
+    QFETCH(QStringList, events);
+    QFETCH(quint32, endPurge);
     Scripted s;
     Recorder rec(*s.comm);
     s.comm->OpenPort();
     QTRY_COMPARE_WITH_TIMEOUT(rec.empties, 1, 2000);
-    if (call == "read") {
-        s.port->Feed("xy");
+    if (!pending.isEmpty()) {
+        s.port->Feed(pending);
+        QTest::qWait(20); // read, and still short of the 100 ms that end the chunk
+    }
+    if (call == "read")
         s.port->FailRead(status);
-    } else if (call == "events") {
+    else if (call == "events")
         s.port->FailEvents(status);
-    } else {
+    else {
         s.port->FailWrite(status);
         QVERIFY(s.comm->SendData("w", 1));
     }
     QTest::qWait(300);
-    QCOMPARE(rec.hangups, hangups);
+    QCOMPARE(rec.order.mid(1), events);
     QCOMPARE(rec.empties, 1); // no empty notice after a failed write
-    if (call == "read" && status == TPortStatus::Failed)
-        QCOMPARE(rec.order.mid(1), (QStringList{"data2", "hangup"}));
+    // The ending thread empties its own queue, unless its descriptor was closed under it.
+    const QList<quint32> purges = s.port->Purges().mid(1); // the first one is OpenPort's
+    QCOMPARE(purges, endPurge ? QList<quint32>{endPurge} : QList<quint32>{});
     if (call == "write") {
         // The transmit thread has ended: nothing more can be queued, and the port stays open.
         QVERIFY(!s.comm->SendData("z", 1));
