@@ -72,9 +72,12 @@ int main(int argc, char* argv[]) {
     form.PresetPort(link);
     window.show();
     Wait(100);
-    // Before the first display tick the switch still reads "STOP", so clicking it starts the device.
     Click(form.BitBtn7);
     Click(form.CheckBox2);
+    // The device starts stopped: once the display shows that, the switch reads "RUN" and a click on it
+    // sends the run command.
+    for (int i = 0; i < 100 && form.iSwitchLed1->Caption() != u"RUN"; ++i)
+        Wait(50);
     Click(form.iSwitchLed1);
     Wait(seconds * 1000);
     const bool saved = window.grab().save(output);

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -121,6 +122,7 @@ class TestPanelE2E : public QObject {
     Q_OBJECT
 private slots:
     void readingsAndKnobWrite();
+    void runStopSwitchStartsAndStopsDevice();
     void faultyRepliesNeverEnterImage();
 };
 
@@ -154,6 +156,34 @@ void TestPanelE2E::readingsAndKnobWrite() {
 
     const QString counts = sim.Stop();
     QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
+}
+
+void TestPanelE2E::runStopSwitchStartsAndStopsDevice() {
+    // The simulator starts stopped: the switch reads "RUN", and a click writes 0, the run command. Once
+    // bit 0 of register 3 reads set, the switch reads "STOP" and the next click writes 1, the stop.
+    Simulator sim({"--seed", "5"});
+    QVERIFY(sim.WaitForLink());
+    TForm1 form;
+    form.show();
+    GoLive(form, sim.Link());
+    const QPoint centre = form.iSwitchLed1->rect().center();
+    QTRY_COMPARE_WITH_TIMEOUT(form.iSwitchLed1->Caption(), QStringLiteral("RUN"), 5000);
+
+    QTest::mouseClick(form.iSwitchLed1, Qt::LeftButton, {}, centre);
+    QCOMPARE(form.Memo13->toPlainText(), QStringLiteral("3333"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(3), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.iSwitchLed1->Caption(), QStringLiteral("STOP"), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Poll().Register(11) > 0, 5000); // the output ramps up
+
+    QTest::mouseClick(form.iSwitchLed1, Qt::LeftButton, {}, centre);
+    QCOMPARE(form.Memo13->toPlainText(), QStringLiteral("1111"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(3), 0, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.iSwitchLed1->Caption(), QStringLiteral("RUN"), 1000);
+    const qint32 output = form.Poll().Register(11);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Poll().Register(11) < output, 5000); // and back down
+
+    const QString counts = sim.Stop();
+    QVERIFY2(Simulator::Count(counts, "writes") == 2, qPrintable(counts));
 }
 
 void TestPanelE2E::faultyRepliesNeverEnterImage() {

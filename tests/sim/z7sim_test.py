@@ -199,7 +199,8 @@ class RegisterMap(unittest.TestCase):
 
     def test_run_starts_the_ramp(self):
         with Sim() as sim:
-            for reg, value in [(0, 800), (4, 600), (3, 1)]:  # limit 60.0 % below the setting
+            # Limit 60.0 % below the setting, then the run command: 0 to register 3.
+            for reg, value in [(0, 800), (4, 600), (3, 0)]:
                 r = mbpoll(sim.link, "-a", "1", "-r", str(reg), values=[value])
                 self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
             seen = []
@@ -211,7 +212,7 @@ class RegisterMap(unittest.TestCase):
                     break
                 time.sleep(0.2)
             out = [s[11] for s in seen]
-            self.assertEqual(seen[-1][3], 1)
+            self.assertEqual(seen[-1][3], 1, "register 3 reads 1 while running")
             self.assertGreaterEqual(out[-1], 50, out)
             self.assertEqual(out, sorted(out), "output must rise while running")
             self.assertEqual(seen[-1][10], 800)
@@ -226,7 +227,9 @@ class RegisterMap(unittest.TestCase):
                     break
                 time.sleep(0.2)
             self.assertEqual(reg.get(11), 30)
-            mbpoll(sim.link, "-a", "1", "-r", "3", values=[0])
+            mbpoll(sim.link, "-a", "1", "-r", "3", values=[1])  # the stop command
+            _, reg = mbpoll_read(sim.link, 3, 1)
+            self.assertEqual(reg.get(3), 0, "register 3 reads 0 once stopped")
             deadline = time.monotonic() + 20
             while time.monotonic() < deadline:
                 _, reg = mbpoll_read(sim.link, 11, 12)
@@ -248,7 +251,7 @@ class RegisterMap(unittest.TestCase):
             (read_request(1, 20, 11), frame(1, 0x83, 2)),
             (frame(1, 0x10, 0, 3, 0, 1, 2, 0, 1), frame(1, 0x90, 1)),
             (read_request(1, 0, 10)[:-1] + b"\x00", b""),     # bad CRC
-            (write_request(0, 3, 1), b""),                    # broadcast: carried out, never answered
+            (write_request(0, 3, 0), b""),                    # broadcast run: carried out, never answered
         ]
         with Sim() as sim:
             for request, expected in cases:
@@ -260,7 +263,7 @@ class RegisterMap(unittest.TestCase):
             reply = chunks[0][1]
             self.assertTrue(crc_ok(reply))
             reg = registers(reply)
-            self.assertEqual((reg[0], reg[3], reg[5]), (1000, 1, 0x0190))
+            self.assertEqual((reg[0], reg[3], reg[5]), (1000, 1, 0x0190))  # register 3: running
             counts = sim.stop()
         answered = sum(1 for _, e in cases if e) + 1
         self.assertEqual(counts["requests"], answered + 1)  # the broadcast counts, the others do not
@@ -342,6 +345,7 @@ class CommandLine(unittest.TestCase):
         for opt in ["--link", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
                     "--delay-ms", "--flood-bytes", "--version"] + [f"--fault-{k}" for k in FAULTS]:
             self.assertIn(opt, out.stdout)
+        self.assertIn("1 stops, 0 runs", out.stdout)  # the run/stop register's commands
 
     def test_refused_settings(self):
         with tempfile.TemporaryDirectory() as d:

@@ -52,6 +52,16 @@ bool Z7Model::IsWritable(int reg) {
     return reg == InputSetting || reg == RunStop || reg == MaxOutput || reg == MinOutput;
 }
 
+void Z7Model::Written(int reg) {
+    if (reg != RunStop)
+        return;
+    if (m_reg[RunStop] == 1)
+        m_running = false;
+    else if (m_reg[RunStop] == 0)
+        m_running = true;
+    m_reg[RunStop] = m_running ? 1 : 0;
+}
+
 void Z7Model::AdvanceTo(std::int64_t ms) {
     const std::int64_t due = ms / kStepMs;
     while (m_steps < due) {
@@ -66,7 +76,7 @@ void Z7Model::step() {
     const double maxOut = std::min<double>(m_reg[MaxOutput], kFullScale);
     const double minOut = std::min<double>(m_reg[MinOutput], kFullScale);
     // A minimum above the maximum yields to the maximum: the upper limit protects the load.
-    const double target = (m_reg[RunStop] & 1) ? std::min(std::max(setting, minOut), maxOut) : 0.0;
+    const double target = m_running ? std::min(std::max(setting, minOut), maxOut) : 0.0;
     const double stepSize = kRampPerS * dt;
     if (m_output < target)
         m_output = std::min(target, m_output + stepSize);

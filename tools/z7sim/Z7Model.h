@@ -27,7 +27,7 @@ public:
 
     enum Register : int {
         InputSetting = 0,   // ÷100; 10.00 asks for full output
-        RunStop = 3,        // bit 0: running
+        RunStop = 3,        // reads 1 while running, 0 while stopped; a write of 1 stops, of 0 runs
         MaxOutput = 4,      // ÷10, percent
         MinOutput = 5,      // ÷10, percent
         InputQuantity = 10, // ÷10, percent
@@ -49,6 +49,12 @@ public:
 
     // Only the operator's settings take function 06 writes.
     static bool IsWritable(int reg);
+    // A function 06 write has just stored its value in register reg. Register 3 takes it as a command:
+    // 1 stops the plant, 0 runs it, any other value changes nothing; the register then reads the state
+    // again. This is the command the panel's run/stop switch gives: it writes 1 while the device reports
+    // bit 0 set (running, the switch reads "STOP") and 0 while it reports it clear.
+    void Written(int reg);
+    bool Running() const { return m_running; }
 
     // Runs the plant in fixed steps up to `ms` milliseconds after start; time never goes back.
     void AdvanceTo(std::int64_t ms);
@@ -62,6 +68,7 @@ private:
     SimRandom m_random;
     std::uint16_t m_forcedAlarms;
     std::int64_t m_steps = 0;
+    bool m_running = false;
     double m_output = 0.0;       // in register units, 0 to 1000 = 0 to 100.0 %
     double m_temperature = 25.0; // °C
     bool m_tempMax = false;

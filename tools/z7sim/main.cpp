@@ -54,11 +54,14 @@ void usage(FILE* out) {
 Simulates one Z7 three-phase power controller, a Modbus RTU slave on a pseudo-terminal.
 
 Registers (holding, 0 to 29; function 03 reads, function 06 writes):
-  0 input setting (/100)      3 run/stop (bit 0)          4, 5 max/min output limit (/10, %%)
+  0 input setting (/100)      3 run/stop (see below)      4, 5 max/min output limit (/10, %%)
   10 input quantity (/10, %%)  11 output quantity (/10, %%) 12 temperature (degC)
   13 alarm bits 0-8 (bit 4 TEMP MAX)                      15 full-scale voltage (/10, V)
   20-22 phase currents (/10, A)                           23 line voltage (/10, V)
   Writes to 0, 3, 4, 5 are echoed; writes elsewhere and reads beyond 29 get exception 02.
+  Register 3 reads 1 while the plant runs and 0 while it is stopped (it starts stopped). Writing it is a
+  command: 1 stops, 0 runs, other values change nothing. So the panel's run/stop switch, which writes 1
+  while bit 0 reads set and 0 while it reads clear, stops a running device and starts a stopped one.
 
 Line:
   --link PATH        symlink to the panel's side of the line (default /tmp/ttyZ7), removed on exit
@@ -363,8 +366,10 @@ private:
             return;
         }
         // libmodbus checks the range against the 30 registers: exception 02 beyond register 29.
-        if (modbus_reply(m_ctx, q, n, m_map) >= 0 && function == 0x06)
+        if (modbus_reply(m_ctx, q, n, m_map) >= 0 && function == 0x06) {
+            m_model->Written(reg);
             ++writes;
+        }
     }
 
     modbus_t* m_ctx;
