@@ -2,6 +2,7 @@
 // replies in flight, then devices pulled from under the open port. Each time the window must show the
 // closed port, and in the end no file descriptor or thread may be left over.
 #include "CRC16.h"
+#include "SimulatorProcess.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,12 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
-#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -31,25 +30,15 @@ qsizetype Entries(const char* dir) {
 class Simulator {
 public:
     explicit Simulator(const QString& link) : m_link(link) {}
-    ~Simulator() { Stop(); }
     bool Start() {
-        m_process.start(QStringLiteral(Z7_SIM), {QStringLiteral("--link"), m_link});
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(5000))
-            out += m_process.readAllStandardOutput();
-        return out.contains("z7sim: address");
+        return m_process.Start(QStringLiteral(Z7_SIM), {QStringLiteral("--link"), m_link}, m_link);
     }
     // The pseudo-terminal goes away with the process: the device is pulled.
-    void Stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGTERM);
-        m_process.waitForFinished(5000);
-    }
+    void Stop() { m_process.Stop(); }
 
 private:
     QString m_link;
-    QProcess m_process;
+    TSimulatorProcess m_process;
 };
 
 bool ShowsClosedPort(const TForm1& form) {

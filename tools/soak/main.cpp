@@ -6,11 +6,11 @@
 #include "ModbusFrame.h"
 #include "PollCycle.h"
 #include "SerialComm.h"
+#include "SimulatorProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -180,19 +180,9 @@ int main(int argc, char** argv) {
                         "--flood-bytes", QString::number(s.floodBytes)};
     for (size_t k = 1; k < kKinds.size(); ++k)
         simArgs << QStringLiteral("--fault-%1").arg(kKinds[k]) << QString::number(s.fault);
-    QProcess sim;
-    sim.setProcessChannelMode(QProcess::SeparateChannels);
-    sim.start(s.sim, simArgs);
-    QByteArray simOut;
-    QElapsedTimer startWait;
-    startWait.start();
-    while (!simOut.contains('\n') && startWait.elapsed() < 10000 && sim.state() != QProcess::NotRunning) {
-        sim.waitForReadyRead(100);
-        simOut += sim.readAllStandardOutput();
-    }
-    if (!simOut.contains("z7sim: address")) {
-        std::fprintf(stderr, "z7soak: z7sim did not start: %s%s\n", simOut.constData(),
-                     sim.readAllStandardError().constData());
+    TSimulatorProcess sim;
+    if (!sim.Start(s.sim, simArgs, link)) {
+        std::fprintf(stderr, "z7soak: z7sim did not start: %s\n", sim.Stop().constData());
         return 1;
     }
 
@@ -208,8 +198,6 @@ int main(int argc, char** argv) {
         comm.OpenPort();
     } catch (const ECommsError& e) {
         std::fprintf(stderr, "z7soak: %s\n", e.what());
-        ::kill(pid_t(sim.processId()), SIGTERM);
-        sim.waitForFinished(5000);
         return 1;
     }
 
@@ -310,9 +298,7 @@ int main(int argc, char** argv) {
     }
     comm.ClosePort();
 
-    ::kill(pid_t(sim.processId()), SIGINT);
-    sim.waitForFinished(10000);
-    simOut += sim.readAllStandardOutput();
+    const QByteArray simOut = sim.Stop(SIGINT);
     std::map<QString, quint64> simCounts;
     const auto lines = simOut.split('\n');
     for (const QByteArray& line : lines) {
