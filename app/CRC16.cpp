@@ -78,6 +78,27 @@ QLabel* NewPicture(QWidget* parent, const QPixmap& picture, int left, int top) {
     return image;
 }
 
+// The list position follows the text shown, the item with exactly that text or none, so that the arrow
+// keys and the wheel go on from what the operator sees.
+void FollowText(QComboBox* combo) {
+    const int index = combo->findText(combo->currentText());
+    if (index == combo->currentIndex())
+        return;
+    if (index >= 0) {
+        combo->setCurrentIndex(index); // the item's text is the text shown: the edit field stays as it is
+        return;
+    }
+    // Leaving the list empties the edit field too: the text, and the cursor of an operator typing, are put
+    // back without anyone hearing of it.
+    QLineEdit* edit = combo->lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    const QSignalBlocker blockCombo(combo), blockEdit(edit);
+    combo->setCurrentIndex(-1);
+    edit->setText(text);
+    edit->setCursorPosition(cursor);
+}
+
 template <typename Combo>
 Combo* NewCombo(QWidget* parent, int left, int top, int width, const QStringList& items, const char* text) {
     auto* combo = new Combo(parent);
@@ -86,6 +107,7 @@ Combo* NewCombo(QWidget* parent, int left, int top, int width, const QStringList
     // Typed texts are taken as typed, so no completion may change them.
     combo->setCompleter(nullptr);
     combo->addItems(items);
+    QObject::connect(combo, &QComboBox::editTextChanged, combo, [combo] { FollowText(combo); });
     combo->setEditText(QString::fromUtf8(text));
     combo->setGeometry(left, top, width, 21);
     return combo;
@@ -145,6 +167,7 @@ void TPortComboBox::RefreshItems() {
         addItem(QStringLiteral("COM%1").arg(i));
     addItems(ListSerialDevices());
     setEditText(text);
+    FollowText(this);
 }
 
 void TPortComboBox::showPopup() {
@@ -269,6 +292,12 @@ void TForm1::CreateLayout() {
     Comm1->SetReadTotalTimeoutConstant(0);
     Comm1->SetWriteTotalTimeoutMultiplier(0);
     Comm1->SetWriteTotalTimeoutConstant(0);
+
+    // Ctl3D off: the standard controls are flat, as the memos are. Made last, the style goes after them.
+    auto* flat = new TFlatStyle(this);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ComboBox4, ComboBox5, ComboBox6, ComboBox1, CheckBox2})
+        control->setStyle(flat);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);

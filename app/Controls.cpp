@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QtMath>
 
 TPanel::TPanel(QWidget* parent, TColor color, TPanelBevel bevelOuter, TPanelBevel bevelInner)
@@ -125,6 +126,69 @@ void TLabel::paintEvent(QPaintEvent*) {
         x = (width() - QFontMetrics(f).horizontalAdvance(m_caption)) / 2;
     p.setPen(palette().color(QPalette::WindowText));
     p.drawText(QPoint(x, baseline), m_caption);
+}
+
+TFlatStyle::TFlatStyle(QObject* parent) : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+    setParent(parent);
+}
+
+void TFlatStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                    QPainter* painter, const QWidget* widget) const {
+    const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+    if (control != CC_ComboBox || !combo) {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        return;
+    }
+    const QPalette& pal = option->palette;
+    const QRect r = option->rect;
+    const bool enabled = option->state & State_Enabled;
+    painter->save();
+    painter->fillRect(r, pal.brush(enabled ? QPalette::Base : QPalette::Window));
+    // The drop-down button: a face with a one-pixel shadow border and the arrow, moved by a pixel while
+    // pressed; its place is the base style's, inside the frame.
+    QRect button = subControlRect(CC_ComboBox, option, SC_ComboBoxArrow, widget) & r.adjusted(1, 1, -1, -1);
+    if (button.isValid()) {
+        painter->fillRect(button, pal.button());
+        painter->setPen(ColorToQColor(clBtnShadow));
+        painter->drawRect(button.adjusted(0, 0, -1, -1));
+        const bool pressed = (combo->activeSubControls & SC_ComboBoxArrow) && (option->state & State_Sunken);
+        // A classic drop-down triangle: 7 pixels wide at the top, 4 rows high.
+        const QPoint tip = button.center() + QPoint(pressed ? 1 : 0, pressed ? 3 : 2);
+        painter->setPen(pal.color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        for (int row = 0; row < 4; ++row)
+            painter->drawLine(tip.x() - row, tip.y() - row, tip.x() + row, tip.y() - row);
+    }
+    painter->setPen(ColorToQColor(clWindowFrame));
+    painter->drawRect(r.adjusted(0, 0, -1, -1));
+    painter->restore();
+}
+
+void TFlatStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                               const QWidget* widget) const {
+    if (element != PE_IndicatorCheckBox) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    const QPalette& pal = option->palette;
+    const QRect r = option->rect;
+    const bool enabled = option->state & State_Enabled;
+    painter->save();
+    // A pressed or disabled box shows the button face, as the classic flat check box does.
+    const bool face = !enabled || (option->state & State_Sunken);
+    painter->fillRect(r, face ? pal.button() : pal.base());
+    painter->setPen(ColorToQColor(clWindowFrame));
+    painter->drawRect(r.adjusted(0, 0, -1, -1));
+    if (option->state & (State_On | State_NoChange)) {
+        // The classic tick, three pixels thick: down two steps from the left, then up four.
+        painter->setPen(option->state & State_NoChange || !enabled ? ColorToQColor(clBtnShadow)
+                                                                   : pal.color(QPalette::Text));
+        const QPoint a = r.center() + QPoint(-3, -1), b = a + QPoint(2, 2), c = b + QPoint(4, -4);
+        for (int dy = 0; dy < 3; ++dy) {
+            painter->drawLine(a + QPoint(0, dy), b + QPoint(0, dy));
+            painter->drawLine(b + QPoint(0, dy), c + QPoint(0, dy));
+        }
+    }
+    painter->restore();
 }
 
 const QPixmap& UnlitLampPicture() {

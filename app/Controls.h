@@ -5,6 +5,7 @@
 #include "iTypes.h"
 
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QWidget>
 
 class QApplication;
@@ -66,6 +67,19 @@ private:
     bool m_filled = false;
     TColor m_color = clBtnFace;
     bool m_autoSize;
+};
+
+// The look of the window's flat controls (the layout's Ctl3D off) for its combo boxes and check box: a
+// one-pixel frame in the window-frame colour, a flat drop-down button and a flat check box. Sizes and
+// the places of the parts inside the controls stay those of the base style, so nothing moves.
+class TFlatStyle : public QProxyStyle {
+    Q_OBJECT
+public:
+    explicit TFlatStyle(QObject* parent);
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
 };
 
 // The 32 × 32 lamp pictures, drawn once and shared.

@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -98,6 +100,9 @@ private slots:
     void hangupRestoresClosedLook();
     void portListOrder();
     void portBoxRefreshKeepsText();
+    void listPositionFollowsText_data();
+    void listPositionFollowsText();
+    void flatControls();
     void commandLine_data();
     void commandLine();
     void programExitCodes_data();
@@ -382,6 +387,135 @@ void TestApp::portBoxRefreshKeepsText() {
     QCOMPARE(form.ComboBox4->itemText(0), QStringLiteral("COM1"));
     QCOMPARE(form.ComboBox4->count(), 9 + ListSerialDevices().size());
     QCOMPARE(activated.count(), 0);
+}
+
+void TestApp::listPositionFollowsText_data() {
+    // A box, the text put into it (by the command line, typed, or none: the layout's), a key, and what
+    // the box and the port then hold.
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("baud box as laid out, Down") << "baud"
+                                                << ""
+                                                << "" << int(Qt::Key_Down) << "38400";
+    QTest::newRow("baud box as laid out, Up") << "baud"
+                                              << ""
+                                              << "" << int(Qt::Key_Up) << "9600";
+    QTest::newRow("baud typed, Down") << "baud"
+                                      << "typed"
+                                      << "9600" << int(Qt::Key_Down) << "19200";
+    QTest::newRow("baud typed, not listed, Down") << "baud"
+                                                  << "typed"
+                                                  << "1200" << int(Qt::Key_Down) << "4800";
+    QTest::newRow("port box as laid out, Down") << "port"
+                                                << ""
+                                                << "" << int(Qt::Key_Down) << "COM5";
+    QTest::newRow("port box as laid out, Up") << "port"
+                                              << ""
+                                              << "" << int(Qt::Key_Up) << "COM3";
+    QTest::newRow("port from the command line, Down") << "port"
+                                                      << "preset"
+                                                      << "COM7" << int(Qt::Key_Down) << "COM8";
+    QTest::newRow("format box as laid out, Down") << "format"
+                                                  << ""
+                                                  << "" << int(Qt::Key_Down) << "8_E_1";
+}
+
+void TestApp::listPositionFollowsText() {
+    QFETCH(QString, box);
+    QFETCH(QString, how);
+    QFETCH(QString, text);
+    QFETCH(int, key);
+    QFETCH(QString, shown);
+    TForm1 form;
+    QComboBox* combo = box == u"baud" ? form.ComboBox5 : box == u"port" ? form.ComboBox4 : form.ComboBox6;
+    if (how == u"typed")
+        TypeInto(combo, text);
+    else if (how == u"preset")
+        form.PresetPort(text);
+    QCOMPARE(combo->currentIndex(), combo->findText(combo->currentText()));
+    QTest::keyClick(combo->lineEdit(), Qt::Key(key));
+    QCOMPARE(combo->currentText(), shown);
+    // The choice reaches the port as any other choice does.
+    if (box == u"baud")
+        QCOMPARE(form.Comm1->BaudRate(), shown.toUInt());
+    else if (box == u"port")
+        QCOMPARE(form.Comm1->CommName(), shown);
+    else
+        QCOMPARE(int(form.Comm1->Parity()), int(TComm::Even));
+}
+
+namespace {
+
+// Whether every pixel of the one-pixel ring around r has the colour.
+bool RingIs(const QImage& image, const QRect& r, const QColor& colour) {
+    for (int x = r.left(); x <= r.right(); ++x)
+        if (image.pixelColor(x, r.top()) != colour || image.pixelColor(x, r.bottom()) != colour)
+            return false;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        if (image.pixelColor(r.left(), y) != colour || image.pixelColor(r.right(), y) != colour)
+            return false;
+    return true;
+}
+
+// Whether every pixel inside r has one of the colours: a flat face with its mark, no shading.
+bool OnlyColours(const QImage& image, const QRect& r, const QList<QColor>& colours) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (!colours.contains(image.pixelColor(x, y)))
+                return false;
+    return true;
+}
+
+} // namespace
+
+void TestApp::flatControls() {
+    // The window's controls are flat: the combo boxes and the check box have a one-pixel frame, the
+    // drop-down button and the check box a flat face, and not one of them moves for it.
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QColor frame = ColorToQColor(clWindowFrame);
+    const QList<QComboBox*> combos{form.ComboBox4, form.ComboBox5, form.ComboBox6, form.ComboBox1};
+    const QList<QRect> places{{106, 2, 97, 21}, {106, 34, 97, 21}, {106, 66, 97, 21}, {208, 8, 49, 21}};
+    for (int i = 0; i < combos.size(); ++i) {
+        QComboBox* combo = combos[i];
+        QCOMPARE(combo->geometry(), places[i]);
+        QCOMPARE(combo->lineEdit()->geometry(), QRect(2, 2, places[i].width() - 23, 17));
+        const QImage image = combo->grab().toImage();
+        QVERIFY2(RingIs(image, image.rect(), frame), qPrintable(combo->currentText()));
+        const QPalette& pal = combo->palette();
+        // Inside the frame the edit field's ground, up to the button.
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = true;
+        const QRect button =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, combo) &
+            image.rect().adjusted(1, 1, -1, -1);
+        QVERIFY(button.width() > 8);
+        QVERIFY(RingIs(image, QRect(1, 1, button.left() - 1, image.height() - 2), pal.color(QPalette::Base)));
+        QVERIFY(RingIs(image, button, ColorToQColor(clBtnShadow)));
+        QVERIFY(OnlyColours(image, button.adjusted(1, 1, -1, -1),
+                            {pal.color(QPalette::Button), pal.color(QPalette::ButtonText)}));
+    }
+
+    QCheckBox* box = form.CheckBox2;
+    QCOMPARE(box->geometry(), QRect(24, 8, 49, 25));
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QCOMPARE(indicator, QRect(0, 5, 14, 14));
+    for (bool checked : {false, true}) {
+        box->setChecked(checked);
+        const QImage image = box->grab().toImage();
+        QVERIFY(RingIs(image, indicator, frame));
+        const QRect inside = indicator.adjusted(1, 1, -1, -1);
+        QVERIFY(OnlyColours(image, inside,
+                            {box->palette().color(QPalette::Base), box->palette().color(QPalette::Text)}));
+        QCOMPARE(image.pixelColor(inside.center()) == box->palette().color(QPalette::Text), checked);
+    }
 }
 
 void TestApp::commandLine_data() {
