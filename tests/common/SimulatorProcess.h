@@ -72,6 +72,8 @@ public:
             }
             m_pid = -1;
         }
+        if (m_output.isEmpty())
+            return {};
         QFile file(m_output);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }

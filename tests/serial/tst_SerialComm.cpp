@@ -21,13 +21,6 @@
 #include <functional>
 #include <optional>
 
-// Qt's libraries are not instrumented under ThreadSanitizer: their locking (QtTest's watchdog thread, the
-// event dispatcher) is invisible to it and yields reports inside Qt alone. Calls made from those libraries
-// are left out; every call from the component and the tests is still checked.
-extern "C" const char* __tsan_default_options() {
-    return "ignore_noninstrumented_modules=1";
-}
-
 namespace {
 
 // Records every event of a component, in order, with copies of the received bytes.
