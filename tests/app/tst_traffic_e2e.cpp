@@ -4,7 +4,7 @@
 #include "Controls.h"
 #include "Fonts.h"
 #include "MainWindow.h"
-#include "SimProcess.h"
+#include "SimulatorProcess.h"
 #include "TrafficLogFile.h"
 
 #include <QApplication>
@@ -33,6 +33,11 @@ void PollFor(TForm1& form, int ms) {
     QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
     QVERIFY(!form.CheckBox2->isChecked());
     QTest::qWait(2200);
+}
+
+// The simulator on a link of its own with these arguments; false when it did not come up.
+bool StartSimulator(TSimulatorProcess& sim, const QStringList& args) {
+    return sim.Start(QStringLiteral(Z7_SIM), QStringList{"--link", sim.LinkPath()} + args, sim.LinkPath());
 }
 
 // The verdict count a fault of the simulator must show up as.
@@ -83,27 +88,27 @@ void TestTrafficE2E::countsMatchTheSimulator() {
     QFETCH(QStringList, args);
     QFETCH(QString, fault);
     QFETCH(Expectation, recorded);
-    SimProcess sim(Z7_SIM, QStringList{"--seed", "5"} + args);
-    QVERIFY(sim.WaitForLink());
+    TSimulatorProcess sim;
+    QVERIFY(StartSimulator(sim, QStringList{"--seed", "5"} + args));
     TMainWindow window;
     TForm1& form = *window.Form();
-    GoLive(form, sim.Link());
+    GoLive(form, sim.LinkPath());
     PollFor(form, 6500);
-    const QString counts = sim.Stop();
+    const QByteArray counts = sim.Stop();
     const TrafficStats& stats = window.Stats();
-    const int faults = SimProcess::Count(counts, qPrintable(fault));
-    QVERIFY2(faults >= 1, qPrintable(counts)); // the run saw the fault, or it proved nothing
-    const int good = SimProcess::Count(counts, "good");
+    const int faults = TSimulatorProcess::Count(counts, qPrintable(fault));
+    QVERIFY2(faults >= 1, counts.constData()); // the run saw the fault, or it proved nothing
+    const int good = TSimulatorProcess::Count(counts, "good");
     const int delayed = fault == u"delay" ? faults : 0;
     const QString seen = QStringLiteral("%1; recorded: sent %2 accepted %3 refused deliveries %4 noreply %5")
-                             .arg(counts)
+                             .arg(QString::fromLocal8Bit(counts).trimmed())
                              .arg(stats.Count(Verdict::Sent))
                              .arg(stats.Count(Verdict::Accepted))
                              .arg(stats.RefusedDeliveries())
                              .arg(stats.Count(Verdict::NoReply));
     QVERIFY2(recorded(stats) == faults + (fault == u"delay" ? good : 0), qPrintable(seen));
     // Every request the device heard was recorded as sent, and every good reply as accepted.
-    QVERIFY2(stats.Count(Verdict::Sent) == SimProcess::Count(counts, "requests"), qPrintable(seen));
+    QVERIFY2(stats.Count(Verdict::Sent) == TSimulatorProcess::Count(counts, "requests"), qPrintable(seen));
     QVERIFY2(stats.Count(Verdict::Accepted) == good + delayed, qPrintable(seen));
     if (fault != u"noreply")
         QVERIFY2(stats.Count(Verdict::NoReply) == 0, qPrintable(seen));
@@ -112,15 +117,15 @@ void TestTrafficE2E::countsMatchTheSimulator() {
 void TestTrafficE2E::trafficLogOfAShortRun() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("traffic.log"));
-    SimProcess sim(Z7_SIM, {"--seed", "3", "--fault-crc", "0.3"});
-    QVERIFY(sim.WaitForLink());
+    TSimulatorProcess sim;
+    QVERIFY(StartSimulator(sim, {"--seed", "3", "--fault-crc", "0.3"}));
     TMainWindow window;
     TForm1& form = *window.Form();
     TrafficLogFile log;
     QString why;
     QVERIFY2(log.Open(path, &why), qPrintable(why));
     connect(&form, &TForm1::trafficRecorded, this, [&log](const TrafficRecord& r) { log.Write(r); });
-    GoLive(form, sim.Link());
+    GoLive(form, sim.LinkPath());
     PollFor(form, 4500);
     sim.Stop();
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -76,6 +77,17 @@ public:
             return {};
         QFile file(m_output);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // A place for the simulator's link that goes away with this object.
+    QString LinkPath() const { return m_dir.filePath(QStringLiteral("ttyZ7")); }
+
+    // One count of the line the simulator prints at its end ("crc=3" gives 3 for "crc"); -1 when the
+    // line does not have it.
+    static int Count(const QByteArray& printed, const char* key) {
+        const QRegularExpression re(QStringLiteral("\\b%1=(\\d+)").arg(QLatin1String(key)));
+        const QRegularExpressionMatch m = re.match(QString::fromLocal8Bit(printed));
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
     }
 
 private:
