@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <mutex>
@@ -114,6 +115,12 @@ public:
 
     // Transmit thread. Writes the whole block unless the close descriptor becomes readable (Stop).
     virtual TPortStatus Write(const char* data, quint32 length, int closeFd) = 0;
+
+    // Why the last Open failed, in this layer's words for the operator; empty where the system's error of
+    // the device tells it.
+    virtual QString LastError() const { return {}; }
+    // Whether the line is reached over a network connection rather than a device of this machine.
+    virtual bool IsNetwork() const { return false; }
 
 private:
     mutable std::mutex m_timeoutsMutex;

@@ -2,6 +2,7 @@
 
 #include "CommThreads.h"
 #include "PosixCommPort.h"
+#include "TcpCommPort.h"
 
 #include <QMetaMethod>
 #include <QPointer>
@@ -31,7 +32,8 @@ void signalFd(int fd) {
 TComm::TComm(QObject* owner) : TComm(nullptr, owner) {}
 
 TComm::TComm(std::unique_ptr<TCommPort> port, QObject* owner)
-    : QObject(owner), m_port(port ? std::move(port) : std::make_unique<TPosixCommPort>()),
+    : QObject(owner), m_choosePort(!port),
+      m_port(port ? std::move(port) : std::make_unique<TPosixCommPort>()),
       m_window(std::make_unique<TCommWindow>(this)) {}
 
 TComm::~TComm() {
@@ -39,9 +41,19 @@ TComm::~TComm() {
 }
 
 void TComm::OpenPort() {
-    if (m_open)
+    // A network port's opening turns the event loop while it connects; a timer's handler may call in.
+    if (m_open || m_opening)
         throw ECommsError(QStringLiteral("This serial port already opened"));
-    if (!m_port->Open(m_commName.toLocal8Bit()))
+    if (m_choosePort && IsTcpPortName(m_commName) != m_port->IsNetwork()) {
+        if (IsTcpPortName(m_commName))
+            m_port = std::make_unique<TTcpCommPort>();
+        else
+            m_port = std::make_unique<TPosixCommPort>();
+    }
+    m_opening = true;
+    const bool opened = m_port->Open(m_commName.toLocal8Bit());
+    m_opening = false;
+    if (!opened)
         throw ECommsError(QStringLiteral("Error opening serial port"));
     if (!m_port->SetupComm(kQueueSize, kQueueSize)) {
         m_port->Close();
@@ -116,6 +128,10 @@ void TComm::StopReadThread() {
 
 void TComm::StopWriteThread() {
     stopThread(m_writeThread, m_closeFd, m_port.get(), PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+bool TComm::IsNetworkPort() const {
+    return m_open || !m_choosePort ? m_port->IsNetwork() : IsTcpPortName(m_commName);
 }
 
 bool TComm::SendData(const char* data, quint16 length) {

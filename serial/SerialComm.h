@@ -71,9 +71,10 @@ public:
     Q_PROPERTY(
         quint32 WriteTotalTimeoutConstant READ WriteTotalTimeoutConstant WRITE SetWriteTotalTimeoutConstant)
 
-    // The component on the POSIX terminal layer.
+    // The component on the platform layer that the port name asks for at each OpenPort: a TCP connection
+    // for tcp://HOST:PORT, the POSIX terminal layer for any other name.
     explicit TComm(QObject* owner = nullptr);
-    // The component on a given platform layer (tests pass a scripted one); null means POSIX.
+    // The component on a given platform layer (tests pass a scripted one); null means chosen by name.
     TComm(std::unique_ptr<TCommPort> port, QObject* owner = nullptr);
     // Closes the port first when it is open.
     ~TComm() override;
@@ -83,6 +84,11 @@ public:
     // Stops both threads and closes the port; nothing when it is closed.
     void ClosePort();
     bool IsOpen() const { return m_open; }
+    // Whether the line is reached over TCP: by the open port, or else by the one the next OpenPort opens.
+    bool IsNetworkPort() const;
+    // Why the last OpenPort could not open the port, in the port layer's words; empty where the system's
+    // error of the device tells it.
+    QString LastPortError() const { return m_port->LastError(); }
     // Queues a copy of the bytes for the transmit thread; true when queued (not yet sent).
     bool SendData(const char* data, quint16 length);
     // Write the whole line record, or all five time-outs, to the open port.
@@ -184,11 +190,13 @@ private:
             ApplyTimeouts();
     }
 
+    bool m_choosePort; // the port layer follows the port name
     std::unique_ptr<TCommPort> m_port;
     std::unique_ptr<TCommWindow> m_window;
     std::unique_ptr<TReadThread> m_readThread;
     std::unique_ptr<TWriteThread> m_writeThread;
     bool m_open = false;
+    bool m_opening = false;
     int m_closeFd = -1;
 
     QString m_commName = QStringLiteral("COM2");
