@@ -488,8 +488,12 @@ void TForm1::ShowOpenError(const ECommsError& error) {
     box.setWindowTitle(windowTitle());
     box.setText(tr(kOpenError));
     QString details = error.Message();
-    if (error.Message() == u"Error opening serial port")
-        details += u'\n' + OpenFailureCause(Comm1->CommName());
+    if (error.Message() == u"Error opening serial port") {
+        // A network port tells its own cause (refused, unknown host, no answer); a device leaves it to
+        // the system.
+        const QString cause = Comm1->LastPortError();
+        details += u'\n' + (cause.isEmpty() ? OpenFailureCause(Comm1->CommName()) : cause);
+    }
     box.setDetailedText(details);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -63,12 +63,14 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
 QString UsageText(const QString& programName) {
     return CommandLine::tr(
                "用法: %1 [--port 端口] [--traffic-log 文件] [--lang zh|en]\n"
-               "  --port 端口         预设串口，例如 /dev/ttyUSB0\n"
+               "  --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：\n"
+               "                      tcp://主机:端口（IPv6 地址放在方括号里）\n"
                "  --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：\n"
                "                      时间 (UTC)、方向 tx/rx/--、判定、字节\n"
                "  --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，\n"
                "                      否则按系统的语言）\n"
-               "  --help              显示本说明\n")
+               "  --help              显示本说明\n"
+               "  --version           显示版本\n")
         .arg(programName);
 }
 

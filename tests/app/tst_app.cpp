@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "LoopbackServer.h"
 #include "ModbusFrame.h"
 #include "PtyPair.h"
 #include "SerialPorts.h"
@@ -95,6 +96,7 @@ private slots:
     void formatOnPort_data();
     void formatOnPort();
     void rateAppliesAtOnceNameWaits();
+    void missingPortShowsBoxAndStaysOpenLook_data();
     void missingPortShowsBoxAndStaysOpenLook();
     void openFailureCause();
     void hangupRestoresClosedLook();
@@ -296,16 +298,32 @@ void TestApp::rateAppliesAtOnceNameWaits() {
     QCOMPARE(cfgetospeed(&t), speed_t(B9600));
 }
 
+void TestApp::missingPortShowsBoxAndStaysOpenLook_data() {
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<int>("error");
+    QTest::newRow("missing device") << false << ENOENT;
+    QTest::newRow("network port nobody listens on") << true << ECONNREFUSED;
+}
+
 void TestApp::missingPortShowsBoxAndStaysOpenLook() {
+    QFETCH(bool, network);
+    QFETCH(int, error);
+    QString port = QStringLiteral("/dev/z7-no-such-port");
+    if (network) {
+        LoopbackServer server;
+        server.StopListening();
+        port = server.Name();
+    }
     TForm1 form;
-    TypeInto(form.ComboBox4, QStringLiteral("/dev/z7-no-such-port"));
-    QCOMPARE(form.Comm1->CommName(), QStringLiteral("/dev/z7-no-such-port"));
+    TypeInto(form.ComboBox4, port);
+    QCOMPARE(form.Comm1->CommName(), port);
     ModalCatcher catcher;
     QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
     QCOMPARE(catcher.seen, 1);
     QCOMPARE(catcher.text, QStringLiteral("打开串口错误"));
     QVERIFY2(catcher.details.contains(u"Error opening serial port"), qPrintable(catcher.details));
-    QVERIFY2(catcher.details.contains(QString::fromLocal8Bit(strerror(ENOENT))), qPrintable(catcher.details));
+    QVERIFY2(catcher.details.contains(port + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error))),
+             qPrintable(catcher.details));
     QCOMPARE(form.BitBtn7->text(), QStringLiteral("关闭串口"));
     QVERIFY(Lit(form.Image20));
     QVERIFY(!form.Comm1->IsOpen());
@@ -525,6 +543,8 @@ void TestApp::commandLine_data() {
     QTest::newRow("none") << QStringList{} << int(TCommandLine::Run) << QString();
     QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB0"} << int(TCommandLine::Run)
                           << "/dev/ttyUSB0";
+    QTest::newRow("network port") << QStringList{"--port", "tcp://[::1]:4001"} << int(TCommandLine::Run)
+                                  << "tcp://[::1]:4001";
     QTest::newRow("help") << QStringList{"--help"} << int(TCommandLine::Help) << QString();
     QTest::newRow("version") << QStringList{"--version"} << int(TCommandLine::Version) << QString();
     QTest::newRow("port without name") << QStringList{"--port"} << int(TCommandLine::Error) << QString();
@@ -548,6 +568,7 @@ void TestApp::commandLine() {
         const QString shown = port.isEmpty() ? QStringLiteral("COM4") : port;
         QCOMPARE(form.ComboBox4->currentText(), shown);
         QCOMPARE(form.Comm1->CommName(), shown);
+        QCOMPARE(form.Comm1->IsNetworkPort(), shown.startsWith(u"tcp://"));
     }
 }
 
