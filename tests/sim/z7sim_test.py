@@ -8,6 +8,7 @@ import os
 import re
 import select
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -68,12 +69,15 @@ def registers(reply):
 
 
 class Sim:
-    """One z7sim process on a private link, with the master's end of the line opened raw."""
+    """One z7sim process on a private link, with the master's end of the line opened raw; with tcp,
+    on a free loopback port, with the master's end a connection to it."""
 
-    def __init__(self, *args):
+    def __init__(self, *args, tcp=False):
         self.dir = tempfile.TemporaryDirectory(prefix="z7sim-test-")
         self.link = os.path.join(self.dir.name, "ttyZ7")
-        self.proc = subprocess.Popen([Z7SIM, "--link", self.link, *args], stdout=subprocess.PIPE,
+        self.sock = None
+        line = ["--tcp", "127.0.0.1:0"] if tcp else ["--link", self.link]
+        self.proc = subprocess.Popen([Z7SIM, *line, *args], stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, text=True)
         ready, _, _ = select.select([self.proc.stdout], [], [], 20)
         if not ready:
@@ -83,13 +87,33 @@ class Sim:
         if not self.banner.startswith("z7sim: address"):
             self.proc.kill()
             raise AssertionError("z7sim failed: " + self.banner + self.proc.stderr.read())
-        self.fd = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-        tty.setraw(self.fd)
+        if tcp:
+            self.address = ("127.0.0.1", int(re.search(r"tcp://127\.0\.0\.1:(\d+),", self.banner).group(1)))
+            self.sock = self.connect()
+            self.fd = self.sock.fileno()
+        else:
+            self.fd = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+            tty.setraw(self.fd)
+
+    def connect(self):
+        sock = socket.create_connection(self.address, timeout=5)
+        sock.setblocking(False)
+        return sock
+
+    def flush_input(self):
+        if self.sock is None:
+            termios.tcflush(self.fd, termios.TCIFLUSH)
+            return
+        try:
+            while self.sock.recv(65536):
+                pass
+        except BlockingIOError:
+            pass
 
     def transact(self, request, first_byte_timeout=2.0):
         """Sends one request; returns the chunks of the answer as the master sees them, each a
         (seconds from the send to its first byte, bytes) pair, split at silences over 100 ms."""
-        termios.tcflush(self.fd, termios.TCIFLUSH)
+        self.flush_input()
         sent = time.monotonic()
         os.write(self.fd, request)
         chunks = []
@@ -100,6 +124,8 @@ class Sim:
                 break
             now = time.monotonic()
             data = os.read(self.fd, 65536)
+            if not data:
+                break  # the connection was closed
             if chunks and now - chunks[-1][2] <= CHUNK_GAP:
                 chunks[-1][1].extend(data)
             else:
@@ -115,7 +141,10 @@ class Sim:
 
     def stop(self, sig=signal.SIGTERM):
         """Stops the simulator as a user would and returns its counts."""
-        os.close(self.fd)
+        if self.sock is not None:
+            self.sock.close()
+        else:
+            os.close(self.fd)
         self.proc.send_signal(sig)
         out, err = self.proc.communicate(timeout=20)
         self.link_left = os.path.lexists(self.link)
@@ -274,12 +303,18 @@ class RegisterMap(unittest.TestCase):
 
 class Faults(unittest.TestCase):
     def test_each_fault_from_the_master_side(self):
+        self.each_fault(tcp=False)
+
+    def test_each_fault_over_tcp(self):
+        self.each_fault(tcp=True)
+
+    def each_fault(self, tcp):
         for kind in [None] + FAULTS:
             with self.subTest(fault=kind):
                 args = ["--split-ms", "400", "--delay-ms", "500", "--flood-bytes", "3000"]
                 if kind:
                     args += [f"--fault-{kind}", "1"]
-                with Sim(*args) as sim:
+                with Sim(*args, tcp=tcp) as sim:
                     chunks = sim.transact(read_request(1, 10, 10),
                                           first_byte_timeout=0.6 if kind == "noreply" else 3.0)
                     self.check(kind, chunks, b"".join(c[1] for c in chunks))
@@ -338,11 +373,47 @@ class Faults(unittest.TestCase):
         self.assertEqual(again, seen[:8], "the same seed gives the same faults")
 
 
+class TcpLine(unittest.TestCase):
+    def test_one_client_at_a_time(self):
+        with Sim(tcp=True) as sim:
+            self.assertEqual(classify(sim.transact(read_request(1, 0, 10)), 0.3), "good")
+            # A second client is let in and reset at once; the first one goes on undisturbed.
+            try:
+                with socket.create_connection(sim.address, timeout=2) as second:
+                    self.assertEqual(second.recv(1), b"", "the second client was kept")
+            except (ConnectionResetError, ConnectionRefusedError):
+                pass
+            self.assertEqual(classify(sim.transact(read_request(1, 10, 10)), 0.3), "good")
+            # Once it leaves, the next client takes its place.
+            sim.sock.close()
+            sim.sock = sim.connect()
+            sim.fd = sim.sock.fileno()
+            self.assertEqual(classify(sim.transact(read_request(1, 20, 10)), 0.3), "good")
+            counts = sim.stop()
+        self.assertEqual((counts["requests"], counts["replies"], counts["good"]), (3, 3, 3))
+
+    def test_replies_to_a_client_that_left_are_dropped(self):
+        with Sim("--fault-delay", "1", "--delay-ms", "400", tcp=True) as sim:
+            sim.sock.sendall(read_request(1, 0, 10))
+            time.sleep(0.1)  # the device has answered; the reply is held back
+            sim.sock.close()
+            sim.sock = sim.connect()
+            sim.fd = sim.sock.fileno()
+            time.sleep(0.6)
+            try:
+                left = sim.sock.recv(65536)
+            except BlockingIOError:
+                left = b""
+            self.assertEqual(left, b"", "a reply reached the next client")
+            counts = sim.stop()
+        self.assertEqual((counts["requests"], counts["replies"]), (1, 0))
+
+
 class CommandLine(unittest.TestCase):
     def test_help_names_every_option(self):
         out = subprocess.run([Z7SIM, "--help"], capture_output=True, text=True, timeout=10)
         self.assertEqual(out.returncode, 0)
-        for opt in ["--link", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
+        for opt in ["--link", "--tcp", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
                     "--delay-ms", "--flood-bytes", "--version"] + [f"--fault-{k}" for k in FAULTS]:
             self.assertIn(opt, out.stdout)
         self.assertIn("1 stops, 0 runs", out.stdout)  # the run/stop register's commands
@@ -352,6 +423,9 @@ class CommandLine(unittest.TestCase):
             precious = os.path.join(d, "file")
             with open(precious, "w") as f:
                 f.write("keep")
+            busy = socket.socket()
+            busy.bind(("127.0.0.1", 0))
+            busy.listen()
             cases = [
                 ["--fault-crc", "1.5"],
                 ["--fault-crc", "0.6", "--fault-noreply", "0.6"],
@@ -361,12 +435,18 @@ class CommandLine(unittest.TestCase):
                 ["--format", "8N2"],
                 ["--alarm", "0x200"],
                 ["--link", precious],
+                ["--tcp", "::1:502"],  # an IPv6 address needs its brackets
+                ["--tcp", "[::1]"],
+                ["--tcp", "70000"],
+                ["--tcp", "0", "--link", os.path.join(d, "ttyZ7")],
+                ["--tcp", f"127.0.0.1:{busy.getsockname()[1]}"],
             ]
             for args in cases:
                 with self.subTest(args=args):
                     r = subprocess.run([Z7SIM, *args], capture_output=True, text=True, timeout=10)
                     self.assertNotEqual(r.returncode, 0)
                     self.assertIn("z7sim:", r.stderr)
+            busy.close()
             with open(precious) as f:
                 self.assertEqual(f.read(), "keep")
 

@@ -2,6 +2,9 @@
 //
 //   panel  <->  pty "line" (symlink --link)  <->  relay (faults)  <->  pty "device"  <->  libmodbus slave
 //
+// With --tcp the panel's side of the line is one TCP connection instead, as a serial device server
+// offers it; the relay and everything behind it stay the same.
+//
 // The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk,
 // and every fault is applied there, chosen from --seed.
 
@@ -24,9 +27,13 @@
 #include <fcntl.h>
 #include <getopt.h>
 #include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -36,8 +43,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+struct TcpEndpoint {
+    std::string address = "127.0.0.1";
+    int port = 0;
+};
+
 struct Options {
     std::string link = "/tmp/ttyZ7";
+    bool linkGiven = false;
+    std::optional<TcpEndpoint> tcp;
     int address = 1;
     int baud = 19200;
     char parity = 'N';
@@ -65,6 +79,13 @@ Registers (holding, 0 to 29; function 03 reads, function 06 writes):
 
 Line:
   --link PATH        symlink to the panel's side of the line (default /tmp/ttyZ7), removed on exit
+  --tcp [ADDRESS:]PORT
+                     serve the line over TCP instead, as a serial device server does (RTU over TCP;
+                     the panel's port is tcp://ADDRESS:PORT). ADDRESS is 127.0.0.1 unless given:
+                     0.0.0.0 or [::] for every interface, an IPv6 address in brackets. PORT 0 takes
+                     any free port; the first line printed tells which. One client at a time: while
+                     one is connected, another is accepted and reset at once, and replies still on
+                     their way to a client that left are dropped, not counted.
   --address N        slave address, 1 to 247 (default 1)
   --baud N           baud rate (default 19200; a pseudo-terminal ignores it)
   --format D_P_S     data bits, parity N/E/O, stop bits, as the panel writes it (default 8_N_2)
@@ -130,6 +151,29 @@ bool parseFormat(const char* text, Options* o) {
     return true;
 }
 
+// [ADDRESS:]PORT, an IPv6 address in brackets.
+std::optional<TcpEndpoint> parseEndpoint(const std::string& text) {
+    TcpEndpoint e;
+    std::string port = text;
+    if (!text.empty() && text[0] == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':')
+            return std::nullopt;
+        e.address = text.substr(1, close - 1);
+        port = text.substr(close + 2);
+    } else if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
+        e.address = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        if (e.address.find(':') != std::string::npos)
+            return std::nullopt; // an IPv6 address needs its brackets
+    }
+    long v = 0;
+    if (e.address.empty() || !parseLong(port.c_str(), 0, 65535, &v) || port[0] < '0' || port[0] > '9')
+        return std::nullopt;
+    e.port = static_cast<int>(v);
+    return e;
+}
+
 std::optional<Options> parseOptions(int argc, char** argv) {
     enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptFaultBase };
     std::vector<option> longOptions = {
@@ -137,6 +181,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         {"version", no_argument, nullptr, 'V'},
         {"debug", no_argument, nullptr, 'd'},
         {"link", required_argument, nullptr, 'l'},
+        {"tcp", required_argument, nullptr, 't'},
         {"address", required_argument, nullptr, 'a'},
         {"baud", required_argument, nullptr, 'b'},
         {"format", required_argument, nullptr, 'f'},
@@ -172,7 +217,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             break;
         case 'l':
             o.link = optarg;
+            o.linkGiven = true;
             ok = !o.link.empty();
+            break;
+        case 't':
+            o.tcp = parseEndpoint(optarg);
+            ok = o.tcp.has_value();
             break;
         case 'a':
             ok = parseLong(optarg, 1, 247, &v);
@@ -225,6 +275,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     }
     if (optind < argc) {
         std::fprintf(stderr, "z7sim: unexpected argument '%s'\n", argv[optind]);
+        return std::nullopt;
+    }
+    if (o.tcp && o.linkGiven) {
+        std::fprintf(stderr, "z7sim: --link and --tcp exclude each other\n");
         return std::nullopt;
     }
     double sum = 0.0;
@@ -307,6 +361,55 @@ public:
 private:
     std::string m_path, m_target;
     bool m_created = false;
+};
+
+// The listening socket of --tcp.
+class Listener {
+public:
+    ~Listener() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool open(const TcpEndpoint& at) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const std::string port = std::to_string(at.port);
+        const int rc = ::getaddrinfo(at.address.c_str(), port.c_str(), &hints, &found);
+        if (rc != 0) {
+            std::fprintf(stderr, "z7sim: cannot listen on %s: %s\n", at.address.c_str(), gai_strerror(rc));
+            return false;
+        }
+        const addrinfo* a = found;
+        m_fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        const int one = 1;
+        const bool ok = m_fd >= 0 && ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 &&
+                        ::bind(m_fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(m_fd, 4) == 0;
+        const int error = errno;
+        ::freeaddrinfo(found);
+        if (!ok) {
+            std::fprintf(stderr, "z7sim: cannot listen on %s port %d: %s\n", at.address.c_str(), at.port,
+                         std::strerror(error));
+            return false;
+        }
+        sockaddr_storage bound{};
+        socklen_t size = sizeof bound;
+        char host[NI_MAXHOST] = "?", serv[NI_MAXSERV] = "?";
+        if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&bound), &size) == 0)
+            ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), size, host, sizeof host, serv, sizeof serv,
+                          NI_NUMERICHOST | NI_NUMERICSERV);
+        m_url = std::string("tcp://") + (bound.ss_family == AF_INET6 ? "[" + std::string(host) + "]" : host) +
+                ":" + serv;
+        return true;
+    }
+    int fd() const { return m_fd; }
+    const std::string& url() const { return m_url; }
+
+private:
+    int m_fd = -1;
+    std::string m_url;
 };
 
 int g_signalPipe[2] = {-1, -1};
@@ -448,7 +551,7 @@ struct Outgoing {
 
 int run(const Options& o) {
     Pty line, device;
-    if (!line.open() || !device.open()) {
+    if ((!o.tcp && !line.open()) || !device.open()) {
         std::fprintf(stderr, "z7sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
     }
@@ -484,12 +587,18 @@ int run(const Options& o) {
     std::array<std::uint64_t, kLineFaultCount> counts{};
     {
         LineLink link(o.link, line.slavePath);
-        if (!link.create()) {
+        Listener listener;
+        if (o.tcp ? !listener.open(*o.tcp) : !link.create()) {
             rc = 1;
         } else {
-            std::printf("z7sim: address %d on %s -> %s, %d %d_%c_%d, seed %llu\n", o.address, o.link.c_str(),
-                        line.slavePath.c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
-                        static_cast<unsigned long long>(o.seed));
+            if (o.tcp)
+                std::printf("z7sim: address %d on %s, %d %d_%c_%d, seed %llu\n", o.address,
+                            listener.url().c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
+                            static_cast<unsigned long long>(o.seed));
+            else
+                std::printf("z7sim: address %d on %s -> %s, %d %d_%c_%d, seed %llu\n", o.address,
+                            o.link.c_str(), line.slavePath.c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
+                            static_cast<unsigned long long>(o.seed));
             std::fflush(stdout);
 
             // Replies by what went on the line: a reply still held back at exit is not counted.
@@ -497,6 +606,43 @@ int run(const Options& o) {
             Bytes fromDevice, toDevice;
             auto lastRequestByte = Clock::now();
             std::uint8_t buf[4096];
+            // The panel's side of the line: the pty, or the TCP client while one is connected.
+            int lineFd = o.tcp ? -1 : line.master;
+            bool lineChanged = false;
+            // A client that leaves takes along what it asked and what was on its way to it.
+            auto dropClient = [&] {
+                ::close(lineFd);
+                lineFd = -1;
+                lineChanged = true;
+                toDevice.clear();
+                out.clear();
+                if (o.debug)
+                    std::printf("z7sim: the client left\n");
+            };
+            auto acceptClient = [&] {
+                const int c = ::accept4(listener.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                if (c < 0)
+                    return;
+                // A client whose end has arrived but was not read yet gives its place up.
+                char probe;
+                const ssize_t r = lineFd < 0 ? 1 : ::recv(lineFd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+                if (r == 0 || (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+                    dropClient();
+                if (lineFd >= 0) {
+                    const linger reset{1, 0};
+                    ::setsockopt(c, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                    ::close(c);
+                    std::fprintf(stderr, "z7sim: a second client was refused while one is connected\n");
+                    return;
+                }
+                // Each burst leaves at once, never held back to gather more.
+                const int one = 1;
+                ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+                lineFd = c;
+                lineChanged = true;
+                if (o.debug)
+                    std::printf("z7sim: a client connected\n");
+            };
             for (;;) {
                 const auto now = Clock::now();
                 std::optional<Clock::time_point> wake;
@@ -515,10 +661,12 @@ int run(const Options& o) {
                 if (wake)
                     timeoutMs = static_cast<int>(std::max<std::int64_t>(
                         0, std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count()));
-                pollfd fds[3] = {{line.master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+                pollfd fds[4] = {{lineFd, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
                                  {device.master, POLLIN, 0},
-                                 {g_signalPipe[0], POLLIN, 0}};
-                if (::poll(fds, 3, timeoutMs) < 0) {
+                                 {g_signalPipe[0], POLLIN, 0},
+                                 {listener.fd(), POLLIN, 0}};
+                lineChanged = false;
+                if (::poll(fds, 4, timeoutMs) < 0) {
                     if (errno == EINTR)
                         continue;
                     rc = 1;
@@ -528,13 +676,18 @@ int run(const Options& o) {
                     break;
                 // Requests for other slaves stop here. libmodbus would take the next frame after one
                 // of them for that slave's answer, and on this line no other slave answers.
-                if (fds[0].revents & POLLIN) {
-                    const ssize_t n = ::read(line.master, buf, sizeof buf);
+                if (fds[0].revents & (o.tcp ? POLLIN | POLLHUP | POLLERR : POLLIN)) {
+                    const ssize_t n = ::read(lineFd, buf, sizeof buf);
                     if (n > 0) {
                         toDevice.insert(toDevice.end(), buf, buf + n);
                         lastRequestByte = Clock::now();
+                    } else if (o.tcp && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
+                        dropClient();
                     }
                 }
+                // After the read, so that a client that has just left makes room for the next one.
+                if (fds[3].revents & POLLIN)
+                    acceptClient();
                 const bool burstEnded = Clock::now() - lastRequestByte > kRequestSilence;
                 for (;;) {
                     std::size_t len = requestLength(toDevice);
@@ -555,6 +708,8 @@ int run(const Options& o) {
                                           fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
                         fromDevice.erase(fromDevice.begin(),
                                          fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        if (lineFd < 0)
+                            continue; // its client has left
                         // Bursts keep their order: a held-back reply also holds back the ones after it.
                         auto base =
                             std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().due);
@@ -570,13 +725,17 @@ int run(const Options& o) {
                             out.back().ends = fault;
                     }
                 }
-                if (wantWrite && (fds[0].revents & POLLOUT)) {
+                if (wantWrite && !lineChanged && (fds[0].revents & POLLOUT)) {
                     Outgoing& head = out.front();
                     // One write per burst, so the master reads a reply without inner gaps.
                     const ssize_t w =
-                        ::write(line.master, head.bytes.data() + head.sent, head.bytes.size() - head.sent);
+                        ::write(lineFd, head.bytes.data() + head.sent, head.bytes.size() - head.sent);
                     if (w > 0)
                         head.sent += static_cast<std::size_t>(w);
+                    if (o.tcp && w < 0 && errno != EAGAIN && errno != EINTR) {
+                        dropClient();
+                        continue;
+                    }
                     if (head.sent == head.bytes.size()) {
                         if (head.ends)
                             ++counts[static_cast<int>(*head.ends)];
@@ -584,6 +743,8 @@ int run(const Options& o) {
                     }
                 }
             }
+            if (o.tcp && lineFd >= 0)
+                ::close(lineFd);
         }
     }
 
