@@ -1,5 +1,6 @@
-// The panel against the device simulator on a pseudo-terminal: readings reach the widgets, a knob's
-// write reaches the device, and with line faults switched on no faulty reply enters the register image.
+// The panel against the device simulator on a pseudo-terminal or over TCP: readings reach the widgets, a
+// knob's write reaches the device, the device's end closes the port, and with line faults switched on no
+// faulty reply enters the register image.
 #include "CRC16.h"
 #include "Controls.h"
 #include "Fonts.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -39,14 +41,15 @@ const QList<std::pair<int, qint32>> kSteadyRegisters = {
     {0, 500}, {1, 0}, {2, 0}, {3, 0}, {4, 1000}, {5, 0}, {13, kAlarms}, {14, 0}, {15, 3800}};
 
 // Started with posix_spawn rather than a fork of this multi-threaded process, which ThreadSanitizer
-// refuses; its line of counts goes to a file that Stop() reads.
+// refuses; its output, the start line and the line of counts, goes to a file that Start() and Stop() read.
 class Simulator {
 public:
-    explicit Simulator(const QStringList& extraArgs) {
+    explicit Simulator(const QStringList& extraArgs, bool tcp = false) : m_tcp(tcp) {
         m_link = m_dir.filePath(QStringLiteral("ttyZ7"));
         const QByteArray out = QFile::encodeName(m_dir.filePath(QStringLiteral("counts.txt")));
-        QList<QByteArray> args = {Z7_SIM, "--link", QFile::encodeName(m_link), "--alarm",
-                                  QByteArray::number(kAlarms)};
+        QList<QByteArray> args = {Z7_SIM, "--alarm", QByteArray::number(kAlarms)};
+        args << (tcp ? QList<QByteArray>{"--tcp", "127.0.0.1:0"}
+                     : QList<QByteArray>{"--link", QFile::encodeName(m_link)});
         for (const QString& a : extraArgs)
             args << a.toLocal8Bit();
         std::vector<char*> argv;
@@ -63,12 +66,21 @@ public:
         m_countsFile = QString::fromLocal8Bit(out);
     }
     ~Simulator() { Stop(); }
+    // Waits until the simulator serves its line: the link exists, or it printed its TCP port.
     bool WaitForLink() {
         QElapsedTimer t;
         t.start();
         while (m_pid > 0 && t.elapsed() < 10000) {
-            if (QFileInfo(m_link).isSymLink())
+            if (!m_tcp && QFileInfo(m_link).isSymLink())
                 return true;
+            QFile file(m_countsFile);
+            const QRegularExpressionMatch url =
+                QRegularExpression(QStringLiteral("tcp://[^,\\s]+"))
+                    .match(file.open(QIODevice::ReadOnly) ? file.readAll() : "");
+            if (m_tcp && url.hasMatch()) {
+                m_link = url.captured();
+                return true;
+            }
             if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
                 m_pid = -1;
                 return false;
@@ -96,7 +108,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_link;
+    bool m_tcp;
+    QString m_link; // the panel's port name
     QString m_countsFile;
     pid_t m_pid = -1;
 };
@@ -107,6 +120,11 @@ void GoLive(TForm1& form, const QString& port) {
     QVERIFY(form.Comm1->IsOpen());
     QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
     QVERIFY(form.CheckBox2->isChecked());
+}
+
+bool ShowsClosedPort(const TForm1& form) {
+    return form.BitBtn7->text() == QStringLiteral("打开串口") && !form.Image9->isHidden() &&
+           form.Image20->isHidden() && form.Image14->isHidden() && !form.Comm1->IsOpen();
 }
 
 bool SteadyRegistersRead(const TForm1& form) {
@@ -121,13 +139,21 @@ bool SteadyRegistersRead(const TForm1& form) {
 class TestPanelE2E : public QObject {
     Q_OBJECT
 private slots:
+    void readingsAndKnobWrite_data();
     void readingsAndKnobWrite();
     void runStopSwitchStartsAndStopsDevice();
     void faultyRepliesNeverEnterImage();
 };
 
+void TestPanelE2E::readingsAndKnobWrite_data() {
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("pseudo-terminal") << false;
+    QTest::newRow("TCP") << true;
+}
+
 void TestPanelE2E::readingsAndKnobWrite() {
-    Simulator sim({"--seed", "7"});
+    QFETCH(bool, tcp);
+    Simulator sim({"--seed", "7"}, tcp);
     QVERIFY(sim.WaitForLink());
     TForm1 form;
     form.show();
@@ -153,9 +179,15 @@ void TestPanelE2E::readingsAndKnobWrite() {
     QTest::mouseClick(form.iKnob2, Qt::LeftButton, {}, form.iKnob2->rect().center());
     QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(4), 250, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(form.iAnalogDisplay[4]->Value(), 25.0, 1000);
+    QCOMPARE(form.Comm1->IsNetworkPort(), tcp);
 
+    QSignalSpy hangups(form.Comm1, &TComm::OnRequestHangup);
     const QString counts = sim.Stop();
     QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
+    // The device's side of the line went away: one hang-up, and the panel shows the closed port.
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsClosedPort(form), 5000);
+    QTest::qWait(1500);
+    QCOMPARE(hangups.count(), 1);
 }
 
 void TestPanelE2E::runStopSwitchStartsAndStopsDevice() {

@@ -1,6 +1,6 @@
-// The window's port lifecycle against the simulator: open/close cycles of BitBtn7 with requests and
-// replies in flight, then devices pulled from under the open port. Each time the window must show the
-// closed port, and in the end no file descriptor or thread may be left over.
+// The window's port lifecycle against the simulator, on a pseudo-terminal and over TCP: open/close cycles
+// of BitBtn7 with requests and replies in flight, then devices pulled from under the open port. Each time
+// the window must show the closed port, and in the end no file descriptor or thread may be left over.
 #include "CRC16.h"
 #include "SimulatorProcess.h"
 
@@ -26,17 +26,24 @@ qsizetype Entries(const char* dir) {
         .size();
 }
 
-// One simulator on its own link, started and stopped by the test.
+// One simulator on its own link or on a free TCP port, started and stopped by the test.
 class Simulator {
 public:
-    explicit Simulator(const QString& link) : m_link(link) {}
+    Simulator(bool tcp, const QString& link) : m_tcp(tcp), m_port(link), m_link(link) {}
     bool Start() {
-        return m_process.Start(QStringLiteral(Z7_SIM), {QStringLiteral("--link"), m_link}, m_link);
+        if (!m_tcp)
+            return m_process.Start(QStringLiteral(Z7_SIM), {QStringLiteral("--link"), m_link}, m_link);
+        m_port = m_process.StartTcp(QStringLiteral(Z7_SIM), {});
+        return !m_port.isEmpty();
     }
+    // The panel's port name for it.
+    QString Port() const { return m_port; }
     // The pseudo-terminal goes away with the process: the device is pulled.
     void Stop() { m_process.Stop(); }
 
 private:
+    bool m_tcp;
+    QString m_port;
     QString m_link;
     TSimulatorProcess m_process;
 };
@@ -51,12 +58,24 @@ bool ShowsClosedPort(const TForm1& form) {
 class TestPortLifecycle : public QObject {
     Q_OBJECT
 private slots:
+    void openCloseAndPulledDevices_data();
     void openCloseAndPulledDevices();
 };
 
+void TestPortLifecycle::openCloseAndPulledDevices_data() {
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("pseudo-terminal") << false;
+    QTest::newRow("TCP") << true;
+}
+
 void TestPortLifecycle::openCloseAndPulledDevices() {
+    QFETCH(bool, tcp);
     const QString link = QStringLiteral("/tmp/z7-lifecycle-%1").arg(::getpid());
     auto form = std::make_unique<TForm1>();
+    const auto usePort = [&form](const Simulator& sim) {
+        form->ComboBox4->lineEdit()->setText(sim.Port());
+        form->ComboBox4Change(form->ComboBox4);
+    };
     int errorBoxes = 0;
     QTimer closer;
     connect(&closer, &QTimer::timeout, [&] {
@@ -66,14 +85,13 @@ void TestPortLifecycle::openCloseAndPulledDevices() {
         }
     });
     closer.start(5);
-    form->ComboBox4->lineEdit()->setText(link);
-    form->ComboBox4Change(form->ComboBox4);
     form->CheckBox2->setChecked(true);
 
     // A first cycle lets Qt and the C library set up what they keep for the process's life.
     {
-        Simulator sim(link);
+        Simulator sim(tcp, link);
         QVERIFY(sim.Start());
+        usePort(sim);
         form->BitBtn7Click(form->BitBtn7);
         QVERIFY(form->Comm1->IsOpen());
         form->Timer1Timer(form->Timer1);
@@ -84,8 +102,9 @@ void TestPortLifecycle::openCloseAndPulledDevices() {
     const qsizetype threadsBefore = Entries("/proc/self/task");
 
     {
-        Simulator sim(link);
+        Simulator sim(tcp, link);
         QVERIFY(sim.Start());
+        usePort(sim);
         for (int cycle = 0; cycle < 1000; ++cycle) {
             form->BitBtn7Click(form->BitBtn7);
             QVERIFY2(form->Comm1->IsOpen(), qPrintable(QString::number(cycle)));
@@ -99,8 +118,9 @@ void TestPortLifecycle::openCloseAndPulledDevices() {
     QCOMPARE(errorBoxes, 0);
 
     for (int pulled = 0; pulled < 100; ++pulled) {
-        Simulator sim(link);
+        Simulator sim(tcp, link);
         QVERIFY(sim.Start());
+        usePort(sim);
         form->BitBtn7Click(form->BitBtn7);
         QVERIFY2(form->Comm1->IsOpen(), qPrintable(QString::number(pulled)));
         form->Timer1Timer(form->Timer1);
