@@ -2,6 +2,8 @@
 # The panel against the built-in Z7 device simulator: installs what is missing, builds what is out of
 # date, starts z7sim on /tmp/ttyZ7, starts the panel on that port, and stops the simulator when the panel
 # exits. Arguments go to z7sim, e.g. `bash scripts/run.sh --fault-crc 0.1` (see z7sim --help).
+# With `--tcp [ADDRESS:]PORT` among them the simulator serves the line over TCP instead, as a serial
+# device server does, and the panel starts on tcp://ADDRESS:PORT (`bash scripts/run.sh --tcp 5020`).
 # Z7_BUILD_DIR names another build directory than build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,31 +31,62 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 2
 fi
 
+tcp=0
+for arg in "$@"; do
+  case $arg in --tcp | --tcp=*) tcp=1 ;; esac
+done
+
 sim_pid=""
+sim_out=""
 stop_sim() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
     kill -TERM "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
+  if [ -n "$sim_out" ]; then rm -f "$sim_out"; fi
 }
 trap stop_sim EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$sim" --link "$link" "$@" &
-sim_pid=$!
-# The link appears once the simulator serves the line.
-for _ in $(seq 100); do
-  [ -L "$link" ] && break
-  if ! kill -0 "$sim_pid" 2>/dev/null; then
-    echo "run: the simulator did not start (see its message above)." >&2
+if [ "$tcp" = 1 ]; then
+  # Its first line names the port it listens on; its output still reaches the terminal.
+  sim_out=$(mktemp)
+  "$sim" "$@" > >(tee "$sim_out") &
+  sim_pid=$!
+  port=""
+  for _ in $(seq 100); do
+    port=$(grep -o -m1 'tcp://[^,]*' "$sim_out" || true)
+    [ -n "$port" ] && break
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+      echo "run: the simulator did not start (see its message above)." >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+  if [ -z "$port" ]; then
+    echo "run: the simulator did not listen within 10 s." >&2
     exit 1
   fi
-  sleep 0.1
-done
-if [ ! -L "$link" ]; then
-  echo "run: the simulator did not create $link within 10 s." >&2
-  exit 1
+  # A server on every interface is reached on the loopback address.
+  port=$(echo "$port" | sed -e 's|//0\.0\.0\.0:|//127.0.0.1:|' -e 's|//\[::\]:|//[::1]:|')
+else
+  "$sim" --link "$link" "$@" &
+  sim_pid=$!
+  port=$link
+  # The link appears once the simulator serves the line.
+  for _ in $(seq 100); do
+    [ -L "$link" ] && break
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+      echo "run: the simulator did not start (see its message above)." >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+  if [ ! -L "$link" ]; then
+    echo "run: the simulator did not create $link within 10 s." >&2
+    exit 1
+  fi
 fi
 
 if [ ! -x "$panel" ]; then
@@ -62,7 +95,7 @@ if [ ! -x "$panel" ]; then
   exit 1
 fi
 
-echo "run: the panel on $link; tick the box \"通讯\" to start polling the simulator."
+echo "run: the panel on $port; tick the box \"通讯\" to start polling the simulator."
 status=0
-"$panel" --port "$link" || status=$?
+"$panel" --port "$port" || status=$?
 exit "$status"

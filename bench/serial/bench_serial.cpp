@@ -1,6 +1,8 @@
 // Measures the serial port component on pseudo-terminal pairs and prints the figures as Markdown:
-// burst throughput against `cat` on the same pair, delivery delay after a chunk's last byte, idle CPU of an
-// open port, and descriptors and threads left after many open/close cycles and vanished devices.
+// burst throughput against `cat` on the same pair, delivery delay after a chunk's last byte (also over a
+// loopback TCP connection), idle CPU of an open port, and descriptors and threads left after many
+// open/close cycles and vanished devices.
+#include "LoopbackServer.h"
 #include "ScriptedCommPort.h"
 #include "SerialComm.h"
 
@@ -218,15 +220,13 @@ void burst() {
     std::printf("| bytes identical (all 256 values) | %s |\n", bytesOk ? "yes" : "NO");
 }
 
-// Baseline for the delivery delay: the same silence rule in a bare thread polling a raw pty, stamping the
-// moment the silence ends, with no hand-off to an event loop.
+// Baseline for the delivery delay: the same silence rule in a bare thread polling a raw pty or a loopback
+// socket (readFd), stamping the moment the silence ends, with no hand-off to an event loop. The replies
+// go into writeFd, the other end.
 class BareSilenceReader {
 public:
-    explicit BareSilenceReader(int silenceMs) : m_silence(silenceMs) {
-        termios tio;
-        ::tcgetattr(m_pty.slave, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(m_pty.slave, TCSANOW, &tio);
+    BareSilenceReader(int silenceMs, int readFd, int writeFd)
+        : m_silence(silenceMs), m_readFd(readFd), m_writeFd(writeFd) {
         if (::pipe(m_stop) != 0)
             std::exit(1);
         m_thread = std::thread([this] { run(); });
@@ -241,7 +241,7 @@ public:
     double measure(const QByteArray& reply) {
         std::unique_lock lock(m_mutex);
         const int before = m_count;
-        writeAll(m_pty.master, reply.constData(), size_t(reply.size()));
+        writeAll(m_writeFd, reply.constData(), size_t(reply.size()));
         const auto written = Clock::now();
         m_cv.wait(lock, [&] { return m_count > before; });
         return std::chrono::duration<double, std::milli>(m_stamp - written).count();
@@ -263,12 +263,12 @@ private:
                 ts = {time_t(us / 1000000), long(us % 1000000) * 1000};
                 timeout = &ts;
             }
-            pollfd fds[2] = {{m_stop[0], POLLIN, 0}, {m_pty.slave, POLLIN, 0}};
+            pollfd fds[2] = {{m_stop[0], POLLIN, 0}, {m_readFd, POLLIN, 0}};
             const int r = ::ppoll(fds, 2, timeout, nullptr);
             if (fds[0].revents)
                 return;
             if (r > 0 && (fds[1].revents & POLLIN)) {
-                if (::read(m_pty.slave, buf, sizeof buf) > 0) {
+                if (::read(m_readFd, buf, sizeof buf) > 0) {
                     pending = true;
                     last = Clock::now();
                 }
@@ -283,7 +283,7 @@ private:
     }
 
     int m_silence;
-    Pty m_pty;
+    int m_readFd, m_writeFd;
     int m_stop[2];
     std::thread m_thread;
     std::mutex m_mutex;
@@ -292,10 +292,33 @@ private:
     Clock::time_point m_stamp;
 };
 
-void deliveryDelay() {
+// A connection to a loopback server, both ends sending at once, for the bare baseline over TCP.
+struct LoopbackPair {
+    LoopbackServer server;
+    int client = -1;
+    LoopbackPair() {
+        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(server.port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || !server.Accept()) {
+            std::perror("loopback connection");
+            std::exit(1);
+        }
+    }
+    ~LoopbackPair() { ::close(client); }
+};
+
+void deliveryDelay(bool tcp) {
+    // The component reads the slave of a pty pair, or a connection to a loopback server; the device's
+    // replies go into the other end.
     Pty pty;
+    LoopbackServer server;
     TComm comm;
-    useLayoutSettings(comm, pty.name);
+    useLayoutSettings(comm, tcp ? server.Name() : pty.name);
     Clock::time_point delivered;
     int chunks = 0;
     QObject::connect(&comm, &TComm::OnReceiveData, [&](QObject*, const char*, quint16) {
@@ -303,13 +326,25 @@ void deliveryDelay() {
         ++chunks;
     });
     comm.OpenPort();
-    BareSilenceReader bare(int(comm.ReadIntervalTimeout()));
+    if (tcp && !server.Accept()) {
+        std::fprintf(stderr, "the component did not connect\n");
+        std::exit(1);
+    }
+    const int device = tcp ? server.peer : pty.master;
+    Pty barePty;
+    termios tio;
+    ::tcgetattr(barePty.slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(barePty.slave, TCSANOW, &tio);
+    LoopbackPair barePair;
+    BareSilenceReader bare(int(comm.ReadIntervalTimeout()), tcp ? barePair.client : barePty.slave,
+                           tcp ? barePair.server.peer : barePty.master);
     std::vector<double> delays, bareDelays;
     const QByteArray reply(25, '\x5a');
     // The two alternate chunk by chunk, so both see the same load on the machine.
     for (int i = 0; i < 200; ++i) {
         const int before = chunks;
-        writeAll(pty.master, reply.constData(), size_t(reply.size()));
+        writeAll(device, reply.constData(), size_t(reply.size()));
         const auto written = Clock::now();
         runUntil([&] { return chunks > before; }, 5000);
         delays.push_back(std::chrono::duration<double, std::milli>(delivered - written).count());
@@ -317,13 +352,13 @@ void deliveryDelay() {
         idleFor(10);
     }
     const double interval = comm.ReadIntervalTimeout();
-    std::printf("| delivery delay after the last byte, 200 chunks of 25 bytes, TComm: median / p99 / max | "
+    std::printf("| delivery delay after the last byte%s, 200 chunks of 25 bytes, TComm: median / p99 / max | "
                 "%.2f / %.2f / %.2f ms: interval + %.2f ms at p99 |\n",
-                median(delays), percentile(delays, 0.99), *std::max_element(delays.begin(), delays.end()),
-                percentile(delays, 0.99) - interval);
-    std::printf("| same, bare poll loop on a raw pty (baseline, no hand-off): median / p99 / max | "
+                tcp ? " over loopback TCP" : "", median(delays), percentile(delays, 0.99),
+                *std::max_element(delays.begin(), delays.end()), percentile(delays, 0.99) - interval);
+    std::printf("| same, bare poll loop on a %s (baseline, no hand-off): median / p99 / max | "
                 "%.2f / %.2f / %.2f ms: interval + %.2f ms at p99 |\n",
-                median(bareDelays), percentile(bareDelays, 0.99),
+                tcp ? "loopback TCP socket" : "raw pty", median(bareDelays), percentile(bareDelays, 0.99),
                 *std::max_element(bareDelays.begin(), bareDelays.end()),
                 percentile(bareDelays, 0.99) - interval);
 }
@@ -423,14 +458,16 @@ void vanished() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    // Arguments pick sections (burst delay idle cycles vanished); none runs them all.
+    // Arguments pick sections (burst delay tcpdelay idle cycles vanished); none runs them all.
     QStringList pick = app.arguments().mid(1);
     auto want = [&](const char* name) { return pick.isEmpty() || pick.contains(QLatin1String(name)); };
     std::printf("| measure | figure |\n|---|---|\n");
     if (want("burst"))
         burst();
     if (want("delay"))
-        deliveryDelay();
+        deliveryDelay(false);
+    if (want("tcpdelay"))
+        deliveryDelay(true);
     if (want("idle"))
         idleCpu();
     if (want("cycles"))

@@ -65,7 +65,7 @@ struct Options {
 
 void usage(FILE* out) {
     std::fprintf(out, R"(Usage: z7sim [options]
-Simulates one Z7 three-phase power controller, a Modbus RTU slave on a pseudo-terminal.
+Simulates one Z7 three-phase power controller, a Modbus RTU slave on a pseudo-terminal or over TCP.
 
 Registers (holding, 0 to 29; function 03 reads, function 06 writes):
   0 input setting (/100)      3 run/stop (see below)      4, 5 max/min output limit (/10, %%)
