@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -18,13 +19,15 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <system_error>
 #include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often the waiting main thread looks whether the connection is made.
+constexpr int kLookMs = 5;
 
 struct TConnectResult {
     int Fd = -1;
@@ -139,7 +142,8 @@ TConnectResult connectTo(const TTcpAddress& address, int abortFd) {
 
 // Runs the connection on a thread of its own. The main thread meanwhile turns its event loop for painting
 // and timers only: input and socket notifiers wait, so neither an operator's click nor a notification of
-// the port's previous opening runs inside this one. Another thread simply waits.
+// the port's previous opening runs inside this one. With socket notifiers held, the loop looks for the end
+// on a short timer of its own; the worker touches no Qt object. Another thread simply waits.
 TConnectResult connectAside(const TTcpAddress& address) {
     const int doneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     const int abortFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -154,28 +158,28 @@ TConnectResult connectAside(const TTcpAddress& address) {
         closeFds();
         return {-1, systemError(eventError)};
     }
-    const QCoreApplication* app = QCoreApplication::instance();
-    const bool mainThread = app && QThread::currentThread() == app->thread();
-    std::optional<QEventLoop> loop;
-    if (mainThread)
-        loop.emplace();
-    QEventLoop* const wake = loop ? &*loop : nullptr;
     TConnectResult result;
     std::thread worker;
     try {
-        worker = std::thread([&, wake] {
+        worker = std::thread([&] {
             result = connectTo(address, abortFd);
             signalFd(doneFd);
-            if (wake)
-                QMetaObject::invokeMethod(wake, &QEventLoop::quit, Qt::QueuedConnection);
         });
     } catch (const std::system_error& e) {
         closeFds();
         return {-1, QString::fromLocal8Bit(e.what())};
     }
-    if (loop) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread()) {
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+            if (fdSignalled(doneFd))
+                loop.quit();
+        });
+        look.start(kLookMs);
         // The loop also ends when the program quits: the opening is then abandoned.
-        loop->exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+        loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
     } else {
         pollfd p{doneFd, POLLIN, 0};
         while (::poll(&p, 1, -1) < 0 && errno == EINTR) {

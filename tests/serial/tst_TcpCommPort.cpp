@@ -14,13 +14,6 @@
 #include <cstring>
 #include <sys/socket.h>
 
-// Qt's libraries are not instrumented under ThreadSanitizer: their locking is invisible to it and yields
-// reports inside Qt alone. Calls made from those libraries are left out; every call from the component
-// and the tests is still checked.
-extern "C" const char* __tsan_default_options() {
-    return "ignore_noninstrumented_modules=1";
-}
-
 class TestTcpCommPort : public QObject {
     Q_OBJECT
 
