@@ -17,10 +17,6 @@ namespace {
 
 constexpr int kStatusDelayMs = 250;
 
-bool IsTcpPortName(const QString& name) {
-    return name.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
-}
-
 } // namespace
 
 TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMainWindow(parent) {
@@ -144,7 +140,7 @@ void TMainWindow::refreshStatus() {
     TComm* comm = m_form->Comm1;
     facts.open = comm->IsOpen();
     facts.port = comm->CommName();
-    facts.overTcp = IsTcpPortName(facts.port);
+    facts.overTcp = comm->IsNetworkPort();
     facts.baudRate = comm->BaudRate();
     facts.format = m_form->ComboBox6->currentText();
     facts.address = m_form->Address();

@@ -20,26 +20,30 @@
         <translation>unknown argument: %1</translation>
     </message>
     <message>
+        <source>%1: 无法追加到通讯记录文件 %2: %3</source>
+        <translation>%1: cannot append to the traffic log %2: %3</translation>
+    </message>
+    <message>
         <source>用法: %1 [--port 端口] [--traffic-log 文件] [--lang zh|en]
-  --port 端口         预设串口，例如 /dev/ttyUSB0
+  --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：
+                      tcp://主机:端口（IPv6 地址放在方括号里）
   --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：
                       时间 (UTC)、方向 tx/rx/--、判定、字节
   --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，
                       否则按系统的语言）
   --help              显示本说明
+  --version           显示版本
 </source>
         <translation>usage: %1 [--port NAME] [--traffic-log FILE] [--lang zh|en]
-  --port NAME         preset the serial port, e.g. /dev/ttyUSB0
+  --port NAME         preset the serial port, e.g. /dev/ttyUSB0, or a serial device
+                      server's TCP port: tcp://HOST:PORT (IPv6 in brackets)
   --traffic-log FILE  append every request, every reply and every missing answer to FILE,
                       one line each: time (UTC), direction tx/rx/--, verdict, bytes
   --lang zh|en        the window's language: Chinese or English (default: the one last
                       chosen in the window, else the system's)
   --help              show this text
+  --version           show the version
 </translation>
-    </message>
-    <message>
-        <source>%1: 无法追加到通讯记录文件 %2: %3</source>
-        <translation>%1: cannot append to the traffic log %2: %3</translation>
     </message>
 </context>
 <context>

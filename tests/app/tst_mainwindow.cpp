@@ -1,6 +1,7 @@
 // The frame window around the instrument area: the area keeps its size and every control its place,
 // the menus, and the status bar's account of the line.
 #include "CRC16.h"
+#include "LoopbackServer.h"
 #include "MainWindow.h"
 #include "PtyPair.h"
 
@@ -46,6 +47,7 @@ private slots:
     void menus_data();
     void menus();
     void statusFollowsTheLine();
+    void statusSaysTheLineIsReachedOverTcp();
 };
 
 void TestMainWindow::instrumentAreaUnchanged() {
@@ -134,6 +136,19 @@ void TestMainWindow::statusFollowsTheLine() {
     pty.CloseMaster();
     QTRY_COMPARE(window.StatusLabel()->text(), QStringLiteral("端口已关闭"));
     QCOMPARE(form->BitBtn7->text(), QStringLiteral("打开串口"));
+}
+
+void TestMainWindow::statusSaysTheLineIsReachedOverTcp() {
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    TMainWindow window;
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(form->Comm1->IsOpen());
+    // Baud rate and format set nothing on this road, so the status bar does not show them.
+    QCOMPARE(window.StatusLabel()->text(),
+             QStringLiteral("端口 %1 (经TCP)   地址 1   轮询 0").arg(server.Name()));
 }
 
 QTEST_MAIN(TestMainWindow)
