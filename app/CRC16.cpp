@@ -156,6 +156,42 @@ QString DescribeOpenFailure(const QString& portName, int error) {
     return cause;
 }
 
+namespace {
+
+constexpr struct {
+    const char16_t* text;
+    LineFormat format;
+} kLineFormats[] = {{u"8_N_2", {TComm::None, TComm::_2}},
+                    {u"8_E_1", {TComm::Even, TComm::_1}},
+                    {u"8_O_1", {TComm::Odd, TComm::_1}}};
+
+} // namespace
+
+std::optional<LineFormat> LineFormatFromText(const QString& text) {
+    for (const auto& f : kLineFormats)
+        if (text == QStringView(f.text))
+            return f.format;
+    return std::nullopt;
+}
+
+QString LineFormatText(TComm::TParity parity, TComm::TStopBits stopBits) {
+    for (const auto& f : kLineFormats)
+        if (f.format.parity == parity && f.format.stopBits == stopBits)
+            return QString::fromUtf16(f.text);
+    return {};
+}
+
+void ApplyLineFormat(TComm& comm, const LineFormat& format) {
+    const bool parityChanged = comm.Parity() != format.parity;
+    comm.SetParity(format.parity);
+    // The format reaches an open line at once, so the line never runs on a format the box no longer
+    // shows. A stop-bit change rewrites the whole record, parity included.
+    if (comm.StopBits() != format.stopBits)
+        comm.SetStopBits(format.stopBits);
+    else if (parityChanged && comm.IsOpen())
+        comm.ApplyLineSettings();
+}
+
 TPortComboBox::TPortComboBox(QWidget* parent) : QComboBox(parent) {}
 
 void TPortComboBox::RefreshItems() {
@@ -426,30 +462,8 @@ void TForm1::ComboBox5Change(QObject*) {
 }
 
 void TForm1::ComboBox6Change(QObject*) {
-    const QString text = ComboBox6->currentText();
-    TComm::TParity parity;
-    TComm::TStopBits stopBits;
-    // Modbus RTU keeps 11 bits per character: no parity takes a second stop bit.
-    if (text == u"8_N_2") {
-        parity = TComm::None;
-        stopBits = TComm::_2;
-    } else if (text == u"8_E_1") {
-        parity = TComm::Even;
-        stopBits = TComm::_1;
-    } else if (text == u"8_O_1") {
-        parity = TComm::Odd;
-        stopBits = TComm::_1;
-    } else {
-        return;
-    }
-    const bool parityChanged = Comm1->Parity() != parity;
-    Comm1->SetParity(parity);
-    // The format reaches an open line at once, so the line never runs on a format the box no longer
-    // shows. A stop-bit change rewrites the whole record, parity included.
-    if (Comm1->StopBits() != stopBits)
-        Comm1->SetStopBits(stopBits);
-    else if (parityChanged && Comm1->IsOpen())
-        Comm1->ApplyLineSettings();
+    if (const std::optional<LineFormat> format = LineFormatFromText(ComboBox6->currentText()))
+        ApplyLineFormat(*Comm1, *format);
 }
 
 void TForm1::BitBtn7Click(QObject*) {
@@ -519,6 +533,10 @@ quint8 TForm1::Address() const {
 
 void TForm1::ReportTraffic(const TrafficRecord& record) {
     emit trafficRecorded(record);
+}
+
+void TForm1::LendLine(LineReceiver receiver) {
+    m_lineReceiver = std::move(receiver);
 }
 
 void TForm1::ApplyCommLamp(CommLamp lamp) {
@@ -604,6 +622,12 @@ void TForm1::iAnalogOutput2MouseUp(QObject*, TMouseButton, TShiftState, int, int
 }
 
 void TForm1::Comm1ReceiveData(QObject*, const char* Buffer, quint16 BufferLength) {
+    if (m_lineReceiver) {
+        // A copy: the receiver may give the line back, and so drop itself, while it runs.
+        const LineReceiver receiver = m_lineReceiver;
+        receiver(Buffer, BufferLength);
+        return;
+    }
     const bool readReply = m_poll.WritePending() == 0;
     const quint8 phase = m_poll.PollPhase();
     const CommLamp lamp = m_poll.Receive(Buffer, BufferLength);

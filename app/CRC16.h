@@ -11,7 +11,9 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -37,6 +39,19 @@ enum class PortEvent { Opened, OpenFailed, Closed, Vanished };
 // The system's cause of a failed opening, for the error box's details: with a hint to join the
 // serial-port group when the system refused access.
 QString DescribeOpenFailure(const QString& portName, int error);
+
+// A character format of the format box: "8_N_2", "8_E_1" or "8_O_1". Modbus RTU keeps 11 bits per
+// character, so no parity takes a second stop bit.
+struct LineFormat {
+    TComm::TParity parity = TComm::None;
+    TComm::TStopBits stopBits = TComm::_2;
+};
+// The format a text of the format box names; empty for any other text, which leaves the line as it is.
+std::optional<LineFormat> LineFormatFromText(const QString& text);
+// The format box's text for a parity and stop bits; empty when none of its formats is that.
+QString LineFormatText(TComm::TParity parity, TComm::TStopBits stopBits);
+// Puts the format on the component and, when the port is open, on the line at once.
+void ApplyLineFormat(TComm& comm, const LineFormat& format);
 
 // The port box: the layout's COM names, then this machine's serial devices, looked for again each time
 // the list drops down so that an adapter plugged in meanwhile shows up.
@@ -65,6 +80,13 @@ public:
 
     // Hands a record of another user of the line (the bus scan) to the listeners of trafficRecorded.
     void ReportTraffic(const TrafficRecord& record);
+
+    // Lends the line to another user (the bus scan): while a receiver is set, every received chunk goes
+    // to it and not to the poll cycle, which would judge the answers to requests it never sent against
+    // its own. An empty receiver gives the line back.
+    using LineReceiver = std::function<void(const char* data, quint16 length)>;
+    void LendLine(LineReceiver receiver);
+    bool LineLent() const { return bool(m_lineReceiver); }
 
 signals:
     // Every request, delivery and missing answer on the line, with its verdict, in order.
@@ -178,4 +200,5 @@ private:
     QHash<TiLabel*, QByteArray> m_layoutCaptions;
     // The value Memo12 shows after each accepted reply to the last block; nothing gives it another.
     qint32 m_memo12Value = 0;
+    LineReceiver m_lineReceiver;
 };
