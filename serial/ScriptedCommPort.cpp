@@ -30,6 +30,11 @@ bool TScriptedCommPort::WriteWaiting() const {
     return m_writeWaiting;
 }
 
+void TScriptedCommPort::SetResponder(Responder responder) {
+    std::lock_guard lock(m_mutex);
+    m_responder = std::move(responder);
+}
+
 void TScriptedCommPort::wake() {
     const quint64 one = 1;
     (void)!::write(m_wakeFd, &one, sizeof one);
@@ -231,5 +236,12 @@ TPortStatus TScriptedCommPort::Write(const char* data, quint32 length, int close
         return st;
     }
     m_written.append(data, qsizetype(length));
+    if (m_responder) {
+        const QByteArray answer = m_responder(QByteArray(data, qsizetype(length)), m_state);
+        if (!answer.isEmpty()) {
+            m_input.append(answer.constData(), answer.size());
+            wake();
+        }
+    }
     return TPortStatus::Ok;
 }

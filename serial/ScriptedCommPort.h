@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -30,6 +31,10 @@ public:
     void HoldWrites(bool hold);
     // Whether a write is waiting on the hold now.
     bool WriteWaiting() const;
+    // A device on the line: called in the transmit thread with each written block and the line record
+    // in force; what it returns is fed as input. It must build its answer afresh each call.
+    using Responder = std::function<QByteArray(const QByteArray& written, const TCommState& state)>;
+    void SetResponder(Responder responder);
 
     // What reached the platform.
     bool IsOpen() const;
@@ -76,4 +81,5 @@ private:
     int m_timeoutWrites = 0;
     QByteArray m_written;
     QList<quint32> m_purges;
+    Responder m_responder;
 };
