@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "Language.h"
+#include "BusScanWindow.h"
 #include "LineStatus.h"
 
 #include <QAction>
@@ -74,6 +75,7 @@ void TMainWindow::createMenus() {
         LanguageActions << action;
     }
     connect(languages, &QActionGroup::triggered, this, &TMainWindow::chooseLanguage);
+    connect(ScanAction, &QAction::triggered, this, &TMainWindow::showBusScan);
 
     m_helpMenu = menuBar()->addMenu(QString());
     AboutAction = m_helpMenu->addAction(QString());
@@ -145,6 +147,14 @@ void TMainWindow::refreshStatus() {
     facts.format = m_form->ComboBox6->currentText();
     facts.address = m_form->Address();
     m_status->setText(LineStatusText(facts, m_stats));
+}
+
+void TMainWindow::showBusScan() {
+    if (!m_busScan)
+        m_busScan = new TBusScanWindow(m_form, this);
+    m_busScan->show();
+    m_busScan->raise();
+    m_busScan->activateWindow();
 }
 
 void TMainWindow::showAbout() {

@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QTimer;
+class TBusScanWindow;
 class TCommPort;
 
 class TMainWindow : public QMainWindow {
@@ -56,6 +57,7 @@ private:
     void record(const TrafficRecord& record);
     void scheduleStatus();
     void showAbout();
+    void showBusScan();
 
     TForm1* m_form = nullptr;
     QMenu* m_fileMenu = nullptr;
@@ -64,6 +66,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_statusTimer = nullptr;
+    TBusScanWindow* m_busScan = nullptr; // made when first asked for
     TrafficBuffer m_traffic;
     TrafficStats m_stats;
 };

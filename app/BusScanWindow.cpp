@@ -1,0 +1,352 @@
+#include "BusScanWindow.h"
+
+#include "TextToInt.h"
+#include "TrafficText.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Slave addresses a device may have; 0 is broadcast, which nobody answers.
+constexpr int kFirstSlave = 1;
+constexpr int kLastSlave = 247;
+// The default wait beyond the serial component's silence interval, which every delivery waits out.
+constexpr int kWaitBeyondSilenceMs = 150;
+constexpr int kMaxWaitMs = 10000;
+
+enum Column { AddressColumn, BaudColumn, FormatColumn, ResponseColumn, AnswerColumn, ColumnCount };
+
+QSpinBox* NewSpinBox(QWidget* parent, int minimum, int maximum, int value) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(minimum, maximum);
+    box->setValue(value);
+    return box;
+}
+
+} // namespace
+
+TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, Qt::Window), m_form(form) {
+    setWindowTitle(tr("总线扫描"));
+    const int silenceMs = int(form->Comm1->ReadIntervalTimeout());
+
+    FirstAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kFirstSlave);
+    LastAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kLastSlave);
+    // A wait shorter than the silence interval could never see an answer.
+    WaitBox = NewSpinBox(this, silenceMs + 10, kMaxWaitMs, silenceMs + kWaitBeyondSilenceMs);
+    WaitBox->setSuffix(QStringLiteral(" ms"));
+    WaitBox->setToolTip(tr("串口在 %1 ms 静默后才交付应答，等待时间须长于此。").arg(silenceMs));
+    SweepBox = new QCheckBox(tr("扫描波特率和格式"), this);
+    SweepBox->setToolTip(tr("对一个地址依次试用所有波特率和格式，结束后恢复原设置。"));
+    SweepAddressBox =
+        NewSpinBox(this, kFirstSlave, kLastSlave, std::clamp(int(form->Address()), kFirstSlave, kLastSlave));
+
+    auto* settings = new QGridLayout;
+    settings->addWidget(new QLabel(tr("起始地址"), this), 0, 0);
+    settings->addWidget(FirstAddressBox, 0, 1);
+    settings->addWidget(new QLabel(tr("结束地址"), this), 0, 2);
+    settings->addWidget(LastAddressBox, 0, 3);
+    settings->addWidget(new QLabel(tr("每个地址等待"), this), 1, 0);
+    settings->addWidget(WaitBox, 1, 1);
+    settings->addWidget(SweepBox, 2, 0, 1, 2);
+    settings->addWidget(new QLabel(tr("地址"), this), 2, 2);
+    settings->addWidget(SweepAddressBox, 2, 3);
+
+    StartButton = new QPushButton(tr("开始"), this);
+    CancelButton = new QPushButton(tr("取消"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(StartButton);
+    buttons->addWidget(CancelButton);
+    buttons->addStretch();
+
+    Progress = new QProgressBar(this);
+    Progress->setFormat(QStringLiteral("%v / %m"));
+    Progress->setValue(0);
+    Message = new QLabel(this);
+    Message->setWordWrap(true);
+
+    FoundTable = new QTableWidget(0, ColumnCount, this);
+    FoundTable->setHorizontalHeaderLabels({tr("地址"), tr("波特率"), tr("格式"), tr("响应时间"), tr("应答")});
+    FoundTable->horizontalHeaderItem(ResponseColumn)
+        ->setToolTip(tr("从请求交给端口到应答交付，含串口的 %1 ms 静默间隔").arg(silenceMs));
+    FoundTable->horizontalHeader()->setStretchLastSection(true);
+    FoundTable->verticalHeader()->hide();
+    FoundTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FoundTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    FoundTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    UseButton = new QPushButton(tr("使用"), this);
+    UseButton->setToolTip(tr("把所选设备的地址、波特率和格式填入面板"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(settings);
+    layout->addLayout(buttons);
+    layout->addWidget(Progress);
+    layout->addWidget(Message);
+    layout->addWidget(FoundTable, 1);
+    layout->addWidget(UseButton, 0, Qt::AlignLeft);
+
+    m_wait = new QTimer(this);
+    m_wait->setSingleShot(true);
+    m_wait->setTimerType(Qt::PreciseTimer);
+    connect(m_wait, &QTimer::timeout, this, &TBusScanWindow::expire);
+
+    connect(StartButton, &QPushButton::clicked, this, &TBusScanWindow::start);
+    connect(CancelButton, &QPushButton::clicked, this, &TBusScanWindow::cancel);
+    connect(UseButton, &QPushButton::clicked, this, &TBusScanWindow::useSelected);
+    connect(FoundTable, &QTableWidget::cellDoubleClicked, this, &TBusScanWindow::useSelected);
+    connect(FoundTable, &QTableWidget::itemSelectionChanged, this, &TBusScanWindow::updateControls);
+    connect(SweepBox, &QCheckBox::toggled, this, &TBusScanWindow::updateControls);
+    connect(form, &TForm1::portEvent, this, &TBusScanWindow::onPortEvent);
+    // The box is disabled during a scan; should anything tick it all the same, polling wins.
+    connect(form->CheckBox2, &QCheckBox::toggled, this, [this](bool ticked) {
+        if (ticked && m_running)
+            abandon(tr("通讯已开始，扫描已停止。"));
+    });
+    updateControls();
+    resize(520, 460);
+}
+
+TBusScanWindow::~TBusScanWindow() {
+    if (m_running) {
+        m_scan->Abandon();
+        release();
+    }
+}
+
+void TBusScanWindow::start() {
+    if (m_running || !m_form)
+        return;
+    TComm* comm = m_form->Comm1;
+    if (m_form->CheckBox2->isChecked()) {
+        Message->setText(tr("正在通讯：请先取消“通讯”，再扫描。"));
+        return;
+    }
+    if (!comm->IsOpen()) {
+        Message->setText(tr("端口未打开：请先打开串口。"));
+        return;
+    }
+    const bool sweep = SweepBox->isChecked();
+    if (!sweep && FirstAddressBox->value() > LastAddressBox->value()) {
+        Message->setText(tr("起始地址大于结束地址。"));
+        return;
+    }
+
+    m_saved = {comm->BaudRate(), comm->Parity(), comm->StopBits()};
+    m_appliedBaudRate = m_saved.baudRate;
+    m_appliedFormat = LineFormatText(m_saved.parity, m_saved.stopBits);
+    QList<BusScan::Probe> probes;
+    if (sweep) {
+        // The baud rates and formats the panel's boxes offer, read as their handlers read them.
+        QList<quint32> baudRates;
+        for (int i = 0; i < m_form->ComboBox5->count(); ++i)
+            baudRates.append(quint32(TextToInt(m_form->ComboBox5->itemText(i))));
+        QStringList formats;
+        for (int i = 0; i < m_form->ComboBox6->count(); ++i)
+            formats.append(m_form->ComboBox6->itemText(i));
+        probes = BusScan::LineSweep(quint8(SweepAddressBox->value()), baudRates, formats);
+    } else {
+        probes = BusScan::AddressRange(quint8(FirstAddressBox->value()), quint8(LastAddressBox->value()),
+                                       m_appliedBaudRate, m_appliedFormat);
+    }
+    m_scan = std::make_unique<BusScan>(std::move(probes));
+    m_running = true;
+    m_abandonReason.clear();
+    m_wait->setInterval(WaitBox->value());
+
+    m_commBoxEnabled = m_form->CheckBox2->isEnabled();
+    m_baudBoxEnabled = m_form->ComboBox5->isEnabled();
+    m_formatBoxEnabled = m_form->ComboBox6->isEnabled();
+    m_form->CheckBox2->setEnabled(false);
+    m_form->ComboBox5->setEnabled(false);
+    m_form->ComboBox6->setEnabled(false);
+    m_form->LendLine([this](const char* data, quint16 length) { deliver(data, length); });
+
+    FoundTable->setRowCount(0);
+    Progress->setRange(0, m_scan->Total());
+    Progress->setValue(0);
+    updateControls();
+    m_clock.start();
+    sendNext();
+}
+
+void TBusScanWindow::sendNext() {
+    const std::optional<BusScan::Probe> probe = m_scan->Next();
+    if (!probe) {
+        release();
+        return;
+    }
+    applyLine(*probe);
+    Message->setText(
+        tr("正在扫描：地址 %1，%2 %3…").arg(probe->address).arg(probe->baudRate).arg(probe->format));
+    const QByteArray request = m_scan->Request();
+    const bool taken = m_form->Comm1->SendData(request.constData(), quint16(request.size()));
+    m_form->ReportTraffic(m_scan->Sent(taken));
+    if (m_scan->Awaiting())
+        m_wait->start();
+    else
+        release();
+}
+
+void TBusScanWindow::deliver(const char* data, quint16 length) {
+    const qsizetype answers = m_scan->Answers().size();
+    m_form->ReportTraffic(m_scan->Delivered(data, length));
+    if (m_scan->Answers().size() != answers)
+        addRow(m_scan->Answers().last());
+    if (!m_scan->Awaiting()) {
+        m_wait->stop();
+        proceed();
+    }
+}
+
+void TBusScanWindow::expire() {
+    if (!m_running || !m_form)
+        return;
+    if (const std::optional<TrafficRecord> missing = m_scan->Expired())
+        m_form->ReportTraffic(*missing);
+    proceed();
+}
+
+void TBusScanWindow::proceed() {
+    Progress->setValue(m_scan->Done());
+    if (m_scan->Finished())
+        release();
+    else
+        sendNext();
+}
+
+void TBusScanWindow::applyLine(const BusScan::Probe& probe) {
+    TComm* comm = m_form->Comm1;
+    // As the baud-rate and format boxes' handlers set them.
+    if (probe.baudRate != m_appliedBaudRate)
+        comm->SetBaudRate(probe.baudRate);
+    if (probe.format != m_appliedFormat)
+        if (const std::optional<LineFormat> format = LineFormatFromText(probe.format))
+            ApplyLineFormat(*comm, *format);
+    m_appliedBaudRate = probe.baudRate;
+    m_appliedFormat = probe.format;
+}
+
+void TBusScanWindow::cancel() {
+    if (!m_running || m_scan->Ending() != BusScan::End::None)
+        return;
+    m_scan->Cancel();
+    Message->setText(tr("正在取消…"));
+    updateControls();
+    if (m_scan->Finished())
+        release();
+}
+
+void TBusScanWindow::abandon(const QString& why) {
+    m_abandonReason = why;
+    m_scan->Abandon();
+    release();
+}
+
+void TBusScanWindow::onPortEvent(PortEvent event) {
+    if (!m_running)
+        return;
+    if (event == PortEvent::Closed)
+        abandon(tr("端口已关闭，扫描已停止。"));
+    else if (event == PortEvent::Vanished)
+        abandon(tr("端口已断开，扫描已停止。"));
+}
+
+void TBusScanWindow::release() {
+    m_wait->stop();
+    m_running = false;
+    if (m_form) {
+        m_form->LendLine({});
+        TComm* comm = m_form->Comm1;
+        if (comm->BaudRate() != m_saved.baudRate)
+            comm->SetBaudRate(m_saved.baudRate);
+        ApplyLineFormat(*comm, {m_saved.parity, m_saved.stopBits});
+        m_form->CheckBox2->setEnabled(m_commBoxEnabled);
+        m_form->ComboBox5->setEnabled(m_baudBoxEnabled);
+        m_form->ComboBox6->setEnabled(m_formatBoxEnabled);
+    }
+    Progress->setValue(m_scan->Done());
+    const QString seconds = QString::number(double(m_clock.elapsed()) / 1000.0, 'f', 1);
+    switch (m_scan->Ending()) {
+    case BusScan::End::Completed:
+        Message->setText(
+            tr("扫描完成：找到 %1 个设备，用时 %2 s。").arg(m_scan->Answers().size()).arg(seconds));
+        break;
+    case BusScan::End::Cancelled:
+        Message->setText(tr("扫描已取消：找到 %1 个设备。").arg(m_scan->Answers().size()));
+        break;
+    case BusScan::End::Refused:
+        Message->setText(tr("端口未接受请求，扫描已停止。"));
+        break;
+    case BusScan::End::LineLost:
+    case BusScan::End::None:
+        Message->setText(m_abandonReason);
+        break;
+    }
+    updateControls();
+    emit scanEnded();
+}
+
+void TBusScanWindow::addRow(const BusScan::Answer& answer) {
+    const int row = FoundTable->rowCount();
+    FoundTable->insertRow(row);
+    const auto put = [&](int column, const QString& text) {
+        auto* item = new QTableWidgetItem(text);
+        // The answer's place in the scan's list, for "use".
+        item->setData(Qt::UserRole, int(m_scan->Answers().size() - 1));
+        FoundTable->setItem(row, column, item);
+    };
+    put(AddressColumn, QString::number(answer.probe.address));
+    put(BaudColumn, QString::number(answer.probe.baudRate));
+    put(FormatColumn, answer.probe.format);
+    put(ResponseColumn, MillisecondsText(answer.responseUs));
+    put(AnswerColumn, VerdictText(answer.verdict, answer.exceptionCode));
+}
+
+void TBusScanWindow::useSelected() {
+    if (m_running || !m_form || !m_scan)
+        return;
+    const QList<QTableWidgetItem*> selected = FoundTable->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int index = selected.first()->data(Qt::UserRole).toInt();
+    if (index < 0 || index >= m_scan->Answers().size())
+        return;
+    const BusScan::Probe probe = m_scan->Answers()[index].probe;
+    m_form->ComboBox1->setEditText(QString::number(probe.address));
+    m_form->ComboBox5->setEditText(QString::number(probe.baudRate));
+    m_form->ComboBox5Change(m_form->ComboBox5);
+    if (!probe.format.isEmpty()) {
+        m_form->ComboBox6->setEditText(probe.format);
+        m_form->ComboBox6Change(m_form->ComboBox6);
+    }
+}
+
+void TBusScanWindow::updateControls() {
+    const bool idle = !m_running;
+    StartButton->setEnabled(idle);
+    CancelButton->setEnabled(m_running && m_scan->Ending() == BusScan::End::None);
+    const bool sweep = SweepBox->isChecked();
+    FirstAddressBox->setEnabled(idle && !sweep);
+    LastAddressBox->setEnabled(idle && !sweep);
+    SweepAddressBox->setEnabled(idle && sweep);
+    WaitBox->setEnabled(idle);
+    SweepBox->setEnabled(idle);
+    UseButton->setEnabled(idle && !FoundTable->selectedItems().isEmpty());
+}
+
+void TBusScanWindow::closeEvent(QCloseEvent* event) {
+    cancel();
+    QWidget::closeEvent(event);
+}
