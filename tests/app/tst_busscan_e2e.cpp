@@ -2,7 +2,7 @@
 #include "BusScanWindow.h"
 #include "CRC16.h"
 #include "MainWindow.h"
-#include "Z7Simulator.h"
+#include "SimulatorProcess.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -18,11 +18,12 @@ private slots:
 };
 
 void TestBusScanE2E::findsTheSimulatorsAddress() {
-    Simulator sim({"--address", "17", "--seed", "5"});
-    QVERIFY(sim.WaitForLink());
+    TSimulatorProcess sim;
+    QVERIFY(sim.Start(QStringLiteral(Z7_SIM), {"--link", sim.LinkPath(), "--address", "17", "--seed", "5"},
+                      sim.LinkPath()));
     TMainWindow window;
     TForm1* form = window.Form();
-    form->PresetPort(sim.Link());
+    form->PresetPort(sim.LinkPath());
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
     QVERIFY(form->Comm1->IsOpen());
     window.ScanAction->trigger();
@@ -50,8 +51,8 @@ void TestBusScanE2E::findsTheSimulatorsAddress() {
     QCOMPARE(window.Stats().Count(Verdict::Accepted), 1);
     QCOMPARE(window.Stats().Count(Verdict::NoReply), 10);
     // The simulator saw one request for its address.
-    const QString counts = sim.Stop();
-    QVERIFY2(Simulator::Count(counts, "requests") == 1, qPrintable(counts));
+    const QByteArray counts = sim.Stop();
+    QVERIFY2(TSimulatorProcess::Count(counts, "requests") == 1, counts.constData());
 }
 
 QTEST_MAIN(TestBusScanE2E)
