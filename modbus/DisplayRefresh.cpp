@@ -1,5 +1,7 @@
 #include "DisplayRefresh.h"
 
+#include "Quantities.h"
+
 #include <cfenv>
 #include <cmath>
 
@@ -28,22 +30,25 @@ std::optional<SwitchCommand> SwitchCommandFor(const QString& caption) {
 }
 
 DisplayValues ComputeDisplay(const std::function<qint32(int)>& reg) {
+    const auto shown = [&reg](Quantity q) { return ScaledValue(q, reg(Info(q).reg)); };
     DisplayValues v;
-    v.inputQuantity = reg(10) / 10.0;
-    v.outputQuantity = reg(11) / 10.0;
-    v.inputSetting = reg(0) / 100.0;
-    v.temperature = reg(12);
-    const bool running = (reg(3) & 1) != 0;
+    v.inputQuantity = shown(Quantity::InputQuantity);
+    v.outputQuantity = shown(Quantity::OutputQuantity);
+    v.inputSetting = shown(Quantity::InputSetting);
+    v.temperature = shown(Quantity::Temperature);
+    const bool running = shown(Quantity::Run) != 0;
     v.switchCaption = running ? QStringLiteral("STOP") : QStringLiteral("RUN");
     v.switchColor = running ? kDisplayLime : kDisplayRed;
-    const qint32 alarms = reg(13);
-    for (int k = 0; k < 9; ++k)
-        v.alarmColors[k] = (alarms >> k) & 1 ? kDisplayRed : kDisplayLime;
-    v.maxOutput = reg(4) / 10.0;
-    v.minOutput = reg(5) / 10.0;
+    const qint32 alarms = reg(Info(Quantity::Alarms).reg);
+    for (int k = 0; k < kAlarmCount; ++k)
+        v.alarmColors[size_t(k)] = (alarms >> k) & 1 ? kDisplayRed : kDisplayLime;
+    v.maxOutput = shown(Quantity::MaxOutput);
+    v.minOutput = shown(Quantity::MinOutput);
+    const Quantity phasesAndVolts[4] = {Quantity::CurrentR, Quantity::CurrentS, Quantity::CurrentT,
+                                        Quantity::Voltage};
     for (int i = 0; i < 4; ++i)
-        v.phaseCurrentsAndVolts[i] = reg(20 + i) / 10.0;
-    v.gaugeFullScale = reg(15) / 10.0;
-    v.gaugePosition = reg(23) / 10.0;
+        v.phaseCurrentsAndVolts[size_t(i)] = shown(phasesAndVolts[i]);
+    v.gaugeFullScale = shown(Quantity::FullScale);
+    v.gaugePosition = shown(Quantity::Voltage);
     return v;
 }
