@@ -1,0 +1,121 @@
+#include "TrendData.h"
+
+#include <algorithm>
+
+ColumnReducer::ColumnReducer(qint64 from, qint64 to, int columns)
+    : m_from(from), m_to(std::max(to, from + 1)), m_cells(size_t(std::max(columns, 1))) {}
+
+int ColumnReducer::Column(qint64 t) const {
+    if (t < m_from || t >= m_to)
+        return -1;
+    // In 128 bits: a span of years times a few thousand columns does not fit 64.
+    return int((__int128(t - m_from) * qint64(m_cells.size())) / (m_to - m_from));
+}
+
+void ColumnReducer::Add(qint64 t, double v) {
+    const int c = Column(t);
+    if (c < 0)
+        return;
+    Cell& cell = m_cells[size_t(c)];
+    if (!cell.any) {
+        cell = Cell{true, t, t, t, t, v, v, v, v};
+        return;
+    }
+    if (t < cell.tFirst) {
+        cell.tFirst = t;
+        cell.first = v;
+    }
+    if (t >= cell.tLast) {
+        cell.tLast = t;
+        cell.last = v;
+    }
+    if (v < cell.low) {
+        cell.low = v;
+        cell.tLow = t;
+    }
+    if (v > cell.high) {
+        cell.high = v;
+        cell.tHigh = t;
+    }
+}
+
+QList<QPointF> ColumnReducer::Points() const {
+    QList<QPointF> points;
+    points.reserve(qsizetype(m_cells.size() * 4));
+    for (const Cell& cell : m_cells) {
+        if (!cell.any)
+            continue;
+        std::array<std::pair<qint64, double>, 4> p = {{{cell.tFirst, cell.first},
+                                                       {cell.tLow, cell.low},
+                                                       {cell.tHigh, cell.high},
+                                                       {cell.tLast, cell.last}}};
+        std::stable_sort(p.begin(), p.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < p.size(); ++i) {
+            if (i > 0 && p[i] == p[i - 1])
+                continue;
+            points.append(QPointF(double(p[i].first), p[i].second));
+        }
+    }
+    return points;
+}
+
+TrendData QueryTrend(HistoryStore& store, int deviceId, qint64 from, qint64 to, int columns,
+                     const QList<Quantity>& quantities) {
+    TrendData data;
+    data.from = from;
+    data.to = to;
+    data.columns = std::max(columns, 1);
+    data.quantities = quantities;
+    for (int i = 0; i < quantities.size(); ++i)
+        data.series.emplace_back(from, to, data.columns);
+    data.alarms.assign(size_t(data.columns), 0);
+    const ColumnReducer grid(from, to, data.columns);
+
+    const std::optional<qint64> oldest = store.OldestBlock(deviceId);
+    qint64 blocksFrom = to;
+    if (oldest) {
+        const qint64 start = std::max(from, *oldest);
+        if (to - start <= kTrendFullResolutionSpanMs)
+            blocksFrom = start;
+    }
+    data.blocksFrom = blocksFrom;
+
+    if (from < blocksFrom) {
+        store.ForEachMinute(deviceId, from, blocksFrom, [&](const MinuteRow& m) {
+            data.anyMinuteRows = true;
+            for (int i = 0; i < quantities.size(); ++i) {
+                const Quantity q = quantities[i];
+                if (m.Count(q) == 0)
+                    continue;
+                data.series[size_t(i)].Add(m.utcMs, ScaledValue(q, m.min[size_t(q)]));
+                data.series[size_t(i)].Add(m.utcMs, ScaledValue(q, m.max[size_t(q)]));
+            }
+            const int c = grid.Column(m.utcMs);
+            if (c >= 0 && m.Count(Quantity::Alarms) > 0)
+                data.alarms[size_t(c)] |= quint16(m.alarmsAny & kAlarmMask);
+        });
+    }
+    if (blocksFrom < to) {
+        for (quint8 block : kBlockStarts) {
+            QList<int> wanted;
+            for (int i = 0; i < quantities.size(); ++i)
+                if (Info(quantities[i]).block == block)
+                    wanted << i;
+            const bool alarms = block == Info(Quantity::Alarms).block;
+            if (wanted.isEmpty() && !alarms)
+                continue;
+            store.ForEachBlockOf(deviceId, block, blocksFrom, to, [&](const StoredBlock& b) {
+                for (int i : wanted) {
+                    const Quantity q = quantities[i];
+                    data.series[size_t(i)].Add(b.utcMs, ScaledValue(q, b.raw[size_t(q)]));
+                }
+                if (alarms) {
+                    const int c = grid.Column(b.utcMs);
+                    if (c >= 0)
+                        data.alarms[size_t(c)] |= quint16(b.raw[size_t(Quantity::Alarms)] & kAlarmMask);
+                }
+            });
+        }
+    }
+    return data;
+}

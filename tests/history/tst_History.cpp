@@ -1,0 +1,593 @@
+// The history without threads: the store's round trip, files that are not ours, the schema's migration,
+// retention and minute rows, events from register-image transitions and from traffic, the CSV files, and
+// the trend's reduction.
+#include "EventDetector.h"
+#include "HistoryCsv.h"
+#include "HistoryStore.h"
+#include "HistoryTestData.h"
+#include "TrendData.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <clocale>
+#include <sqlite3.h>
+
+Q_DECLARE_METATYPE(QList<BlockSample>)
+
+namespace {
+
+constexpr qint64 kDay = 24LL * 3600 * 1000;
+
+QByteArray FileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// One value of a query on the file, through SQLite directly, as a user would ask it.
+QString Query(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    QString result;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        else
+            result = QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+QStringList Texts(const std::vector<HistoryEvent>& events) {
+    QStringList texts;
+    for (const HistoryEvent& e : events)
+        texts << (QString::fromLatin1(EventKindKeyword(e.kind)) + (e.detail.isEmpty() ? "" : " " + e.detail));
+    return texts;
+}
+
+QList<StoredBlock> AllBlocks(HistoryStore& store, int deviceId = 0) {
+    QList<StoredBlock> blocks;
+    store.ForEachBlock(deviceId, kNoLimitFrom, kNoLimitTo, [&](const StoredBlock& b) {
+        blocks << b;
+        return true;
+    });
+    return blocks;
+}
+
+QList<MinuteRow> AllMinutes(HistoryStore& store, int deviceId) {
+    QList<MinuteRow> rows;
+    store.ForEachMinute(deviceId, kNoLimitFrom, kNoLimitTo, [&](const MinuteRow& m) { rows << m; });
+    return rows;
+}
+
+} // namespace
+
+class TestHistory : public QObject {
+    Q_OBJECT
+private slots:
+    void storeRoundTrip();
+    void refusesFilesNotOurs_data();
+    void refusesFilesNotOurs();
+    void migratesVersion1();
+    void retentionKeepsSpikeAsMaximum();
+    void minuteRowsAfterCrash();
+    void eventsFromTransitions_data();
+    void eventsFromTransitions();
+    void refusedRepliesRecordNothing_data();
+    void refusedRepliesRecordNothing();
+    void commandOutcomes_data();
+    void commandOutcomes();
+    void linkLostAndRestored();
+    void csvFormat_data();
+    void csvFormat();
+    void reductionKeepsEveryExtreme_data();
+    void reductionKeepsEveryExtreme();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestHistory::storeRoundTrip() {
+    const QString path = m_dir.filePath(QStringLiteral("round.sqlite"));
+    const DeviceKey other{QStringLiteral("tcp://10.0.0.5:4001"), 17};
+    const std::vector<BlockSample> blocks = {
+        Block(kT0 + 123, 0, {{0, 1234}, {1, 7}, {3, 3}, {4, 1000}, {5, 5}}),
+        Block(kT0 + 1001, 10, {{10, 655}, {11, 1000}, {12, 150}, {13, 0x105}, {15, 3800}}),
+        Block(kT0 + 2002, 20, {{20, 1}, {21, 22}, {22, 333}, {23, 65535}, {24, 9}}),
+        Block(kT0 + 2002, 20, {{20, 5}}, other),
+    };
+    const std::vector<HistoryEvent> events = {
+        {kT0 + 1001, kDevice, EventKind::AlarmSet, QStringLiteral("TEMP MAX")},
+        {kT0 + 1500, other, EventKind::Command, QStringLiteral("register 4 value 250")},
+    };
+    {
+        HistoryStore store;
+        QString why;
+        QVERIFY2(store.Open(path, HistoryStore::Access::ReadWrite, &why), qPrintable(why));
+        QVERIFY(store.Append(blocks, events));
+    }
+    HistoryStore store;
+    QString why;
+    QVERIFY2(store.Open(path, HistoryStore::Access::ReadOnly, &why), qPrintable(why));
+    QCOMPARE(store.SchemaVersion(), HistoryStore::kSchemaVersion);
+    const QHash<int, DeviceKey> devices = store.Devices();
+    QCOMPARE(devices.size(), 2);
+    const QList<StoredBlock> read = AllBlocks(store);
+    QCOMPARE(read.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const BlockSample& b = blocks[size_t(i)];
+        QCOMPARE(read[i].utcMs, b.utcMs);
+        QCOMPARE(read[i].block, b.block);
+        QCOMPARE(devices.value(read[i].deviceId), b.device);
+        for (const QuantityInfo& q : kQuantities)
+            if (read[i].Has(q.quantity))
+                QCOMPARE(read[i].raw[size_t(q.quantity)], qint32(b.registers[size_t(q.reg - q.block)]));
+    }
+    QList<HistoryEvent> readEvents;
+    QVERIFY(store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo,
+                               [&](const StoredEvent& e) { readEvents << e.event; }));
+    QCOMPARE(readEvents, QList<HistoryEvent>(events.begin(), events.end()));
+
+    // The file as users query it: the views give the panel's units.
+    QCOMPARE(Query(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    QCOMPARE(Query(path, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    QCOMPARE(Query(path, "SELECT time || ' ' || device || ' ' || input_setting_pct || ' ' || run || ' ' || "
+                         "max_output_pct FROM readings WHERE block = 0"),
+             QStringLiteral("2026-12-10T08:00:00.123Z /dev/ttyUSB0#1 12.34 1 100.0"));
+    QCOMPARE(Query(path, "SELECT voltage_v FROM readings WHERE block = 20 AND device LIKE '/dev%'"),
+             QStringLiteral("6553.5"));
+    QCOMPARE(
+        Query(path,
+              "SELECT temperature_c || ' ' || alarms || ' ' || ifnull(current_r_a, 'none') FROM readings "
+              "WHERE block = 10"),
+        QStringLiteral("150 261 none"));
+    QCOMPARE(Query(path, "SELECT kind || ' ' || device FROM events ORDER BY time DESC"),
+             QStringLiteral("command tcp://10.0.0.5:4001#17"));
+}
+
+void TestHistory::refusesFilesNotOurs_data() {
+    QTest::addColumn<QByteArray>("setupSql"); // empty: `content` is written as plain bytes
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("text file") << QByteArray() << QByteArray("time,value\n1,2\n") << "not an SQLite database";
+    QTest::newRow("short file") << QByteArray() << QByteArray("SQLite") << "not an SQLite database";
+    QTest::newRow("another program's database")
+        << QByteArray(
+               "CREATE TABLE accounts (id INTEGER, balance REAL); INSERT INTO accounts VALUES (1, 2.5);")
+        << QByteArray() << "another program";
+    QTest::newRow("another application id") << QByteArray("PRAGMA application_id = 1234; CREATE TABLE t (x);")
+                                            << QByteArray() << "another program";
+    QTest::newRow("newer schema")
+        << QByteArray(
+               "PRAGMA application_id = 1513574472; PRAGMA user_version = 99; CREATE TABLE reading (x);")
+        << QByteArray() << "newer Z7 Panel";
+}
+
+void TestHistory::refusesFilesNotOurs() {
+    QFETCH(QByteArray, setupSql);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(QStringLiteral("foreign-%1.db").arg(QTest::currentDataTag()));
+    if (setupSql.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    } else {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, setupSql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const QByteArray before = FileHash(path);
+    for (HistoryStore::Access access : {HistoryStore::Access::ReadWrite, HistoryStore::Access::ReadOnly}) {
+        HistoryStore store;
+        QString why;
+        QVERIFY(!store.Open(path, access, &why));
+        QVERIFY2(why.contains(reason) && why.contains(path), qPrintable(why));
+        QVERIFY(!store.IsOpen());
+    }
+    QCOMPARE(FileHash(path), before);
+    QVERIFY(!QFile::exists(path + "-wal"));
+}
+
+void TestHistory::migratesVersion1() {
+    const QString path = m_dir.filePath(QStringLiteral("v1.sqlite"));
+    {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        QString why;
+        QVERIFY2(HistoryStore::CreateSchemaVersion(db, 1, &why), qPrintable(why));
+        // Two minutes of a version 1 recording, one block of currents every second.
+        QByteArray sql = "INSERT INTO device VALUES (1, 'COM4', 1);";
+        for (int s = 0; s < 120; ++s)
+            sql +=
+                "INSERT INTO reading (device, block, time_ms, reg20, reg21, reg22, reg23) VALUES (1, 20, " +
+                QByteArray::number(kT0 + s * 1000) + ", " + QByteArray::number(100 + s) + ", 0, 0, 3800);";
+        QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    QCOMPARE(Query(path, "PRAGMA user_version"), QStringLiteral("1"));
+    HistoryStore store;
+    QString why;
+    QVERIFY2(store.Open(path, HistoryStore::Access::ReadWrite, &why), qPrintable(why));
+    QCOMPARE(store.SchemaVersion(), 2);
+    QCOMPARE(AllBlocks(store).size(), 120);
+    const QList<MinuteRow> minutes = AllMinutes(store, 1);
+    QCOMPARE(minutes.size(), 2);
+    const size_t r = size_t(Quantity::CurrentR);
+    QCOMPARE(minutes[1].utcMs, kT0 + 60000);
+    QCOMPARE(minutes[1].counts[2], 60);
+    QCOMPARE(minutes[1].min[r], 160);
+    QCOMPARE(minutes[1].max[r], 219);
+    QCOMPARE(minutes[1].sum[r], qint64((160 + 219) * 30));
+    store.Close();
+    QCOMPARE(Query(path, "PRAGMA user_version"), QStringLiteral("2"));
+    QCOMPARE(Query(path, "SELECT current_r_a_mean FROM minutes ORDER BY time LIMIT 1"),
+             QStringLiteral("12.95"));
+}
+
+void TestHistory::retentionKeepsSpikeAsMaximum() {
+    const QString path = m_dir.filePath(QStringLiteral("retention.sqlite"));
+    HistoryStore store;
+    QString why;
+    QVERIFY2(store.Open(path, HistoryStore::Access::ReadWrite, &why), qPrintable(why));
+    // Three minutes at 100.0 A, with a one-second spike to 250.0 A in the second; alarms TEMP MAX for
+    // ten seconds of it; the device running half of the third.
+    std::vector<BlockSample> blocks;
+    for (int s = 0; s < 180; ++s) {
+        const qint64 t = kT0 + s * 1000;
+        blocks.push_back(Block(t, 20, {{20, quint16(s == 95 ? 2500 : 1000)}, {23, 3800}}));
+        blocks.push_back(Block(t + 300, 10, {{13, quint16(s >= 100 && s < 110 ? 0x10 : 0)}, {12, 40}}));
+        blocks.push_back(Block(t + 600, 0, {{3, quint16(s >= 150 ? 1 : 0)}}));
+    }
+    // One more, 15 days on: blocks before it by more than 14 days go at the next trim.
+    blocks.push_back(Block(kT0 + 15 * kDay, 20, {{20, 1000}}));
+    QVERIFY(store.Append(blocks, {{kT0, kDevice, EventKind::PortOpen, "/dev/ttyUSB0"}}));
+    QVERIFY(store.CatchUpMinutes());
+    const int id = *store.DeviceId(kDevice);
+
+    QVERIFY(store.Trim(kT0 + 15 * kDay));
+    QCOMPARE(store.LastTrimMs(), kT0 + 15 * kDay);
+    QList<StoredBlock> left = AllBlocks(store);
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(left[0].utcMs, kT0 + 15 * kDay);
+    const QList<MinuteRow> minutes = AllMinutes(store, id);
+    QCOMPARE(minutes.size(), 4);
+    const size_t r = size_t(Quantity::CurrentR);
+    QCOMPARE(minutes[1].min[r], 1000);
+    QCOMPARE(minutes[1].max[r], 2500);
+    QCOMPARE(minutes[1].sum[r], qint64(59 * 1000 + 2500));
+    QCOMPARE(minutes[0].max[r], 1000);
+    QCOMPARE(minutes[1].alarmsAny, 0x10);
+    QCOMPARE(minutes[1].alarmsAll, 0);
+    QCOMPARE(minutes[2].alarmsAny, 0);
+    const size_t run = size_t(Quantity::Run);
+    QCOMPARE(minutes[2].sum[run], qint64(30));
+    QCOMPARE(minutes[2].min[run], 0);
+    QCOMPARE(minutes[2].max[run], 1);
+
+    // The trend over those minutes, at any width, still reaches 250.0 A, and shows the alarm.
+    for (int columns : {1, 2, 3, 500}) {
+        const TrendData trend = QueryTrend(store, id, kT0, kT0 + 3 * 60000, columns, {Quantity::CurrentR});
+        QVERIFY(trend.anyMinuteRows);
+        double highest = 0;
+        for (const QPointF& p : trend.series[0].Points())
+            highest = std::max(highest, p.y());
+        QCOMPARE(highest, 250.0);
+        QVERIFY(std::any_of(trend.alarms.begin(), trend.alarms.end(), [](quint16 a) { return a == 0x10; }));
+    }
+
+    // Two years on, the minute rows and events go too.
+    QVERIFY(store.Trim(kT0 + 2 * 365 * kDay + kDay));
+    QCOMPARE(AllMinutes(store, id).size(), 1);
+    int events = 0;
+    store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent&) { ++events; });
+    QCOMPARE(events, 0);
+    QCOMPARE(Query(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+}
+
+void TestHistory::minuteRowsAfterCrash() {
+    // A recording that ended without writing the minute rows of its last minutes (a crash) gets them
+    // when the file is next opened for writing and trimmed.
+    const QString path = m_dir.filePath(QStringLiteral("crash-minutes.sqlite"));
+    {
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        QVERIFY(store.Append({Block(kT0, 20, {{20, 10}}), Block(kT0 + 61000, 20, {{20, 30}})}, {}));
+    }
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    QCOMPARE(AllMinutes(store, 1).size(), 1); // the first minute, closed by the second's block
+    QVERIFY(store.Trim(kT0 + 62000));
+    const QList<MinuteRow> minutes = AllMinutes(store, 1);
+    QCOMPARE(minutes.size(), 2);
+    QCOMPARE(minutes[1].max[size_t(Quantity::CurrentR)], 30);
+}
+
+void TestHistory::eventsFromTransitions_data() {
+    QTest::addColumn<QList<BlockSample>>("blocks");
+    QTest::addColumn<QStringList>("events");
+    const DeviceKey second{QStringLiteral("/dev/ttyUSB0"), 2};
+    const auto alarms = [](quint16 bits, const DeviceKey& d = kDevice) {
+        return Block(kT0, 10, {{13, bits}}, d);
+    };
+    const auto run = [](quint16 reg3) { return Block(kT0, 0, {{3, reg3}}); };
+    QTest::newRow("quiet at first sight") << QList<BlockSample>{alarms(0), run(0)} << QStringList{};
+    QTest::newRow("alarms at first sight")
+        << QList<BlockSample>{alarms(0x105)}
+        << QStringList{"alarm-set PWER", "alarm-set S", "alarm-set CUUR SHO"};
+    QTest::newRow("set then cleared") << QList<BlockSample>{alarms(0), alarms(0x10), alarms(0x10), alarms(0)}
+                                      << QStringList{"alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
+    QTest::newRow("several at once") << QList<BlockSample>{alarms(0x001), alarms(0x0C2)}
+                                     << QStringList{"alarm-set PWER", "alarm-clear PWER", "alarm-set R",
+                                                    "alarm-set CUUR MAX", "alarm-set CUUR PLO"};
+    QTest::newRow("every name") << QList<BlockSample>{alarms(0), alarms(0x1FF)}
+                                << QStringList{
+                                       "alarm-set PWER",     "alarm-set R",        "alarm-set S",
+                                       "alarm-set T",        "alarm-set TEMP MAX", "alarm-set TEMP LOA",
+                                       "alarm-set CUUR MAX", "alarm-set CUUR PLO", "alarm-set CUUR SHO"};
+    QTest::newRow("bits above the LEDs") << QList<BlockSample>{alarms(0), alarms(0xFE00)} << QStringList{};
+    QTest::newRow("run and stop") << QList<BlockSample>{run(0), run(1), run(1), run(0)}
+                                  << QStringList{"run", "stop"};
+    QTest::newRow("running at first sight") << QList<BlockSample>{run(1)} << QStringList{"run"};
+    QTest::newRow("only bit 0 runs") << QList<BlockSample>{run(0), run(2), run(3), run(0xFFFE)}
+                                     << QStringList{"run", "stop"};
+    QTest::newRow("other blocks leave the state")
+        << QList<BlockSample>{alarms(0x10), Block(kT0, 20, {{20, 0x10}}), Block(kT0, 0, {{0, 0x10}}),
+                              alarms(0x10)}
+        << QStringList{"alarm-set TEMP MAX"};
+    QTest::newRow("each device its own state")
+        << QList<BlockSample>{alarms(0x10), alarms(0x10, second), alarms(0, second)}
+        << QStringList{"alarm-set TEMP MAX", "alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
+}
+
+void TestHistory::eventsFromTransitions() {
+    QFETCH(QList<BlockSample>, blocks);
+    QFETCH(QStringList, events);
+    EventDetector detector;
+    std::vector<HistoryEvent> seen;
+    for (const BlockSample& b : blocks) {
+        const EventDetector::Output out = detector.OnTraffic(ReadRecord(b), b.device.port);
+        QVERIFY(out.block.has_value());
+        QCOMPARE(out.block->registers, b.registers);
+        QCOMPARE(out.block->device, b.device);
+        for (const HistoryEvent& e : out.events) {
+            QCOMPARE(e.utcMs, b.utcMs);
+            QCOMPARE(e.device, b.device);
+        }
+        seen.insert(seen.end(), out.events.begin(), out.events.end());
+    }
+    QCOMPARE(Texts(seen), events);
+}
+
+void TestHistory::refusedRepliesRecordNothing_data() {
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<int>("firstRegister");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("recorded");
+    QTest::newRow("accepted") << int(Verdict::Accepted) << 10 << 25 << true;
+    for (Verdict v : {Verdict::Crc, Verdict::Address, Verdict::Function, Verdict::Count, Verdict::Short,
+                      Verdict::Exception, Verdict::Unexpected, Verdict::Oversize})
+        QTest::newRow(VerdictKeyword(v)) << int(v) << 10 << 25 << false;
+    QTest::newRow("not a block's start") << int(Verdict::Accepted) << 5 << 25 << false;
+    QTest::newRow("cut short") << int(Verdict::Accepted) << 10 << 24 << false;
+}
+
+void TestHistory::refusedRepliesRecordNothing() {
+    QFETCH(int, verdict);
+    QFETCH(int, firstRegister);
+    QFETCH(int, length);
+    QFETCH(bool, recorded);
+    EventDetector detector;
+    TrafficRecord r = ReadRecord(Block(kT0, 10, {{13, 0x10}}), Verdict(verdict));
+    r.firstRegister = quint16(firstRegister);
+    r.bytes.truncate(length);
+    const EventDetector::Output out = detector.OnTraffic(r, kDevice.port);
+    QCOMPARE(out.block.has_value(), recorded);
+    QCOMPARE(out.events.size(), size_t(recorded ? 1 : 0));
+}
+
+void TestHistory::commandOutcomes_data() {
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<int>("exceptionCode");
+    QTest::addColumn<QString>("event");
+    const int tx = int(TrafficDirection::Tx), rx = int(TrafficDirection::Rx),
+              missing = int(TrafficDirection::Missing);
+    QTest::newRow("sent") << tx << int(Verdict::Sent) << 0 << "";
+    QTest::newRow("port refused") << tx << int(Verdict::Refused) << 0
+                                  << "command-refused register 4 value 250; not taken by the port";
+    QTest::newRow("echo") << rx << int(Verdict::Confirmed) << 0 << "command-confirmed register 4 value 250";
+    QTest::newRow("exception") << rx << int(Verdict::Exception) << 2
+                               << "command-refused register 4 value 250; exception 02 ILLEGAL DATA ADDRESS";
+    QTest::newRow("bad echo") << rx << int(Verdict::Echo) << 0
+                              << "command-refused register 4 value 250; echo";
+    QTest::newRow("crc") << rx << int(Verdict::Crc) << 0 << "command-refused register 4 value 250; crc";
+    QTest::newRow("no answer") << missing << int(Verdict::NoReply) << 0
+                               << "command-unanswered register 4 value 250";
+}
+
+void TestHistory::commandOutcomes() {
+    QFETCH(int, direction);
+    QFETCH(int, verdict);
+    QFETCH(int, exceptionCode);
+    QFETCH(QString, event);
+    EventDetector detector;
+    TrafficRecord r = Record(TrafficDirection(direction), Verdict(verdict), 0x06, 4, 250, kT0);
+    r.exceptionCode = quint8(exceptionCode);
+    const EventDetector::Output out = detector.OnTraffic(r, kDevice.port);
+    QVERIFY(!out.block);
+    QCOMPARE(Texts(out.events), event.isEmpty() ? QStringList{} : QStringList{event});
+    if (!out.events.empty())
+        QCOMPARE(out.events[0].device, kDevice);
+
+    // The command itself, sent or held back by the communication box.
+    QCOMPARE(Texts(detector.OnCommand(kDevice, 4, 250, true, kT0)),
+             QStringList{"command register 4 value 250"});
+    QCOMPARE(Texts(detector.OnCommand(kDevice, 3, 1, false, kT0)),
+             QStringList{"command register 3 value 1; not sent, communication is off"});
+}
+
+void TestHistory::linkLostAndRestored() {
+    EventDetector detector;
+    QStringList seen;
+    const auto feed = [&](const TrafficRecord& r) {
+        seen << Texts(detector.OnTraffic(r, kDevice.port).events);
+    };
+    const auto miss = [&] { feed(Record(TrafficDirection::Missing, Verdict::NoReply, 0x03, 0, 10, kT0)); };
+    const auto answer = [&] { feed(ReadRecord(Block(kT0, 0, {}))); };
+    miss();
+    miss();
+    answer(); // two in a row are not yet a lost link
+    miss();
+    miss();
+    QVERIFY(seen.isEmpty());
+    // A refused reply is followed by its missing answer; the read replies of another slave do not count.
+    feed(ReadRecord(Block(kT0, 0, {}), Verdict::Crc));
+    feed(Record(TrafficDirection::Missing, Verdict::NoReply, 0x03, 0, 10, kT0, 2));
+    QVERIFY(seen.isEmpty());
+    miss();
+    QCOMPARE(seen, QStringList{"link-lost 3 polls unanswered"});
+    miss();
+    miss();
+    miss();
+    QCOMPARE(seen.size(), 1);
+    answer();
+    answer();
+    QCOMPARE(seen, (QStringList{"link-lost 3 polls unanswered", "link-restored"}));
+    const HistoryEvent port = detector.OnPort(PortChange::Vanished, kDevice, kT0);
+    QCOMPARE(Texts({port}), QStringList{"port-vanished /dev/ttyUSB0"});
+}
+
+void TestHistory::csvFormat_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("C") << "C";
+    QTest::newRow("comma decimal") << "de_DE";
+}
+
+void TestHistory::csvFormat() {
+    QFETCH(QString, locale);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(locale));
+    const QByteArray savedC = std::setlocale(LC_ALL, nullptr);
+    // Where the system has the locale, the C library's formatting uses a comma too.
+    std::setlocale(LC_ALL, (locale + ".UTF-8").toLatin1().constData());
+    const auto restore = qScopeGuard([&] {
+        QLocale::setDefault(saved);
+        std::setlocale(LC_ALL, savedC.constData());
+    });
+    QCOMPARE(QLocale().toString(1.5), locale == "C" ? QStringLiteral("1.5") : QStringLiteral("1,5"));
+
+    const QString path = m_dir.filePath(QStringLiteral("csv-%1.sqlite").arg(locale));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    const DeviceKey odd{QStringLiteral("tcp://host,\"a\""), 9};
+    QVERIFY(
+        store.Append({Block(kT0 + 123, 0, {{0, 1234}, {3, 3}, {4, 1000}, {5, 5}}),
+                      Block(kT0 + 1001, 10, {{10, 655}, {11, 1000}, {12, 150}, {13, 0x105}, {15, 3800}}),
+                      Block(kT0 + 2002, 20, {{20, 1}, {21, 22}, {22, 333}, {23, 65535}}),
+                      Block(kT0 + 3000, 20, {{20, 7}}, odd)},
+                     {{kT0 + 5, kDevice, EventKind::AlarmSet, QStringLiteral("TEMP MAX")},
+                      {kT0 + 6, odd, EventKind::CommandRefused, QStringLiteral("register 4 value 250; crc")},
+                      {kT0 + 7, kDevice, EventKind::Run, QString()}}));
+
+    QBuffer readings;
+    readings.open(QIODevice::WriteOnly);
+    QString why;
+    QVERIFY2(WriteReadingsCsv(store, 0, kNoLimitFrom, kNoLimitTo, readings, &why), qPrintable(why));
+    QCOMPARE(readings.data(),
+             QByteArray(
+                 "time,device,block,input_setting_pct,run,max_output_pct,min_output_pct,input_pct,output_pct,"
+                 "temperature_c,alarms,full_scale_v,current_r_a,current_s_a,current_t_a,voltage_v\r\n"
+                 "2026-12-10T08:00:00.123Z,/dev/ttyUSB0#1,0,12.34,1,100.0,0.5,,,,,,,,,\r\n"
+                 "2026-12-10T08:00:01.001Z,/dev/ttyUSB0#1,10,,,,,65.5,100.0,150,261,380.0,,,,\r\n"
+                 "2026-12-10T08:00:02.002Z,/dev/ttyUSB0#1,20,,,,,,,,,,0.1,2.2,33.3,6553.5\r\n"
+                 "2026-12-10T08:00:03.000Z,\"tcp://host,\"\"a\"\"#9\",20,,,,,,,,,,0.7,0.0,0.0,0.0\r\n"));
+
+    // A span: from inclusive, to exclusive; one device.
+    QBuffer span;
+    span.open(QIODevice::WriteOnly);
+    QVERIFY(WriteReadingsCsv(store, *store.DeviceId(kDevice), kT0 + 1001, kT0 + 2002, span, &why));
+    QCOMPARE(span.data().count("\r\n"), 2);
+    QVERIFY(span.data().contains("08:00:01.001Z"));
+
+    QBuffer events;
+    events.open(QIODevice::WriteOnly);
+    QVERIFY(WriteEventsCsv(store, 0, kNoLimitFrom, kNoLimitTo, events, &why));
+    QCOMPARE(events.data(), QByteArray("time,device,kind,detail\r\n"
+                                       "2026-12-10T08:00:00.005Z,/dev/ttyUSB0#1,alarm-set,TEMP MAX\r\n"
+                                       "2026-12-10T08:00:00.006Z,\"tcp://host,\"\"a\"\"#9\",command-refused,"
+                                       "register 4 value 250; crc\r\n"
+                                       "2026-12-10T08:00:00.007Z,/dev/ttyUSB0#1,run,\r\n"));
+
+    QVERIFY(store.CatchUpMinutes());
+    QBuffer minutes;
+    minutes.open(QIODevice::WriteOnly);
+    QVERIFY(WriteMinutesCsv(store, *store.DeviceId(kDevice), kNoLimitFrom, kNoLimitTo, minutes, &why));
+    const QList<QByteArray> lines = minutes.data().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith("time,device,blocks,input_setting_pct_min,input_setting_pct_mean,"));
+    QVERIFY2(
+        lines[1].startsWith("2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1,3,12.34,12.3400,12.34,1,1.00,1,100.0,"),
+        lines[1].constData());
+    QVERIFY(lines[1].endsWith(",6553.5,6553.500,6553.5\r"));
+}
+
+void TestHistory::reductionKeepsEveryExtreme_data() {
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("samples");
+    for (int columns : {1, 7, 640, 1920})
+        for (int samples : {5, 10000})
+            QTest::newRow(qPrintable(QStringLiteral("%1 columns, %2 samples").arg(columns).arg(samples)))
+                << columns << samples;
+}
+
+void TestHistory::reductionKeepsEveryExtreme() {
+    QFETCH(int, columns);
+    QFETCH(int, samples);
+    // A noisy signal with one-sample spikes up and down at random places.
+    QRandomGenerator random(42);
+    const qint64 from = kT0, to = kT0 + qint64(samples) * 1000;
+    std::vector<std::pair<qint64, double>> data;
+    for (int i = 0; i < samples; ++i) {
+        double v = 100.0 + random.bounded(10.0);
+        if (random.bounded(50) == 0)
+            v = random.bounded(2) ? 900.0 + i : -500.0 - i;
+        data.emplace_back(from + i * 1000 + random.bounded(1000), v);
+    }
+    ColumnReducer reducer(from, to, columns);
+    for (const auto& [t, v] : data)
+        reducer.Add(t, v);
+    const QList<QPointF> points = reducer.Points();
+    QVERIFY(points.size() <= 4 * columns);
+    for (int i = 1; i < points.size(); ++i)
+        QVERIFY(points[i].x() >= points[i - 1].x());
+    // Every column's lowest and highest sample is among the points drawn in that column.
+    std::vector<double> low(size_t(columns), qInf()), high(size_t(columns), -qInf());
+    for (const auto& [t, v] : data) {
+        const int c = reducer.Column(t);
+        low[size_t(c)] = std::min(low[size_t(c)], v);
+        high[size_t(c)] = std::max(high[size_t(c)], v);
+    }
+    std::vector<double> drawnLow(size_t(columns), qInf()), drawnHigh(size_t(columns), -qInf());
+    for (const QPointF& p : points) {
+        const int c = reducer.Column(qint64(p.x()));
+        drawnLow[size_t(c)] = std::min(drawnLow[size_t(c)], p.y());
+        drawnHigh[size_t(c)] = std::max(drawnHigh[size_t(c)], p.y());
+    }
+    QCOMPARE(drawnLow, low);
+    QCOMPARE(drawnHigh, high);
+}
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "tst_History.moc"
