@@ -585,7 +585,9 @@ void TForm1::Timer2Timer(QObject*) {
 
 void TForm1::KnobCommand(TiKnob* knob, quint8 writeRegister) {
     // The flag is set even when nothing is sent; the display tick times it out.
-    m_poll.SetWriteCommand(writeRegister, KnobWriteValue(knob->Position()));
+    const quint16 value = KnobWriteValue(knob->Position());
+    m_poll.SetWriteCommand(writeRegister, value);
+    emit operatorCommand(writeRegister, value, CheckBox2->isChecked());
     if (CheckBox2->isChecked())
         SendWriteRequest();
 }
@@ -609,6 +611,7 @@ void TForm1::iSwitchLed1Change(QObject*) {
         return;
     m_poll.SetWriteCommand(kRunStopRegister, command->value);
     Memo13->setPlainText(command->memoText);
+    emit operatorCommand(kRunStopRegister, command->value, CheckBox2->isChecked());
     if (CheckBox2->isChecked())
         SendWriteRequest();
 }

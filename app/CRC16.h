@@ -92,6 +92,9 @@ signals:
     // Every request, delivery and missing answer on the line, with its verdict, in order.
     void trafficRecorded(const TrafficRecord& record);
     void portEvent(PortEvent event);
+    // The operator set a command: a knob released or the switch toggled. `sent` is false when the
+    // communication box holds it back; the outcome of a sent one follows as traffic.
+    void operatorCommand(quint8 writeRegister, quint16 writeValue, bool sent);
 
 public:
     // Components of the layout, in its order.

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The panel's options: `--port NAME` presets the port box, `--traffic-log FILE` appends every traffic
 // record to FILE, `--lang zh|en` chooses the language; `--help` prints the usage and `--version` the
 // version, both without opening a window.
@@ -13,6 +15,17 @@ struct TCommandLine {
     QString TrafficLog; // empty: no traffic log
     QString Language;   // "zh" or "en"; empty: the saved or the system's choice
     QString Message;    // what was wrong, for Error
+
+    // The history: `--history PATH` records into (or exports from) PATH instead of the default file,
+    // `--no-history` records nothing. `--export-csv OUT` and `--export-events OUT` write the readings
+    // and the events as CSV and exit, limited by `--from` and `--to` (ISO 8601).
+    QString History;
+    bool NoHistory = false;
+    QString ExportCsv;
+    QString ExportEvents;
+    std::optional<qint64> FromMs;
+    std::optional<qint64> ToMs;
+    bool ExportRequested() const { return !ExportCsv.isEmpty() || !ExportEvents.isEmpty(); }
 };
 
 // Arguments without the program name.

@@ -1,7 +1,8 @@
 #include "MainWindow.h"
 
-#include "Language.h"
 #include "BusScanWindow.h"
+#include "HistoryHook.h"
+#include "Language.h"
 #include "LineStatus.h"
 
 #include <QAction>
@@ -13,6 +14,8 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -63,6 +66,12 @@ void TMainWindow::createMenus() {
     MonitorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     ScanAction = m_viewMenu->addAction(QString());
     ScanAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    TrendAction = m_viewMenu->addAction(QString());
+    TrendAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    TrendAction->setEnabled(false);
+    EventsAction = m_viewMenu->addAction(QString());
+    EventsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    EventsAction->setEnabled(false);
     m_viewMenu->addSeparator();
     m_languageMenu = m_viewMenu->addMenu(QString());
     auto* languages = new QActionGroup(this);
@@ -91,6 +100,8 @@ void TMainWindow::retranslateUi() {
     m_viewMenu->setTitle(tr("查看"));
     MonitorAction->setText(tr("通讯监视"));
     ScanAction->setText(tr("总线扫描"));
+    TrendAction->setText(tr("趋势"));
+    EventsAction->setText(tr("事件记录"));
     m_languageMenu->setTitle(tr("语言"));
     m_helpMenu->setTitle(tr("帮助"));
     AboutAction->setText(tr("关于"));
@@ -161,4 +172,27 @@ void TMainWindow::showAbout() {
     QMessageBox::about(this, tr("关于"),
                        tr("<b>Z7 Panel</b> %1<br>Z7 三相功率控制器的 Modbus RTU 控制面板。")
                            .arg(QCoreApplication::applicationVersion()));
+}
+
+bool TMainWindow::AttachHistory(THistoryHook* history, const QString& path) {
+    QString why;
+    if (!history->Start(path, &why)) {
+        const QString text = tr("历史记录无法打开，本次运行不记录数据。");
+        std::fprintf(stderr, "history: %s\n", qPrintable(why));
+        // Not modal: the panel works on while the message stands.
+        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        box->setInformativeText(why);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        QTimer::singleShot(0, box, &QWidget::show);
+        return false;
+    }
+    TrendAction->setEnabled(true);
+    EventsAction->setEnabled(true);
+    connect(TrendAction, &QAction::triggered, history, [this, history] { history->showTrend(this); });
+    connect(EventsAction, &QAction::triggered, history, [this, history] { history->showEvents(this); });
+    connect(history, &THistoryHook::failed, this, [this](const QString& failure) {
+        statusBar()->showMessage(tr("历史记录写入失败：%1").arg(failure));
+    });
+    return true;
 }

@@ -16,6 +16,7 @@ class QLabel;
 class QTimer;
 class TBusScanWindow;
 class TCommPort;
+class THistoryHook;
 
 class TMainWindow : public QMainWindow {
     Q_OBJECT
@@ -30,10 +31,16 @@ public:
     void ResetStats();
     QLabel* StatusLabel() const { return m_status; }
 
+    // Records into `path` through `history`, and opens the trend and event windows on it. A file that
+    // cannot be used is named in a message; the panel then goes on without recording.
+    bool AttachHistory(THistoryHook* history, const QString& path);
+
     QAction* SaveTrafficAction = nullptr;
     QAction* QuitAction = nullptr;
     QAction* MonitorAction = nullptr;
     QAction* ScanAction = nullptr;
+    QAction* TrendAction = nullptr;
+    QAction* EventsAction = nullptr;
     QAction* AboutAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;

@@ -2,6 +2,8 @@
 #include "CommandLine.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "HistoryExport.h"
+#include "HistoryHook.h"
 #include "Language.h"
 #include "MainWindow.h"
 #include "TrafficLogFile.h"
@@ -57,6 +59,13 @@ int main(int argc, char* argv[]) {
     }
     const TCommandLine& commandLine = parsed;
 
+    // An export needs neither a window nor a display; its messages are in the run's language.
+    if (commandLine.ExportRequested()) {
+        QCoreApplication core(argc, argv);
+        UseLanguage(commandLine, program);
+        return RunHistoryExport(commandLine, program);
+    }
+
     TrafficLogFile trafficLog;
     if (!commandLine.TrafficLog.isEmpty()) {
         QString why;
@@ -86,6 +95,10 @@ int main(int argc, char* argv[]) {
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
     TForm2 form2(&form1);
+    THistoryHook history(&form1);
+    if (!commandLine.NoHistory)
+        window.AttachHistory(&history,
+                             commandLine.History.isEmpty() ? DefaultHistoryPath() : commandLine.History);
     window.show();
 #ifdef Z7_FIRST_FRAME_PROBE
     ExitAfterFirstFrame(window);

@@ -1,0 +1,188 @@
+#include "EventWindow.h"
+
+#include "HistoryCsv.h"
+#include "HistoryText.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+int TEventModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_events.size());
+}
+
+int TEventModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TEventModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(m_events.size()))
+        return {};
+    const HistoryEvent& e = m_events[size_t(index.row())].event;
+    if (role == KindRole)
+        return int(e.kind);
+    if (role == Qt::ForegroundRole && index.column() == KindColumn) {
+        switch (e.kind) {
+        case EventKind::AlarmSet:
+        case EventKind::CommandRefused:
+        case EventKind::CommandUnanswered:
+        case EventKind::LinkLost:
+        case EventKind::PortVanished:
+            return QColor(190, 0, 0);
+        default:
+            return {};
+        }
+    }
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (index.column()) {
+    case TimeColumn:
+        return LocalTimeText(e.utcMs);
+    case DeviceColumn:
+        return e.device.Name();
+    case KindColumn:
+        return EventKindName(e.kind);
+    case TextColumn:
+        return e.detail;
+    default:
+        return {};
+    }
+}
+
+QVariant TEventModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case TimeColumn:
+        return tr("时间");
+    case DeviceColumn:
+        return tr("设备");
+    case KindColumn:
+        return tr("类型");
+    case TextColumn:
+        return tr("内容");
+    default:
+        return {};
+    }
+}
+
+void TEventModel::Append(const std::vector<StoredEvent>& events) {
+    if (events.empty())
+        return;
+    beginInsertRows({}, int(m_events.size()), int(m_events.size() + events.size()) - 1);
+    m_events.insert(m_events.end(), events.begin(), events.end());
+    endInsertRows();
+}
+
+TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("eventWindow"));
+    setWindowTitle(tr("事件记录"));
+    m_model = new TEventModel(this);
+    m_filter = new QSortFilterProxyModel(this);
+    m_filter->setSourceModel(m_model);
+    m_filter->setFilterRole(TEventModel::KindRole);
+    m_filter->setFilterKeyColumn(TEventModel::KindColumn);
+
+    m_kind = new QComboBox(this);
+    m_kind->setObjectName(QStringLiteral("kind"));
+    m_kind->addItem(tr("全部类型"), -1);
+    for (int k = 0; k < kEventKindCount; ++k)
+        m_kind->addItem(EventKindName(EventKind(k)), k);
+    auto* csv = new QPushButton(tr("导出CSV…"), this);
+    csv->setObjectName(QStringLiteral("exportCsv"));
+    m_status = new QLabel(this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(tr("类型："), this));
+    top->addWidget(m_kind);
+    top->addStretch();
+    top->addWidget(m_status);
+    top->addWidget(csv);
+
+    m_table = new QTableView(this);
+    m_table->setModel(m_filter);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setWordWrap(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_table, 1);
+
+    connect(m_kind, &QComboBox::activated, this, [this] {
+        const int k = m_kind->currentData().toInt();
+        SetKindFilter(k < 0 ? std::nullopt : std::optional<EventKind>(EventKind(k)));
+    });
+    connect(csv, &QPushButton::clicked, this, &TEventWindow::chooseCsv);
+
+    QString why;
+    if (!m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &why))
+        m_status->setText(tr("无法读取历史记录：%1").arg(why));
+    newData();
+    m_table->resizeColumnsToContents();
+    resize(760, 480);
+}
+
+void TEventWindow::SetKindFilter(std::optional<EventKind> kind) {
+    const int index = m_kind->findData(kind ? int(*kind) : -1);
+    m_kind->setCurrentIndex(index);
+    m_filter->setFilterRegularExpression(kind ? QStringLiteral("^%1$").arg(int(*kind)) : QString());
+    m_status->setText(tr("%1 条").arg(ShownRows()));
+}
+
+int TEventWindow::ShownRows() const {
+    return m_filter->rowCount();
+}
+
+void TEventWindow::newData() {
+    if (!m_store.IsOpen())
+        return;
+    std::vector<StoredEvent> events;
+    m_store.ForEachEvent(
+        0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) { events.push_back(e); }, m_model->LastId());
+    // The table follows the newest events while it is scrolled to the end.
+    const QScrollBar* bar = m_table->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    m_model->Append(events);
+    if (!events.empty() && atEnd)
+        m_table->scrollToBottom();
+    m_status->setText(tr("%1 条").arg(ShownRows()));
+}
+
+bool TEventWindow::ExportCsv(const QString& path, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QByteArray text = EventsCsvHeader();
+    for (int row = 0; row < m_filter->rowCount(); ++row)
+        text += EventsCsvLine(m_model->At(m_filter->mapToSource(m_filter->index(row, 0)).row()).event);
+    if (file.write(text) != text.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void TEventWindow::chooseCsv() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("导出CSV"), QStringLiteral("events.csv"),
+                                                      tr("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString why;
+    if (!ExportCsv(path, &why))
+        QMessageBox::warning(this, tr("导出CSV"), tr("无法写入 %1：%2").arg(path, why));
+}

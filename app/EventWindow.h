@@ -1,0 +1,60 @@
+#pragma once
+// The event window 事件记录: the history's event log as a table of time, device, kind and text, with a
+// filter by kind and an export of the rows shown as CSV. New events come in as they are committed.
+
+#include "HistoryStore.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QTableView;
+
+class TEventModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { TimeColumn, DeviceColumn, KindColumn, TextColumn, ColumnCount };
+    static constexpr int KindRole = Qt::UserRole + 1;
+
+    using QAbstractTableModel::QAbstractTableModel;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void Append(const std::vector<StoredEvent>& events);
+    const StoredEvent& At(int row) const { return m_events[size_t(row)]; }
+    qint64 LastId() const { return m_events.empty() ? 0 : m_events.back().id; }
+
+private:
+    std::vector<StoredEvent> m_events;
+};
+
+class TEventWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TEventWindow(const QString& historyPath, QWidget* parent = nullptr);
+
+    // Only this kind, or every kind.
+    void SetKindFilter(std::optional<EventKind> kind);
+    QTableView* Table() const { return m_table; }
+    int ShownRows() const;
+    // The rows shown, in the events CSV format.
+    bool ExportCsv(const QString& path, QString* error);
+
+public slots:
+    // Reads the events committed since the last look.
+    void newData();
+
+private:
+    void chooseCsv();
+
+    HistoryStore m_store;
+    TEventModel* m_model = nullptr;
+    QSortFilterProxyModel* m_filter = nullptr;
+    QComboBox* m_kind = nullptr;
+    QTableView* m_table = nullptr;
+    QLabel* m_status = nullptr;
+};

@@ -1,0 +1,98 @@
+#include "HistoryHook.h"
+
+#include "CRC16.h"
+#include "EventWindow.h"
+#include "TrendWindow.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStandardPaths>
+
+QString DefaultHistoryPath() {
+    // The same folder with or without an application object: the export runs without one.
+    const QString saved = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("z7panel"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(saved);
+    return folder + QStringLiteral("/history.sqlite");
+}
+
+THistoryHook::THistoryHook(TForm1* form, QObject* parent) : QObject(parent), m_form(form) {}
+
+THistoryHook::~THistoryHook() {
+    // The windows read the file; the writer finishes its last batch before the file is let go.
+    delete m_trend;
+    delete m_events;
+    m_recorder.Close();
+}
+
+bool THistoryHook::Start(const QString& path, QString* error) {
+    if (!m_recorder.Open(path, error))
+        return false;
+    m_path = path;
+    // Called in the writer thread: hand over to the GUI thread, where this object lives.
+    m_recorder.SetCommitted(
+        [this] { QMetaObject::invokeMethod(this, &THistoryHook::committed, Qt::QueuedConnection); });
+    m_recorder.SetFailed([this](const QString& why) {
+        QMetaObject::invokeMethod(
+            this, [this, why] { emit failed(why); }, Qt::QueuedConnection);
+    });
+    connect(m_form, &TForm1::trafficRecorded, this,
+            [this](const TrafficRecord& r) { record(m_detector.OnTraffic(r, m_form->Comm1->CommName())); });
+    connect(m_form, &TForm1::portEvent, this, [this](PortEvent e) {
+        if (e == PortEvent::OpenFailed)
+            return;
+        const PortChange change = e == PortEvent::Opened   ? PortChange::Opened
+                                  : e == PortEvent::Closed ? PortChange::Closed
+                                                           : PortChange::Vanished;
+        record({m_detector.OnPort(change, CurrentDevice(), QDateTime::currentMSecsSinceEpoch())});
+    });
+    connect(m_form, &TForm1::operatorCommand, this, [this](quint8 reg, quint16 value, bool sent) {
+        record(m_detector.OnCommand(CurrentDevice(), reg, value, sent, QDateTime::currentMSecsSinceEpoch()));
+    });
+    return true;
+}
+
+TTrendWindow* THistoryHook::TrendWindow() const {
+    return m_trend;
+}
+
+TEventWindow* THistoryHook::EventWindow() const {
+    return m_events;
+}
+
+DeviceKey THistoryHook::CurrentDevice() const {
+    return DeviceKey{m_form->Comm1->CommName(), m_form->Address()};
+}
+
+void THistoryHook::record(const EventDetector::Output& out) {
+    if (out.block)
+        m_recorder.Record(*out.block);
+    record(out.events);
+}
+
+void THistoryHook::record(const std::vector<HistoryEvent>& events) {
+    for (const HistoryEvent& e : events)
+        m_recorder.Record(e);
+}
+
+void THistoryHook::showTrend(QWidget* parent) {
+    if (!m_trend) {
+        m_trend = new TTrendWindow(m_path, parent);
+        connect(this, &THistoryHook::committed, m_trend, &TTrendWindow::newData);
+    }
+    m_trend->ShowDevice(CurrentDevice());
+    m_trend->show();
+    m_trend->raise();
+    m_trend->activateWindow();
+}
+
+void THistoryHook::showEvents(QWidget* parent) {
+    if (!m_events) {
+        m_events = new TEventWindow(m_path, parent);
+        connect(this, &THistoryHook::committed, m_events, &TEventWindow::newData);
+    }
+    m_events->show();
+    m_events->raise();
+    m_events->activateWindow();
+}

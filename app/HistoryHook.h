@@ -1,0 +1,58 @@
+#pragma once
+// The panel's recording: every traffic record, port change and operator command of TForm1 goes through
+// the event detector to the history's writer thread. Opens the trend and event windows on the file.
+
+#include "EventDetector.h"
+#include "HistoryRecorder.h"
+
+#include <QObject>
+#include <QPointer>
+
+class TForm1;
+class TTrendWindow;
+class TEventWindow;
+class QWidget;
+
+class THistoryHook : public QObject {
+    Q_OBJECT
+public:
+    explicit THistoryHook(TForm1* form, QObject* parent = nullptr);
+    ~THistoryHook() override;
+
+    // Starts recording into `path`; false with the reason when the file cannot be used, and then the
+    // panel records nothing.
+    bool Start(const QString& path, QString* error);
+    bool IsRecording() const { return m_recorder.IsOpen(); }
+    QString Path() const { return m_path; }
+    HistoryRecorder& Recorder() { return m_recorder; }
+    // The device the panel talks to now: the port box's port and the address box's address.
+    DeviceKey CurrentDevice() const;
+
+    TTrendWindow* TrendWindow() const;
+    TEventWindow* EventWindow() const;
+
+signals:
+    // In the GUI thread, after the writer committed what was handed over.
+    void committed();
+    // In the GUI thread, when writing fails (a full disk, a removed file).
+    void failed(const QString& why);
+
+public slots:
+    void showTrend(QWidget* parent);
+    void showEvents(QWidget* parent);
+
+private:
+    void record(const EventDetector::Output& out);
+    void record(const std::vector<HistoryEvent>& events);
+
+    TForm1* m_form;
+    QString m_path;
+    EventDetector m_detector;
+    HistoryRecorder m_recorder;
+    QPointer<TTrendWindow> m_trend;
+    QPointer<TEventWindow> m_events;
+};
+
+// Where the history lives unless --history names another file: history.sqlite in the user's data
+// folder for the panel (~/.local/share/z7panel on Linux).
+QString DefaultHistoryPath();

@@ -1,0 +1,15 @@
+#pragma once
+// How the history's windows name the quantities and the kinds of events, in the operator's language.
+// Files keep the keywords of HistoryTypes.h and the column names of Quantities.h.
+
+#include "HistoryTypes.h"
+#include "Quantities.h"
+
+#include <QString>
+
+QString QuantityName(Quantity q);
+// "12.3 A": the shown value with its unit, as many decimals as the display gives.
+QString QuantityValueText(Quantity q, double value);
+QString EventKindName(EventKind kind);
+// Local time with milliseconds: "2026-12-10 16:15:02.123".
+QString LocalTimeText(qint64 utcMs);

@@ -1,0 +1,560 @@
+#include "TrendWindow.h"
+
+#include "HistoryCsv.h"
+#include "HistoryText.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kSecondMs = 1000;
+constexpr qint64 kMinuteMs = 60 * kSecondMs;
+constexpr qint64 kHourMs = 60 * kMinuteMs;
+constexpr qint64 kDayMs = 24 * kHourMs;
+// The narrowest span a wheel zooms into.
+constexpr qint64 kShortestSpanMs = 10 * kSecondMs;
+
+qint64 PresetSpan(TTrendWindow::Preset preset) {
+    switch (preset) {
+    case TTrendWindow::Minutes5:
+        return 5 * kMinuteMs;
+    case TTrendWindow::Hour1:
+        return kHourMs;
+    case TTrendWindow::Hours8:
+        return 8 * kHourMs;
+    case TTrendWindow::Hours24:
+        return kDayMs;
+    case TTrendWindow::Days7:
+        return 7 * kDayMs;
+    case TTrendWindow::Days30:
+        return 30 * kDayMs;
+    case TTrendWindow::All:
+        break;
+    }
+    return 0;
+}
+
+QColor QuantityColor(Quantity q) {
+    switch (q) {
+    case Quantity::CurrentR:
+        return QColor(200, 40, 40);
+    case Quantity::CurrentS:
+        return QColor(40, 140, 40);
+    case Quantity::CurrentT:
+        return QColor(40, 70, 200);
+    case Quantity::Voltage:
+        return QColor(160, 100, 0);
+    case Quantity::Temperature:
+        return QColor(180, 0, 180);
+    case Quantity::OutputQuantity:
+        return QColor(0, 150, 160);
+    case Quantity::InputQuantity:
+        return QColor(90, 90, 90);
+    default:
+        return QColor(0, 0, 0);
+    }
+}
+
+qint64 Now() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+} // namespace
+
+TTrendChartView::TTrendChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
+    setMouseTracking(true);
+    setRenderHint(QPainter::Antialiasing, false);
+    setDragMode(QGraphicsView::NoDrag);
+}
+
+void TTrendChartView::wheelEvent(QWheelEvent* event) {
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0)
+        return;
+    const QPointF at = mapToScene(event->position().toPoint());
+    emit zoomRequested(at.x() - chart()->plotArea().left(), std::pow(0.8, steps));
+    event->accept();
+}
+
+void TTrendChartView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_dragX = event->position().x();
+        setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void TTrendChartView::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragX) {
+        emit panRequested(event->position().x() - *m_dragX);
+        m_dragX = event->position().x();
+    }
+    const QRectF plot = chart()->plotArea();
+    const QPointF at = mapToScene(event->position().toPoint());
+    const int x = plot.contains(at) ? int(at.x() - plot.left()) : -1;
+    if (x != m_cursorX) {
+        m_cursorX = x;
+        viewport()->update();
+        emit cursorMoved(x);
+    }
+    event->accept();
+}
+
+void TTrendChartView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_dragX) {
+        m_dragX.reset();
+        unsetCursor();
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+void TTrendChartView::leaveEvent(QEvent* event) {
+    m_cursorX = -1;
+    viewport()->update();
+    emit cursorMoved(-1);
+    QChartView::leaveEvent(event);
+}
+
+void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect) {
+    QChartView::drawForeground(painter, rect);
+    const QRectF plot = chart()->plotArea();
+    if (m_data && m_data->columns > 0) {
+        // Consecutive columns with an alarm make one band.
+        const double width = plot.width() / m_data->columns;
+        const QColor band(255, 0, 0, 45);
+        int start = -1;
+        for (int c = 0; c <= m_data->columns; ++c) {
+            const bool on = c < m_data->columns && m_data->alarms[size_t(c)] != 0;
+            if (on && start < 0)
+                start = c;
+            if (!on && start >= 0) {
+                painter->fillRect(
+                    QRectF(plot.left() + start * width, plot.top(), (c - start) * width, plot.height()),
+                    band);
+                start = -1;
+            }
+        }
+    }
+    if (m_cursorX >= 0) {
+        painter->setPen(QPen(QColor(60, 60, 60), 0, Qt::DashLine));
+        const double x = plot.left() + m_cursorX + 0.5;
+        painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    }
+}
+
+const QList<Quantity>& TTrendWindow::Offered() {
+    static const QList<Quantity> offered = {
+        Quantity::CurrentR,    Quantity::CurrentS,       Quantity::CurrentT,      Quantity::Voltage,
+        Quantity::Temperature, Quantity::OutputQuantity, Quantity::InputQuantity, Quantity::InputSetting};
+    return offered;
+}
+
+TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("trendWindow"));
+    setWindowTitle(tr("趋势"));
+    m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &m_openError);
+
+    m_device = new QComboBox(this);
+    m_device->setObjectName(QStringLiteral("device"));
+    m_preset = new QComboBox(this);
+    m_preset->setObjectName(QStringLiteral("preset"));
+    m_preset->addItems(
+        {tr("5 分钟"), tr("1 小时"), tr("8 小时"), tr("24 小时"), tr("7 天"), tr("30 天"), tr("全部")});
+    m_follow = new QCheckBox(tr("跟随最新"), this);
+    m_follow->setObjectName(QStringLiteral("follow"));
+    auto* csv = new QPushButton(tr("导出CSV…"), this);
+    csv->setObjectName(QStringLiteral("exportCsv"));
+    auto* png = new QPushButton(tr("导出图片…"), this);
+    png->setObjectName(QStringLiteral("exportPng"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(tr("设备："), this));
+    top->addWidget(m_device, 1);
+    top->addWidget(new QLabel(tr("范围："), this));
+    top->addWidget(m_preset);
+    top->addWidget(m_follow);
+    top->addStretch();
+    top->addWidget(csv);
+    top->addWidget(png);
+
+    auto* boxes = new QHBoxLayout;
+    for (Quantity q : Offered()) {
+        auto* box = new QCheckBox(QuantityName(q), this);
+        box->setObjectName(QString::fromLatin1(Info(q).key));
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::WindowText, QuantityColor(q));
+        box->setPalette(pal);
+        m_boxes << box;
+        boxes->addWidget(box);
+    }
+    boxes->addStretch();
+
+    m_chart = new QChart;
+    m_chart->legend()->setVisible(false);
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    m_view = new TTrendChartView(m_chart, this);
+    m_view->SetData(&m_data);
+    m_readout = new QLabel(this);
+    m_readout->setObjectName(QStringLiteral("readout"));
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_readout->setMinimumHeight(m_readout->fontMetrics().height() * 2);
+    m_readout->setWordWrap(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(boxes);
+    layout->addWidget(m_view, 1);
+    layout->addWidget(m_readout);
+
+    m_reloadTimer = new QTimer(this);
+    m_reloadTimer->setSingleShot(true);
+    m_reloadTimer->setInterval(40);
+    connect(m_reloadTimer, &QTimer::timeout, this, &TTrendWindow::Reload);
+
+    m_quantities = {Quantity::CurrentR, Quantity::CurrentS, Quantity::CurrentT, Quantity::Voltage};
+    for (int i = 0; i < m_boxes.size(); ++i)
+        m_boxes[i]->setChecked(m_quantities.contains(Offered()[i]));
+    rebuildSeries();
+
+    connect(m_preset, &QComboBox::activated, this, [this](int index) { SetPreset(Preset(index)); });
+    connect(m_follow, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            SetPreset(Preset(m_preset->currentIndex()));
+    });
+    connect(m_device, &QComboBox::activated, this, [this] { Reload(); });
+    for (QCheckBox* box : m_boxes)
+        connect(box, &QCheckBox::toggled, this, [this] {
+            QList<Quantity> chosen;
+            for (int i = 0; i < m_boxes.size(); ++i)
+                if (m_boxes[i]->isChecked())
+                    chosen << Offered()[i];
+            SetQuantities(chosen);
+        });
+    connect(csv, &QPushButton::clicked, this, &TTrendWindow::chooseCsv);
+    connect(png, &QPushButton::clicked, this, &TTrendWindow::choosePng);
+    connect(m_view, &TTrendChartView::zoomRequested, this, &TTrendWindow::zoom);
+    connect(m_view, &TTrendChartView::panRequested, this, &TTrendWindow::pan);
+    connect(m_view, &TTrendChartView::cursorMoved, this, &TTrendWindow::showReadout);
+
+    resize(1000, 600);
+    m_preset->setCurrentIndex(Hour1);
+    m_to = Now();
+    m_from = m_to - kHourMs;
+}
+
+TTrendWindow::~TTrendWindow() = default;
+
+std::optional<DeviceKey> TTrendWindow::Device() const {
+    const int id = deviceId();
+    if (!m_devices.contains(id))
+        return std::nullopt;
+    return m_devices.value(id);
+}
+
+int TTrendWindow::deviceId() const {
+    return m_device->currentData().toInt();
+}
+
+bool TTrendWindow::Following() const {
+    return m_follow->isChecked();
+}
+
+void TTrendWindow::ShowDevice(const DeviceKey& device) {
+    if (!m_store.IsOpen()) {
+        m_readout->setText(tr("无法读取历史记录：%1").arg(m_openError));
+        return;
+    }
+    m_devices = m_store.Devices();
+    const QSignalBlocker block(m_device);
+    m_device->clear();
+    QList<int> ids = m_devices.keys();
+    std::sort(ids.begin(), ids.end());
+    for (int id : ids)
+        m_device->addItem(m_devices.value(id).Name(), id);
+    int index = m_device->findText(device.Name());
+    std::optional<std::pair<qint64, qint64>> span;
+    if (index >= 0) {
+        span = m_store.BlockSpan(m_device->itemData(index).toInt());
+    } else {
+        // The newest device's history, until the current one has some.
+        for (int i = 0; i < m_device->count(); ++i) {
+            const auto s = m_store.BlockSpan(m_device->itemData(i).toInt());
+            if (s && (!span || s->second > span->second)) {
+                span = s;
+                index = i;
+            }
+        }
+    }
+    m_device->setCurrentIndex(std::max(index, 0));
+    const qint64 length = PresetSpan(Preset(m_preset->currentIndex()));
+    // A history that ended a while ago opens on its end rather than on an empty span before now.
+    if (span && length > 0 && span->second < Now() - length) {
+        SetRange(span->second - length, span->second + length / 50);
+        return;
+    }
+    SetPreset(Preset(m_preset->currentIndex()));
+}
+
+void TTrendWindow::SetPreset(Preset preset) {
+    {
+        const QSignalBlocker blockPreset(m_preset);
+        const QSignalBlocker blockFollow(m_follow);
+        m_preset->setCurrentIndex(preset);
+        m_follow->setChecked(true);
+    }
+    const qint64 now = Now();
+    qint64 span = PresetSpan(preset);
+    if (preset == All) {
+        const auto s = m_store.IsOpen() ? m_store.BlockSpan(deviceId()) : std::nullopt;
+        span = s ? std::max(now - s->first, kShortestSpanMs) : kHourMs;
+    }
+    // A little room after now, so the newest reading is not on the border.
+    m_to = now + span / 50;
+    m_from = now - span;
+    Reload();
+}
+
+void TTrendWindow::SetRange(qint64 from, qint64 to) {
+    if (to - from < kShortestSpanMs) {
+        const qint64 middle = from + (to - from) / 2;
+        from = middle - kShortestSpanMs / 2;
+        to = from + kShortestSpanMs;
+    }
+    {
+        const QSignalBlocker block(m_follow);
+        m_follow->setChecked(false);
+    }
+    m_from = from;
+    m_to = to;
+    reloadSoon();
+}
+
+void TTrendWindow::SetFollow(bool follow) {
+    m_follow->setChecked(follow);
+}
+
+void TTrendWindow::SetQuantities(const QList<Quantity>& quantities) {
+    m_quantities = quantities;
+    for (int i = 0; i < m_boxes.size(); ++i) {
+        const QSignalBlocker block(m_boxes[i]);
+        m_boxes[i]->setChecked(quantities.contains(Offered()[i]));
+    }
+    rebuildSeries();
+    Reload();
+}
+
+void TTrendWindow::rebuildSeries() {
+    m_chart->removeAllSeries();
+    for (QAbstractAxis* axis : m_chart->axes())
+        m_chart->removeAxis(axis);
+    auto* time = new QDateTimeAxis;
+    time->setTickCount(7);
+    m_chart->addAxis(time, Qt::AlignBottom);
+    // One value axis per unit, alternately on the left and on the right.
+    QHash<QString, QValueAxis*> axes;
+    for (Quantity q : m_quantities) {
+        const QString unit = QString::fromUtf8(Info(q).unit);
+        if (!axes.contains(unit)) {
+            auto* axis = new QValueAxis;
+            axis->setTitleText(unit);
+            axis->setLabelFormat(QStringLiteral("%g"));
+            m_chart->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+            axes.insert(unit, axis);
+        }
+        auto* series = new QLineSeries;
+        series->setName(QuantityName(q));
+        series->setPen(QPen(QuantityColor(q), 1.0));
+        m_chart->addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(axes.value(unit));
+    }
+}
+
+void TTrendWindow::reloadSoon() {
+    if (!m_reloadTimer->isActive())
+        m_reloadTimer->start();
+}
+
+void TTrendWindow::Reload() {
+    m_reloadTimer->stop();
+    m_sinceReload.start();
+    const QRectF plot = m_chart->plotArea();
+    const int columns = plot.width() >= 1 ? int(plot.width()) : std::max(width() - 100, 100);
+    if (m_store.IsOpen() && m_device->count() > 0)
+        m_data = QueryTrend(m_store, deviceId(), m_from, m_to, columns, m_quantities);
+    else
+        m_data = TrendData{m_from, m_to, columns, m_quantities, {}, std::vector<quint16>(size_t(columns)),
+                           m_to,   false};
+
+    const QList<QAbstractSeries*> series = m_chart->series();
+    QHash<QAbstractAxis*, std::pair<double, double>> ranges;
+    for (int i = 0; i < series.size() && i < int(m_data.series.size()); ++i) {
+        const QList<QPointF> points = m_data.series[size_t(i)].Points();
+        static_cast<QLineSeries*>(series[i])->replace(points);
+        QAbstractAxis* axis = series[i]->attachedAxes().value(1);
+        for (const QPointF& p : points) {
+            auto it = ranges.find(axis);
+            if (it == ranges.end())
+                ranges.insert(axis, {p.y(), p.y()});
+            else
+                *it = {std::min(it->first, p.y()), std::max(it->second, p.y())};
+        }
+    }
+    for (QAbstractAxis* axis : m_chart->axes(Qt::Vertical)) {
+        auto [low, high] = ranges.value(axis, {0.0, 1.0});
+        const double margin = high > low ? (high - low) * 0.05 : 1.0;
+        static_cast<QValueAxis*>(axis)->setRange(low - margin, high + margin);
+    }
+    for (QAbstractAxis* axis : m_chart->axes(Qt::Horizontal)) {
+        auto* time = static_cast<QDateTimeAxis*>(axis);
+        const qint64 span = m_to - m_from;
+        time->setFormat(span <= 10 * kMinuteMs ? QStringLiteral("HH:mm:ss")
+                        : span <= 2 * kDayMs   ? QStringLiteral("HH:mm")
+                        : span <= 60 * kDayMs  ? QStringLiteral("MM-dd HH:mm")
+                                               : QStringLiteral("yyyy-MM-dd"));
+        time->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
+    }
+    m_view->viewport()->update();
+    showReadout(m_view->CursorX());
+}
+
+void TTrendWindow::newData() {
+    if (!Following() || !isVisible())
+        return;
+    // A column's worth of new time, at least a second and at most a minute, before the span moves on.
+    const qint64 column = m_data.columns > 0 ? (m_to - m_from) / m_data.columns : kSecondMs;
+    if (m_sinceReload.isValid() && m_sinceReload.elapsed() < std::clamp(column, kSecondMs, kMinuteMs))
+        return;
+    const qint64 span = m_to - m_from - (m_to - m_from) / 51;
+    const qint64 now = Now();
+    m_to = now + span / 50;
+    m_from = now - span;
+    Reload();
+}
+
+void TTrendWindow::zoom(double plotX, double factor) {
+    const double width = std::max(m_chart->plotArea().width(), 1.0);
+    const double anchor = m_from + (m_to - m_from) * std::clamp(plotX / width, 0.0, 1.0);
+    SetRange(qint64(anchor - (anchor - m_from) * factor), qint64(anchor + (m_to - anchor) * factor));
+}
+
+void TTrendWindow::pan(double pixels) {
+    const double width = std::max(m_chart->plotArea().width(), 1.0);
+    const qint64 shift = qint64(-pixels / width * double(m_to - m_from));
+    SetRange(m_from + shift, m_to + shift);
+}
+
+QString TTrendWindow::ReadoutAt(int plotX) const {
+    const double width = m_chart->plotArea().width();
+    if (plotX < 0 || width < 1 || m_data.columns <= 0)
+        return {};
+    const int c = std::clamp(int(plotX * m_data.columns / width), 0, m_data.columns - 1);
+    const qint64 t = m_from + qint64(double(m_to - m_from) * plotX / width);
+    QStringList parts{LocalTimeText(t).left(19)};
+    for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
+        const Quantity q = m_quantities[i];
+        const auto& cells = m_data.series[size_t(i)].Cells();
+        // The nearest column with a reading, a few pixels either way.
+        const ColumnReducer::Cell* cell = nullptr;
+        for (int d = 0; d <= 3 && !cell; ++d)
+            for (int n : {c - d, c + d})
+                if (!cell && n >= 0 && n < int(cells.size()) && cells[size_t(n)].any)
+                    cell = &cells[size_t(n)];
+        QString value = QStringLiteral("—");
+        if (cell)
+            value = cell->low == cell->high
+                        ? QuantityValueText(q, cell->low)
+                        : QStringLiteral("%1 … %2").arg(QString::number(cell->low, 'f', Info(q).decimals),
+                                                        QuantityValueText(q, cell->high));
+        parts << QStringLiteral("%1 %2").arg(QuantityName(q), value);
+    }
+    QStringList alarms;
+    for (int k = 0; k < kAlarmCount; ++k)
+        if ((m_data.alarms[size_t(c)] >> k) & 1)
+            alarms << QString::fromLatin1(kAlarmNames[size_t(k)]);
+    if (!alarms.isEmpty())
+        parts << tr("警报 %1").arg(alarms.join(QStringLiteral(", ")));
+    return parts.join(QStringLiteral("   "));
+}
+
+QString TTrendWindow::Readout() const {
+    return m_readout->text();
+}
+
+void TTrendWindow::showReadout(int plotX) {
+    if (plotX < 0) {
+        m_readout->setText(m_data.anyMinuteRows ? tr("每分钟的最小值和最大值") : QString());
+        return;
+    }
+    m_readout->setText(ReadoutAt(plotX));
+}
+
+bool TTrendWindow::ExportCsv(const QString& path, QString* error) {
+    if (!m_store.IsOpen() || m_device->count() == 0) {
+        if (error)
+            *error = tr("没有历史记录");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const bool written = m_data.blocksFrom <= m_from
+                             ? WriteReadingsCsv(m_store, deviceId(), m_from, m_to, file, error)
+                             : WriteMinutesCsv(m_store, deviceId(), m_from, m_to, file, error);
+    if (!written) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool TTrendWindow::ExportPng(const QString& path) {
+    return m_view->grab().save(path, "PNG");
+}
+
+void TTrendWindow::chooseCsv() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("导出CSV"), QStringLiteral("trend.csv"),
+                                                      tr("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString why;
+    if (!ExportCsv(path, &why))
+        QMessageBox::warning(this, tr("导出CSV"), tr("无法写入 %1：%2").arg(path, why));
+}
+
+void TTrendWindow::choosePng() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("导出图片"), QStringLiteral("trend.png"),
+                                                      tr("PNG 图片 (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (!ExportPng(path))
+        QMessageBox::warning(this, tr("导出图片"), tr("无法写入 %1").arg(path));
+}

@@ -1,0 +1,113 @@
+#pragma once
+// The trend window 趋势: the recorded quantities of one device over time, drawn from the history file
+// with at most four points per pixel column, alarm periods as shaded bands, a cursor that reads out
+// every shown quantity, wheel zoom, drag pan and a live follow of the newest readings.
+
+#include "TrendData.h"
+
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QTimer;
+
+class TTrendChartView : public QChartView {
+    Q_OBJECT
+public:
+    TTrendChartView(QChart* chart, QWidget* parent);
+    // What the bands and the cursor are drawn from; owned by the window.
+    void SetData(const TrendData* data) { m_data = data; }
+    int CursorX() const { return m_cursorX; }
+
+signals:
+    void zoomRequested(double plotX, double factor);
+    void panRequested(double pixels);
+    void cursorMoved(int plotX); // -1 when the pointer left the plot
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    const TrendData* m_data = nullptr;
+    int m_cursorX = -1;
+    std::optional<double> m_dragX;
+};
+
+class TTrendWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum Preset { Minutes5, Hour1, Hours8, Hours24, Days7, Days30, All };
+    Q_ENUM(Preset)
+
+    TTrendWindow(const QString& historyPath, QWidget* parent = nullptr);
+    ~TTrendWindow() override;
+
+    // Opens on this device's history (or the newest device's, when it has none yet).
+    void ShowDevice(const DeviceKey& device);
+    // A preset span ending now, following the newest readings.
+    void SetPreset(Preset preset);
+    // A span of its own; stops following.
+    void SetRange(qint64 from, qint64 to);
+    void SetFollow(bool follow);
+    void SetQuantities(const QList<Quantity>& quantities);
+    QList<Quantity> Quantities() const { return m_quantities; }
+
+    qint64 From() const { return m_from; }
+    qint64 To() const { return m_to; }
+    bool Following() const;
+    const TrendData& Data() const { return m_data; }
+    std::optional<DeviceKey> Device() const;
+    TTrendChartView* ChartView() const { return m_view; }
+    // The read-out of the cursor at a pixel column of the plot.
+    QString ReadoutAt(int plotX) const;
+    QString Readout() const;
+
+    // The visible span of the shown device: its blocks as the readings CSV where they are kept at full
+    // resolution, else its minute rows as the minutes CSV.
+    bool ExportCsv(const QString& path, QString* error);
+    bool ExportPng(const QString& path);
+
+    // The quantities the window offers, in the order of its boxes.
+    static const QList<Quantity>& Offered();
+
+public slots:
+    // New readings were committed.
+    void newData();
+    void Reload();
+
+private:
+    void reloadSoon();
+    void zoom(double plotX, double factor);
+    void pan(double pixels);
+    void rebuildSeries();
+    void showReadout(int plotX);
+    void chooseCsv();
+    void choosePng();
+    int deviceId() const;
+
+    HistoryStore m_store;
+    QString m_openError;
+    QHash<int, DeviceKey> m_devices;
+    QComboBox* m_device = nullptr;
+    QComboBox* m_preset = nullptr;
+    QCheckBox* m_follow = nullptr;
+    QList<QCheckBox*> m_boxes;
+    QLabel* m_readout = nullptr;
+    TTrendChartView* m_view = nullptr;
+    QChart* m_chart = nullptr;
+    QTimer* m_reloadTimer = nullptr;
+    QElapsedTimer m_sinceReload;
+
+    QList<Quantity> m_quantities;
+    qint64 m_from = 0;
+    qint64 m_to = 0;
+    TrendData m_data;
+};
