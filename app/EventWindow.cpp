@@ -113,6 +113,7 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(TEventModel::TextColumn, QHeaderView::Stretch);
     m_table->setWordWrap(false);
 
     auto* layout = new QVBoxLayout(this);

@@ -371,22 +371,55 @@ void TTrendWindow::rebuildSeries() {
     time->setTickCount(7);
     m_chart->addAxis(time, Qt::AlignBottom);
     // One value axis per unit, alternately on the left and on the right.
-    QHash<QString, QValueAxis*> axes;
+    m_axes.clear();
     for (Quantity q : m_quantities) {
         const QString unit = QString::fromUtf8(Info(q).unit);
-        if (!axes.contains(unit)) {
-            auto* axis = new QValueAxis;
-            axis->setTitleText(unit);
-            axis->setLabelFormat(QStringLiteral("%g"));
-            m_chart->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
-            axes.insert(unit, axis);
+        if (m_axes.contains(unit))
+            continue;
+        auto* axis = new QValueAxis;
+        axis->setTitleText(unit);
+        axis->setLabelFormat(QStringLiteral("%g"));
+        m_chart->addAxis(axis, m_axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+        m_axes.insert(unit, axis);
+    }
+}
+
+void TTrendWindow::drawSeries() {
+    m_chart->removeAllSeries();
+    QAbstractAxis* time = m_chart->axes(Qt::Horizontal).value(0);
+    // A pause in the recording (the panel closed, the port shut, the link lost) breaks the line rather
+    // than bridging it: a new piece starts where two points lie further apart than a few columns.
+    const double gap = std::max(15000.0, 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
+    QHash<QString, std::pair<double, double>> ranges;
+    for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
+        const Quantity q = m_quantities[i];
+        const QString unit = QString::fromUtf8(Info(q).unit);
+        const QList<QPointF> points = m_data.series[size_t(i)].Points();
+        qsizetype start = 0;
+        for (qsizetype k = 1; k <= points.size(); ++k) {
+            if (k < points.size() && points[k].x() - points[k - 1].x() <= gap)
+                continue;
+            auto* series = new QLineSeries;
+            series->setName(QuantityName(q));
+            series->setPen(QPen(QuantityColor(q), 1.0));
+            series->replace(points.mid(start, k - start));
+            m_chart->addSeries(series);
+            series->attachAxis(time);
+            series->attachAxis(m_axes.value(unit));
+            start = k;
         }
-        auto* series = new QLineSeries;
-        series->setName(QuantityName(q));
-        series->setPen(QPen(QuantityColor(q), 1.0));
-        m_chart->addSeries(series);
-        series->attachAxis(time);
-        series->attachAxis(axes.value(unit));
+        for (const QPointF& p : points) {
+            auto it = ranges.find(unit);
+            if (it == ranges.end())
+                ranges.insert(unit, {p.y(), p.y()});
+            else
+                *it = {std::min(it->first, p.y()), std::max(it->second, p.y())};
+        }
+    }
+    for (auto it = m_axes.cbegin(); it != m_axes.cend(); ++it) {
+        auto [low, high] = ranges.value(it.key(), {0.0, 1.0});
+        const double margin = high > low ? (high - low) * 0.05 : 1.0;
+        it.value()->setRange(low - margin, high + margin);
     }
 }
 
@@ -406,25 +439,7 @@ void TTrendWindow::Reload() {
         m_data = TrendData{m_from, m_to, columns, m_quantities, {}, std::vector<quint16>(size_t(columns)),
                            m_to,   false};
 
-    const QList<QAbstractSeries*> series = m_chart->series();
-    QHash<QAbstractAxis*, std::pair<double, double>> ranges;
-    for (int i = 0; i < series.size() && i < int(m_data.series.size()); ++i) {
-        const QList<QPointF> points = m_data.series[size_t(i)].Points();
-        static_cast<QLineSeries*>(series[i])->replace(points);
-        QAbstractAxis* axis = series[i]->attachedAxes().value(1);
-        for (const QPointF& p : points) {
-            auto it = ranges.find(axis);
-            if (it == ranges.end())
-                ranges.insert(axis, {p.y(), p.y()});
-            else
-                *it = {std::min(it->first, p.y()), std::max(it->second, p.y())};
-        }
-    }
-    for (QAbstractAxis* axis : m_chart->axes(Qt::Vertical)) {
-        auto [low, high] = ranges.value(axis, {0.0, 1.0});
-        const double margin = high > low ? (high - low) * 0.05 : 1.0;
-        static_cast<QValueAxis*>(axis)->setRange(low - margin, high + margin);
-    }
+    drawSeries();
     for (QAbstractAxis* axis : m_chart->axes(Qt::Horizontal)) {
         auto* time = static_cast<QDateTimeAxis*>(axis);
         const qint64 span = m_to - m_from;

@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTimer;
+class QValueAxis;
 
 class TTrendChartView : public QChartView {
     Q_OBJECT
@@ -88,6 +89,7 @@ private:
     void zoom(double plotX, double factor);
     void pan(double pixels);
     void rebuildSeries();
+    void drawSeries();
     void showReadout(int plotX);
     void chooseCsv();
     void choosePng();
@@ -103,6 +105,7 @@ private:
     QLabel* m_readout = nullptr;
     TTrendChartView* m_view = nullptr;
     QChart* m_chart = nullptr;
+    QHash<QString, QValueAxis*> m_axes; // by unit
     QTimer* m_reloadTimer = nullptr;
     QElapsedTimer m_sinceReload;
 

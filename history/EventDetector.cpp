@@ -12,7 +12,7 @@ constexpr quint8 kWriteFunction = 0x06;
 QString RefusalText(const TrafficRecord& record) {
     if (record.direction == TrafficDirection::Tx)
         return QStringLiteral("not taken by the port");
-    QString text = QString::fromLatin1(VerdictKeyword(record.verdict));
+    QString text = QStringLiteral("answer: ") + QString::fromLatin1(VerdictKeyword(record.verdict));
     if (record.verdict == Verdict::Exception) {
         text += QStringLiteral(" %1").arg(record.exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
         const QString name = ModbusExceptionName(record.exceptionCode);

@@ -80,8 +80,10 @@ TrendData QueryTrend(HistoryStore& store, int deviceId, qint64 from, qint64 to, 
     }
     data.blocksFrom = blocksFrom;
 
-    if (from < blocksFrom) {
-        store.ForEachMinute(deviceId, from, blocksFrom, [&](const MinuteRow& m) {
+    // Minute rows only for the minutes wholly before the first block drawn, which they would repeat.
+    const qint64 minutesTo = blocksFrom == to ? to : blocksFrom - blocksFrom % HistoryStore::kMinuteMs;
+    if (from < minutesTo) {
+        store.ForEachMinute(deviceId, from, minutesTo, [&](const MinuteRow& m) {
             data.anyMinuteRows = true;
             for (int i = 0; i < quantities.size(); ++i) {
                 const Quantity q = quantities[i];

@@ -90,6 +90,7 @@ private slots:
     void linkLostAndRestored();
     void csvFormat_data();
     void csvFormat();
+    void trendDrawsBlocksWhereTheyAreKept();
     void reductionKeepsEveryExtreme_data();
     void reductionKeepsEveryExtreme();
 
@@ -408,11 +409,13 @@ void TestHistory::commandOutcomes_data() {
     QTest::newRow("port refused") << tx << int(Verdict::Refused) << 0
                                   << "command-refused register 4 value 250; not taken by the port";
     QTest::newRow("echo") << rx << int(Verdict::Confirmed) << 0 << "command-confirmed register 4 value 250";
-    QTest::newRow("exception") << rx << int(Verdict::Exception) << 2
-                               << "command-refused register 4 value 250; exception 02 ILLEGAL DATA ADDRESS";
+    QTest::newRow("exception")
+        << rx << int(Verdict::Exception) << 2
+        << "command-refused register 4 value 250; answer: exception 02 ILLEGAL DATA ADDRESS";
     QTest::newRow("bad echo") << rx << int(Verdict::Echo) << 0
-                              << "command-refused register 4 value 250; echo";
-    QTest::newRow("crc") << rx << int(Verdict::Crc) << 0 << "command-refused register 4 value 250; crc";
+                              << "command-refused register 4 value 250; answer: echo";
+    QTest::newRow("crc") << rx << int(Verdict::Crc) << 0
+                         << "command-refused register 4 value 250; answer: crc";
     QTest::newRow("no answer") << missing << int(Verdict::NoReply) << 0
                                << "command-unanswered register 4 value 250";
 }
@@ -541,6 +544,29 @@ void TestHistory::csvFormat() {
         lines[1].startsWith("2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1,3,12.34,12.3400,12.34,1,1.00,1,100.0,"),
         lines[1].constData());
     QVERIFY(lines[1].endsWith(",6553.5,6553.500,6553.5\r"));
+}
+
+void TestHistory::trendDrawsBlocksWhereTheyAreKept() {
+    // A recording that starts within a minute: its minute row must not be drawn before its first block.
+    const QString path = m_dir.filePath(QStringLiteral("trend-start.sqlite"));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    std::vector<BlockSample> blocks;
+    for (int s = 48; s < 180; ++s)
+        blocks.push_back(Block(kT0 + s * 1000, 20, {{20, quint16(s)}}));
+    QVERIFY(store.Append(blocks, {}));
+    QVERIFY(store.CatchUpMinutes());
+    const TrendData trend = QueryTrend(store, 1, kT0 - 300000, kT0 + 180000, 800, {Quantity::CurrentR});
+    QVERIFY(!trend.anyMinuteRows);
+    const QList<QPointF> points = trend.series[0].Points();
+    QCOMPARE(points.first(), QPointF(double(kT0 + 48000), 4.8));
+    QCOMPARE(points.last(), QPointF(double(kT0 + 179000), 17.9));
+
+    // A span too long to read block by block comes from the minute rows alone.
+    const TrendData month = QueryTrend(store, 1, kT0 - 20 * kDay, kT0 + 10 * kDay, 800, {Quantity::CurrentR});
+    QVERIFY(month.anyMinuteRows);
+    QCOMPARE(month.blocksFrom, kT0 + 10 * kDay);
+    QCOMPARE(month.series[0].Points().size(), 2);
 }
 
 void TestHistory::reductionKeepsEveryExtreme_data() {
