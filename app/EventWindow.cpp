@@ -112,7 +112,8 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // Time, device and kind as wide as they need, the text the rest.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(TEventModel::TextColumn, QHeaderView::Stretch);
     m_table->setWordWrap(false);
 
@@ -130,8 +131,7 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
     if (!m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &why))
         m_status->setText(tr("无法读取历史记录：%1").arg(why));
     newData();
-    m_table->resizeColumnsToContents();
-    resize(760, 480);
+    resize(820, 520);
 }
 
 void TEventWindow::SetKindFilter(std::optional<EventKind> kind) {

@@ -389,7 +389,8 @@ void TTrendWindow::drawSeries() {
     QAbstractAxis* time = m_chart->axes(Qt::Horizontal).value(0);
     // A pause in the recording (the panel closed, the port shut, the link lost) breaks the line rather
     // than bridging it: a new piece starts where two points lie further apart than a few columns.
-    const double gap = std::max(15000.0, 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
+    const double gap =
+        std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
     QHash<QString, std::pair<double, double>> ranges;
     for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
         const Quantity q = m_quantities[i];

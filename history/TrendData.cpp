@@ -106,16 +106,28 @@ TrendData QueryTrend(HistoryStore& store, int deviceId, qint64 from, qint64 to, 
             const bool alarms = block == Info(Quantity::Alarms).block;
             if (wanted.isEmpty() && !alarms)
                 continue;
+            // The alarm bits last read hold until the next reading of them, across the columns between,
+            // unless the readings are further apart than a pause of the recording.
+            qint64 heldSince = 0;
+            quint16 held = 0;
+            int heldColumn = -1;
             store.ForEachBlockOf(deviceId, block, blocksFrom, to, [&](const StoredBlock& b) {
                 for (int i : wanted) {
                     const Quantity q = quantities[i];
                     data.series[size_t(i)].Add(b.utcMs, ScaledValue(q, b.raw[size_t(q)]));
                 }
-                if (alarms) {
-                    const int c = grid.Column(b.utcMs);
-                    if (c >= 0)
-                        data.alarms[size_t(c)] |= quint16(b.raw[size_t(Quantity::Alarms)] & kAlarmMask);
-                }
+                if (!alarms)
+                    return;
+                const int c = grid.Column(b.utcMs);
+                if (c < 0)
+                    return;
+                if (held != 0 && heldColumn >= 0 && b.utcMs - heldSince <= kTrendPauseMs)
+                    for (int k = heldColumn + 1; k < c; ++k)
+                        data.alarms[size_t(k)] |= held;
+                held = quint16(b.raw[size_t(Quantity::Alarms)] & kAlarmMask);
+                heldSince = b.utcMs;
+                heldColumn = c;
+                data.alarms[size_t(c)] |= held;
             });
         }
     }

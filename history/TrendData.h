@@ -45,6 +45,10 @@ struct TrendData {
     bool anyMinuteRows = false;
 };
 
+// Readings further apart than this are a pause of the recording: the line breaks there, and an alarm
+// is not taken to have lasted across it.
+inline constexpr qint64 kTrendPauseMs = 15000;
+
 // Spans up to this long are read block by block where blocks are kept; longer ones from minute rows.
 inline constexpr qint64 kTrendFullResolutionSpanMs = 8LL * 24 * 3600 * 1000;
 

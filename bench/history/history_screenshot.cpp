@@ -108,8 +108,6 @@ int main(int argc, char* argv[]) {
     const bool trendSaved = trend->grab().save(out.filePath(QStringLiteral("history-trend.png")));
 
     window.EventsAction->trigger();
-    history.EventWindow()->resize(820, 520);
-    history.EventWindow()->Table()->resizeColumnsToContents();
     Wait(300);
     const bool eventsSaved =
         history.EventWindow()->grab().save(out.filePath(QStringLiteral("history-events.png")));

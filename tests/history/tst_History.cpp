@@ -91,6 +91,7 @@ private slots:
     void csvFormat_data();
     void csvFormat();
     void trendDrawsBlocksWhereTheyAreKept();
+    void docsAgreeWithTheTable();
     void reductionKeepsEveryExtreme_data();
     void reductionKeepsEveryExtreme();
 
@@ -562,11 +563,50 @@ void TestHistory::trendDrawsBlocksWhereTheyAreKept() {
     QCOMPARE(points.first(), QPointF(double(kT0 + 48000), 4.8));
     QCOMPARE(points.last(), QPointF(double(kT0 + 179000), 17.9));
 
+    // Alarms read every three seconds shade every column between two readings; a pause ends them.
+    std::vector<BlockSample> alarms;
+    for (int s = 0; s < 30; s += 3)
+        alarms.push_back(Block(kT0 + 200000 + s * 1000, 10, {{13, 0x10}}));
+    alarms.push_back(Block(kT0 + 260000, 10, {{13, 0x10}}));
+    QVERIFY(store.Append(alarms, {}));
+    const TrendData shaded = QueryTrend(store, 1, kT0 + 200000, kT0 + 270000, 700, {});
+    const auto shadedAt = [&](qint64 t) {
+        return shaded.alarms[size_t(ColumnReducer(kT0 + 200000, kT0 + 270000, 700).Column(t))];
+    };
+    for (qint64 t = kT0 + 200000; t <= kT0 + 227000; t += 100)
+        QCOMPARE(shadedAt(t), quint16(0x10));
+    QCOMPARE(shadedAt(kT0 + 240000), quint16(0));
+    QCOMPARE(shadedAt(kT0 + 260000), quint16(0x10));
+
     // A span too long to read block by block comes from the minute rows alone.
     const TrendData month = QueryTrend(store, 1, kT0 - 20 * kDay, kT0 + 10 * kDay, 800, {Quantity::CurrentR});
     QVERIFY(month.anyMinuteRows);
     QCOMPARE(month.blocksFrom, kT0 + 10 * kDay);
     QCOMPARE(month.series[0].Points().size(), 2);
+}
+
+void TestHistory::docsAgreeWithTheTable() {
+    // The user's page on the history names each quantity with the register and scale the panel uses,
+    // and the alarms by the names above their LEDs.
+    QFile page(qEnvironmentVariable("Z7_SOURCE_DIR") + QStringLiteral("/docs/history.md"));
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+    const QString text = QString::fromUtf8(page.readAll());
+    for (const QuantityInfo& q : kQuantities) {
+        const QString scale = q.kind == QuantityKind::Bit    ? QStringLiteral("bit 0")
+                              : q.kind == QuantityKind::Bits ? QStringLiteral("bits 0 to 8")
+                                                             : QStringLiteral("÷ %1").arg(q.divisor);
+        const QString row = QStringLiteral("| `%1` | %2 | %3 | %4 | %5 | %6 |")
+                                .arg(QLatin1String(q.key))
+                                .arg(q.reg)
+                                .arg(scale, QString::fromUtf8(q.unit))
+                                .arg(q.block)
+                                .arg(QString::fromUtf8(q.label));
+        QVERIFY2(text.contains(row), qPrintable(row));
+    }
+    for (int k = 0; k < kAlarmCount; ++k) {
+        const QString name = QStringLiteral("%1 `%2`").arg(k).arg(QLatin1String(kAlarmNames[size_t(k)]));
+        QVERIFY2(text.contains(name), qPrintable(name));
+    }
 }
 
 void TestHistory::reductionKeepsEveryExtreme_data() {
