@@ -607,6 +607,10 @@ void TestHistory::docsAgreeWithTheTable() {
         const QString name = QStringLiteral("%1 `%2`").arg(k).arg(QLatin1String(kAlarmNames[size_t(k)]));
         QVERIFY2(text.contains(name), qPrintable(name));
     }
+    // The README shows the export's header as the program writes it.
+    QFile readme(qEnvironmentVariable("Z7_SOURCE_DIR") + QStringLiteral("/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    QVERIFY(readme.readAll().contains("\n" + ReadingsCsvHeader().trimmed() + "\n"));
 }
 
 void TestHistory::reductionKeepsEveryExtreme_data() {
