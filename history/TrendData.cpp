@@ -3,13 +3,14 @@
 #include <algorithm>
 
 ColumnReducer::ColumnReducer(qint64 from, qint64 to, int columns)
-    : m_from(from), m_to(std::max(to, from + 1)), m_cells(size_t(std::max(columns, 1))) {}
+    : m_from(from), m_to(std::max(to, from + 1)), m_cells(size_t(std::max(columns, 1))),
+      m_scale(double(m_cells.size()) / double(m_to - m_from)) {}
 
 int ColumnReducer::Column(qint64 t) const {
     if (t < m_from || t >= m_to)
         return -1;
-    // In 128 bits: a span of years times a few thousand columns does not fit 64.
-    return int((__int128(t - m_from) * qint64(m_cells.size())) / (m_to - m_from));
+    // A multiplication, not a division, per sample: this runs for every value drawn.
+    return std::min(int(double(t - m_from) * m_scale), int(m_cells.size()) - 1);
 }
 
 void ColumnReducer::Add(qint64 t, double v) {

@@ -30,6 +30,7 @@ private:
     qint64 m_from;
     qint64 m_to;
     std::vector<Cell> m_cells;
+    double m_scale; // columns per millisecond
 };
 
 struct TrendData {
