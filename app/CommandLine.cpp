@@ -83,27 +83,27 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
 }
 
 QString UsageText(const QString& programName) {
-    return CommandLine::tr(
-               "用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]\n"
-               "      %1 [--history 文件] [--export-csv 输出] [--export-events 输出] [--from 时间] [--to 时间]\n"
-               "  --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：\n"
-               "                      tcp://主机:端口（IPv6 地址放在方括号里）\n"
-               "  --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：\n"
-               "                      时间 (UTC)、方向 tx/rx/--、判定、字节\n"
-               "  --history 文件      把历史记录写入文件（默认：%2）\n"
-               "  --no-history        不记录历史\n"
-               "  --export-csv 输出   把记录的全部读数以 CSV 写到输出（'-'：标准输出）后退出，\n"
-               "                      不开窗口\n"
-               "  --export-events 输出\n"
-               "                      把事件记录以 CSV 写到输出后退出\n"
-               "  --from 时间, --to 时间\n"
-               "                      只导出 时间 <= t < 时间 的部分，ISO 8601 格式\n"
-               "                      （2026-12-10T08:00:00Z；不带时区时按本地时间）\n"
-               "  --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，\n"
-               "                      否则按系统的语言）\n"
-               "  --help              显示本说明\n"
-               "  --version           显示版本\n")
-        .arg(programName, DefaultHistoryPath());
+    return CommandLine::
+        tr("用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]\n"
+           "      %1 [--history 文件] [--export-csv 输出] [--export-events 输出] [--from 时间] [--to 时间]\n"
+           "  --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：\n"
+           "                      tcp://主机:端口（IPv6 地址放在方括号里）\n"
+           "  --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：\n"
+           "                      时间 (UTC)、方向 tx/rx/--、判定、字节\n"
+           "  --history 文件      把历史记录写入文件（默认：%2）\n"
+           "  --no-history        不记录历史\n"
+           "  --export-csv 输出   把记录的全部读数以 CSV 写到输出（'-'：标准输出）后退出，\n"
+           "                      不开窗口\n"
+           "  --export-events 输出\n"
+           "                      把事件记录以 CSV 写到输出后退出\n"
+           "  --from 时间, --to 时间\n"
+           "                      只导出 时间 <= t < 时间 的部分，ISO 8601 格式\n"
+           "                      （2026-12-10T08:00:00Z；不带时区时按本地时间）\n"
+           "  --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，\n"
+           "                      否则按系统的语言）\n"
+           "  --help              显示本说明\n"
+           "  --version           显示版本\n")
+            .arg(programName, DefaultHistoryPath());
 }
 
 QString TrafficLogOpenError(const QString& programName, const QString& path, const QString& why) {

@@ -230,6 +230,12 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
     m_reloadTimer->setSingleShot(true);
     m_reloadTimer->setInterval(40);
     connect(m_reloadTimer, &QTimer::timeout, this, &TTrendWindow::Reload);
+    // One reduced column per pixel column: when the plot area's width changes (a resize, or axis labels
+    // of another width after a new range), the data is reduced again to the new width.
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        if (int(plot.width()) >= 1 && int(plot.width()) != m_data.columns)
+            reloadSoon();
+    });
 
     m_quantities = {Quantity::CurrentR, Quantity::CurrentS, Quantity::CurrentT, Quantity::Voltage};
     for (int i = 0; i < m_boxes.size(); ++i)
@@ -484,8 +490,10 @@ QString TTrendWindow::ReadoutAt(int plotX) const {
     const double width = m_chart->plotArea().width();
     if (plotX < 0 || width < 1 || m_data.columns <= 0)
         return {};
-    const int c = std::clamp(int(plotX * m_data.columns / width), 0, m_data.columns - 1);
-    const qint64 t = m_from + qint64(double(m_to - m_from) * plotX / width);
+    // The pixel's centre, where the column drawn in that pixel lies (the plot's width is fractional).
+    const double at = (plotX + 0.5) / width;
+    const int c = std::clamp(int(at * m_data.columns), 0, m_data.columns - 1);
+    const qint64 t = m_from + qint64(double(m_to - m_from) * at);
     QStringList parts{LocalTimeText(t).left(19)};
     for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
         const Quantity q = m_quantities[i];

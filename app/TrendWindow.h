@@ -62,6 +62,8 @@ public:
     QList<Quantity> Quantities() const { return m_quantities; }
 
     qint64 From() const { return m_from; }
+    // The pixel columns the shown data was reduced to.
+    int Columns() const { return m_data.columns; }
     qint64 To() const { return m_to; }
     bool Following() const;
     const TrendData& Data() const { return m_data; }

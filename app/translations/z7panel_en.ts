@@ -24,21 +24,53 @@
         <translation>%1: cannot append to the traffic log %2: %3</translation>
     </message>
     <message>
-        <source>用法: %1 [--port 端口] [--traffic-log 文件] [--lang zh|en]
+        <source>%1 不是 ISO 8601 时间：%2</source>
+        <translation>%1 is not an ISO 8601 time: %2</translation>
+    </message>
+    <message>
+        <source>--no-history 不能与 --history 或导出一起使用</source>
+        <translation>--no-history goes with neither --history nor an export</translation>
+    </message>
+    <message>
+        <source>--from 和 --to 只用于导出：请同时给出 --export-csv 或 --export-events</source>
+        <translation>--from and --to limit an export: give --export-csv or --export-events</translation>
+    </message>
+    <message>
+        <source>用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]
+      %1 [--history 文件] [--export-csv 输出] [--export-events 输出] [--from 时间] [--to 时间]
   --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：
                       tcp://主机:端口（IPv6 地址放在方括号里）
   --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：
                       时间 (UTC)、方向 tx/rx/--、判定、字节
+  --history 文件      把历史记录写入文件（默认：%2）
+  --no-history        不记录历史
+  --export-csv 输出   把记录的全部读数以 CSV 写到输出（'-'：标准输出）后退出，
+                      不开窗口
+  --export-events 输出
+                      把事件记录以 CSV 写到输出后退出
+  --from 时间, --to 时间
+                      只导出 时间 &lt;= t &lt; 时间 的部分，ISO 8601 格式
+                      （2026-12-10T08:00:00Z；不带时区时按本地时间）
   --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，
                       否则按系统的语言）
   --help              显示本说明
   --version           显示版本
 </source>
-        <translation>usage: %1 [--port NAME] [--traffic-log FILE] [--lang zh|en]
+        <translation>usage: %1 [--port NAME] [--traffic-log FILE] [--history FILE | --no-history] [--lang zh|en]
+       %1 [--history FILE] [--export-csv OUT] [--export-events OUT] [--from TIME] [--to TIME]
   --port NAME         preset the serial port, e.g. /dev/ttyUSB0, or a serial device
                       server's TCP port: tcp://HOST:PORT (IPv6 in brackets)
   --traffic-log FILE  append every request, every reply and every missing answer to FILE,
                       one line each: time (UTC), direction tx/rx/--, verdict, bytes
+  --history FILE      record the history into FILE (default: %2)
+  --no-history        record nothing
+  --export-csv OUT    write every recorded reading as CSV to OUT ('-': standard output)
+                      and exit, without a window
+  --export-events OUT
+                      write the event log as CSV to OUT and exit
+  --from TIME, --to TIME
+                      limit an export to TIME &lt;= t &lt; TIME, ISO 8601
+                      (2026-12-10T08:00:00Z; without a zone, local time)
   --lang zh|en        the window's language: Chinese or English (default: the one last
                       chosen in the window, else the system's)
   --help              show this text
@@ -74,6 +106,124 @@
     </message>
 </context>
 <context>
+    <name>HistoryExport</name>
+    <message>
+        <source>无法读取历史记录：%1</source>
+        <translation>cannot read the history: %1</translation>
+    </message>
+    <message>
+        <source>无法把读数写到 %1：%2</source>
+        <translation>cannot write the readings to %1: %2</translation>
+    </message>
+    <message>
+        <source>无法把事件写到 %1：%2</source>
+        <translation>cannot write the events to %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryText</name>
+    <message>
+        <source>设定值</source>
+        <translation>Set-point</translation>
+    </message>
+    <message>
+        <source>运行</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <source>最大输出量限制</source>
+        <translation>Max. output limit</translation>
+    </message>
+    <message>
+        <source>最小输出量限制</source>
+        <translation>Min. output limit</translation>
+    </message>
+    <message>
+        <source>输入量</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>输出量</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>警报</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>满量程电压</source>
+        <translation>Full-scale voltage</translation>
+    </message>
+    <message>
+        <source>R相电流</source>
+        <translation>Current R</translation>
+    </message>
+    <message>
+        <source>S相电流</source>
+        <translation>Current S</translation>
+    </message>
+    <message>
+        <source>T相电流</source>
+        <translation>Current T</translation>
+    </message>
+    <message>
+        <source>电压</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <source>警报出现</source>
+        <translation>Alarm set</translation>
+    </message>
+    <message>
+        <source>警报消除</source>
+        <translation>Alarm cleared</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>操作命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>命令已确认</source>
+        <translation>Command confirmed</translation>
+    </message>
+    <message>
+        <source>命令被拒绝</source>
+        <translation>Command refused</translation>
+    </message>
+    <message>
+        <source>命令无应答</source>
+        <translation>Command unanswered</translation>
+    </message>
+    <message>
+        <source>端口打开</source>
+        <translation>Port opened</translation>
+    </message>
+    <message>
+        <source>端口关闭</source>
+        <translation>Port closed</translation>
+    </message>
+    <message>
+        <source>端口消失</source>
+        <translation>Port vanished</translation>
+    </message>
+    <message>
+        <source>通讯中断</source>
+        <translation>Link lost</translation>
+    </message>
+    <message>
+        <source>通讯恢复</source>
+        <translation>Link restored</translation>
+    </message>
+</context>
+<context>
     <name>LineStatus</name>
     <message>
         <source>端口已关闭</source>
@@ -106,6 +256,179 @@
     <message>
         <source>最近错误 %1 %2</source>
         <translation>Last problem %1 %2</translation>
+    </message>
+</context>
+<context>
+    <name>TBusScanWindow</name>
+    <message>
+        <source>总线扫描</source>
+        <translation>Bus scan</translation>
+    </message>
+    <message>
+        <source>串口在 %1 ms 静默后才交付应答，等待时间须长于此。</source>
+        <translation>The port delivers an answer only after %1 ms of silence; the wait must be longer.</translation>
+    </message>
+    <message>
+        <source>扫描波特率和格式</source>
+        <translation>Sweep baud rates and formats</translation>
+    </message>
+    <message>
+        <source>对一个地址依次试用所有波特率和格式，结束后恢复原设置。</source>
+        <translation>Tries every baud rate and format on one address, then restores the settings.</translation>
+    </message>
+    <message>
+        <source>起始地址</source>
+        <translation>First address</translation>
+    </message>
+    <message>
+        <source>结束地址</source>
+        <translation>Last address</translation>
+    </message>
+    <message>
+        <source>每个地址等待</source>
+        <translation>Wait per address</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>响应时间</source>
+        <translation>Response time</translation>
+    </message>
+    <message>
+        <source>应答</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>从请求交给端口到应答交付，含串口的 %1 ms 静默间隔</source>
+        <translation>From the request handed to the port to the answer delivered, including the port's %1 ms silence interval</translation>
+    </message>
+    <message>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>把所选设备的地址、波特率和格式填入面板</source>
+        <translation>Puts the selected device's address, baud rate and format into the panel</translation>
+    </message>
+    <message>
+        <source>通讯已开始，扫描已停止。</source>
+        <translation>Polling started; the scan stopped.</translation>
+    </message>
+    <message>
+        <source>正在通讯：请先取消“通讯”，再扫描。</source>
+        <translation>Polling is on: untick "Poll" before scanning.</translation>
+    </message>
+    <message>
+        <source>端口未打开：请先打开串口。</source>
+        <translation>The port is closed: open it first.</translation>
+    </message>
+    <message>
+        <source>起始地址大于结束地址。</source>
+        <translation>The first address is above the last.</translation>
+    </message>
+    <message>
+        <source>正在扫描：地址 %1，%2 %3…</source>
+        <translation>Scanning: address %1, %2 %3…</translation>
+    </message>
+    <message>
+        <source>正在取消…</source>
+        <translation>Cancelling…</translation>
+    </message>
+    <message>
+        <source>端口已关闭，扫描已停止。</source>
+        <translation>The port was closed; the scan stopped.</translation>
+    </message>
+    <message>
+        <source>端口已断开，扫描已停止。</source>
+        <translation>The port vanished; the scan stopped.</translation>
+    </message>
+    <message>
+        <source>扫描完成：找到 %1 个设备，用时 %2 s。</source>
+        <translation>Scan complete: %1 device(s) found in %2 s.</translation>
+    </message>
+    <message>
+        <source>扫描已取消：找到 %1 个设备。</source>
+        <translation>Scan cancelled: %1 device(s) found.</translation>
+    </message>
+    <message>
+        <source>端口未接受请求，扫描已停止。</source>
+        <translation>The port did not take a request; the scan stopped.</translation>
+    </message>
+</context>
+<context>
+    <name>TEventModel</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>Detail</translation>
+    </message>
+</context>
+<context>
+    <name>TEventWindow</name>
+    <message>
+        <source>事件记录</source>
+        <translation>Event log</translation>
+    </message>
+    <message>
+        <source>全部类型</source>
+        <translation>All kinds</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>类型：</source>
+        <translation>Kind:</translation>
+    </message>
+    <message>
+        <source>无法读取历史记录：%1</source>
+        <translation>Cannot read the history: %1</translation>
+    </message>
+    <message>
+        <source>%1 条</source>
+        <translation>%1 events</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 <context>
@@ -204,6 +527,117 @@
     <message>
         <source>&lt;b&gt;Z7 Panel&lt;/b&gt; %1&lt;br&gt;Z7 三相功率控制器的 Modbus RTU 控制面板。</source>
         <translation>&lt;b&gt;Z7 Panel&lt;/b&gt; %1&lt;br&gt;Modbus RTU control panel for the Z7 three-phase power controller.</translation>
+    </message>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>事件记录</source>
+        <translation>Event log</translation>
+    </message>
+    <message>
+        <source>历史记录无法打开，本次运行不记录数据。</source>
+        <translation>The history cannot be opened; this run records nothing.</translation>
+    </message>
+    <message>
+        <source>历史记录写入失败：%1</source>
+        <translation>Recording the history failed: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TTrendWindow</name>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>5 分钟</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>1 小时</source>
+        <translation>1 h</translation>
+    </message>
+    <message>
+        <source>8 小时</source>
+        <translation>8 h</translation>
+    </message>
+    <message>
+        <source>24 小时</source>
+        <translation>24 h</translation>
+    </message>
+    <message>
+        <source>7 天</source>
+        <translation>7 d</translation>
+    </message>
+    <message>
+        <source>30 天</source>
+        <translation>30 d</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export picture…</translation>
+    </message>
+    <message>
+        <source>设备：</source>
+        <translation>Device:</translation>
+    </message>
+    <message>
+        <source>范围：</source>
+        <translation>Range:</translation>
+    </message>
+    <message>
+        <source>无法读取历史记录：%1</source>
+        <translation>Cannot read the history: %1</translation>
+    </message>
+    <message>
+        <source>警报 %1</source>
+        <translation>Alarm %1</translation>
+    </message>
+    <message>
+        <source>每分钟的最小值和最大值</source>
+        <translation>minimum and maximum of each minute</translation>
+    </message>
+    <message>
+        <source>没有历史记录</source>
+        <translation>No history</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>Export picture</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG pictures (*.png)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>Cannot write %1</translation>
     </message>
 </context>
 <context>

@@ -49,10 +49,12 @@ private slots:
 };
 
 void TestHistoryE2E::recordsOnlyWhatTheDeviceServed() {
-    Simulator sim({"--seed", "9", "--debug", "--fault-crc", "0.15", "--fault-otheraddr", "0.1",
-                   "--fault-exception", "0.1", "--fault-garbage", "0.1", "--fault-noreply", "0.1"},
-                  0x105);
-    QVERIFY(sim.WaitForLink());
+    TSimulatorProcess sim;
+    QVERIFY(sim.Start(QStringLiteral(Z7_SIM),
+                      {"--link", sim.LinkPath(), "--alarm", "0x105", "--seed", "9", "--debug", "--fault-crc",
+                       "0.15", "--fault-otheraddr", "0.1", "--fault-exception", "0.1", "--fault-garbage",
+                       "0.1", "--fault-noreply", "0.1"},
+                      sim.LinkPath()));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("e2e.sqlite"));
     TMainWindow window;
@@ -72,7 +74,7 @@ void TestHistoryE2E::recordsOnlyWhatTheDeviceServed() {
         else
             refused.insert(r.utcMs);
     });
-    form->PresetPort(sim.Link());
+    form->PresetPort(sim.LinkPath());
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
     QVERIFY(form->Comm1->IsOpen());
     QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
@@ -82,7 +84,7 @@ void TestHistoryE2E::recordsOnlyWhatTheDeviceServed() {
     QTest::mouseClick(form->iKnob2, Qt::LeftButton, {}, form->iKnob2->rect().center());
     QTRY_VERIFY_WITH_TIMEOUT(accepted.size() >= 5, 15000);
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
-    const QString trace = sim.Stop();
+    const QString trace = QString::fromLocal8Bit(sim.Stop());
     hook.Recorder().Flush();
 
     const QSet<QString> served = ServedBlocks(trace);
