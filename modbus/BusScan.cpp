@@ -43,6 +43,7 @@ QByteArray BusScan::Request() const {
 TrafficRecord BusScan::Record(TrafficDirection direction, Verdict verdict, const Awaited* about) {
     TrafficRecord record;
     StampNow(record);
+    record.source = TrafficSource::BusScan;
     record.direction = direction;
     record.verdict = verdict;
     if (about) {
@@ -77,13 +78,10 @@ TrafficRecord BusScan::Delivered(const char* data, qsizetype length) {
         return record;
     }
     // Judged as the poll cycle judges a delivery: on what its receive buffer keeps of it.
-    const qsizetype kept = std::min<qsizetype>(length, PollCycle::kReceiveBufferSize);
-    const ReplyCheck check =
-        CheckReadReply(reinterpret_cast<const quint8*>(bytes.constData()), kept, m_awaiting->probe.address);
-    const bool cut = length > PollCycle::kReceiveBufferSize;
+    const ReplyCheck check = CheckReadReply(reinterpret_cast<const quint8*>(bytes.constData()),
+                                            PollCycle::KeptLength(length), m_awaiting->probe.address);
     TrafficRecord record =
-        Record(TrafficDirection::Rx, cut && IsProblem(check.verdict) ? Verdict::Oversize : check.verdict,
-               &*m_awaiting);
+        Record(TrafficDirection::Rx, PollCycle::DeliveryVerdict(check.verdict, length), &*m_awaiting);
     record.bytes = std::move(bytes);
     record.exceptionCode = check.exceptionCode;
     m_awaiting->anythingCame = true;

@@ -109,7 +109,7 @@ void PollCycle::WriteTimeoutStep() {
 
 CommLamp PollCycle::Receive(const char* buffer, quint16 length) {
     // A chunk may hold up to 2048 bytes; only the buffer's worth is kept, the rest is never looked at.
-    const qsizetype kept = buffer ? std::min<qsizetype>(length, kReceiveBufferSize) : 0;
+    const qsizetype kept = buffer ? KeptLength(length) : 0;
     if (kept > 0)
         std::memcpy(m_receiveBuffer.data(), buffer, size_t(kept));
 
@@ -141,8 +141,7 @@ CommLamp PollCycle::Receive(const char* buffer, quint16 length) {
         lamp = CommLamp::Unlit;
     }
     if (m_link.report) {
-        const bool cut = buffer && length > kReceiveBufferSize;
-        const Verdict verdict = cut && IsProblem(check.verdict) ? Verdict::Oversize : check.verdict;
+        const Verdict verdict = DeliveryVerdict(check.verdict, buffer ? length : 0);
         Report(TrafficDirection::Rx, verdict, buffer ? QByteArray(buffer, length) : QByteArray(),
                awaited ? &*awaited : nullptr, check.exceptionCode);
     }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <optional>
@@ -69,6 +70,16 @@ public:
     // Value of a register of the image, 0 to 65535; 0 for a register the image does not keep.
     qint32 Register(int registerNumber) const;
     static bool IsKeptRegister(int registerNumber);
+
+    // How much of a delivered chunk the receive buffer keeps, and so how much any check of it sees.
+    static qsizetype KeptLength(qsizetype delivered) {
+        return std::min<qsizetype>(delivered, kReceiveBufferSize);
+    }
+    // The verdict reported for a delivery judged on what the buffer kept: a chunk cut there that was not
+    // a good answer is Oversize.
+    static Verdict DeliveryVerdict(Verdict judged, qsizetype delivered) {
+        return delivered > kReceiveBufferSize && IsProblem(judged) ? Verdict::Oversize : judged;
+    }
     const std::array<qint32, kImageSize>& Image() const { return m_image; }
 
     quint8 PollPhase() const { return m_pollPhase; }

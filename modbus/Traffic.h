@@ -12,9 +12,13 @@ enum class TrafficDirection : quint8 {
     Missing, // an answer that never came
 };
 
+// Who put the frame on the line: the poll cycle (polls and commands) or the bus scan.
+enum class TrafficSource : quint8 { PollCycle, BusScan };
+
 struct TrafficRecord {
     qint64 monotonicUs = 0; // steady clock, for intervals
     qint64 utcMs = 0;       // wall clock, milliseconds since 1970-01-01 UTC
+    TrafficSource source = TrafficSource::PollCycle;
     TrafficDirection direction = TrafficDirection::Tx;
     Verdict verdict = Verdict::Sent;
     QByteArray bytes;         // the request, or the whole delivered chunk; empty for a missing answer

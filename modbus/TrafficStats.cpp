@@ -6,8 +6,12 @@
 
 void TrafficStats::Add(const TrafficRecord& record) {
     ++m_counts[size_t(record.verdict)];
-    if (record.direction == TrafficDirection::Tx && record.function == kReadHoldingRegisters)
-        ++m_polls;
+    if (record.source == TrafficSource::PollCycle && record.function == kReadHoldingRegisters) {
+        if (record.direction == TrafficDirection::Tx)
+            ++m_polls;
+        else if (record.verdict == Verdict::Accepted)
+            ++m_acceptedPolls;
+    }
     if (IsProblem(record.verdict))
         m_lastProblem = Problem{record.verdict, record.utcMs, record.exceptionCode};
     if (record.direction == TrafficDirection::Tx)
@@ -38,7 +42,7 @@ void TrafficStats::Reset() {
 std::optional<double> TrafficStats::AcceptedShare() const {
     if (m_polls == 0)
         return std::nullopt;
-    return double(Count(Verdict::Accepted)) / double(m_polls);
+    return double(m_acceptedPolls) / double(m_polls);
 }
 
 qint64 TrafficStats::RefusedDeliveries() const {

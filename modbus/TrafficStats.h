@@ -38,9 +38,9 @@ public:
     qint64 Count(Verdict verdict) const { return m_counts[size_t(verdict)]; }
     // Requests handed to the port, taken or not.
     qint64 Requests() const { return Count(Verdict::Sent) + Count(Verdict::Refused); }
-    // Read requests handed to the port, taken or not.
+    // The poll cycle's read requests handed to the port, taken or not (a bus scan's are not polls).
     qint64 Polls() const { return m_polls; }
-    // Accepted read replies as a share of Polls(), 0 to 1; empty before the first poll.
+    // The poll cycle's accepted read replies as a share of Polls(), 0 to 1; empty before the first poll.
     std::optional<double> AcceptedShare() const;
     // Deliveries, and those that were refused (any verdict but accepted and confirmed).
     qint64 Deliveries() const { return m_deliveries; }
@@ -51,6 +51,7 @@ public:
 private:
     std::array<qint64, kVerdictCount> m_counts{};
     qint64 m_polls = 0;
+    qint64 m_acceptedPolls = 0;
     qint64 m_deliveries = 0;
     std::optional<Problem> m_lastProblem;
     // Whether the last request sent awaits its first chunk; later chunks for it are not timed again.

@@ -255,6 +255,18 @@ void TestTraffic::statisticsCount() {
     QCOMPARE(*stats.AcceptedShare(), 0.4);
     QCOMPARE(stats.LastProblem()->verdict, Verdict::NoReply);
     QCOMPARE(stats.Responses().count, 3);
+    // A bus scan's request and its answer are traffic, but no poll of the panel's device.
+    for (TrafficDirection direction : {TrafficDirection::Tx, TrafficDirection::Rx}) {
+        TrafficRecord scan;
+        scan.source = TrafficSource::BusScan;
+        scan.direction = direction;
+        scan.function = 0x03;
+        scan.verdict = direction == TrafficDirection::Tx ? Verdict::Sent : Verdict::Accepted;
+        stats.Add(scan);
+    }
+    QCOMPARE(stats.Polls(), 5);
+    QCOMPARE(*stats.AcceptedShare(), 0.4);
+    QCOMPARE(stats.Count(Verdict::Accepted), 3);
     stats.Reset();
     QCOMPARE(stats.Polls(), 0);
     QVERIFY(!stats.AcceptedShare());
