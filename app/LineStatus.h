@@ -10,7 +10,7 @@ struct LineStatusFacts {
     bool overTcp = false; // the port is a TCP connection to a serial device server
     QString port;
     quint32 baudRate = 0;
-    QString format; // as the format box shows it, "8_N_2"
+    QString format; // as the format box writes it, "8_N_2"
     int address = 0;
 };
 

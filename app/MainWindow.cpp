@@ -155,7 +155,8 @@ void TMainWindow::refreshStatus() {
     facts.port = comm->CommName();
     facts.overTcp = comm->IsNetworkPort();
     facts.baudRate = comm->BaudRate();
-    facts.format = m_form->ComboBox6->currentText();
+    // What the line runs on, which a bus scan's sweep changes without the boxes.
+    facts.format = LineFormatText(comm->Parity(), comm->StopBits());
     facts.address = m_form->Address();
     m_status->setText(LineStatusText(facts, m_stats));
 }
