@@ -16,7 +16,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 declare -A sources=(
-  [poll_cycle]="modbus/PollCycle.cpp modbus/ModbusFrame.cpp modbus/TextToInt.cpp"
+  [poll_cycle]="modbus/PollCycle.cpp modbus/ModbusFrame.cpp modbus/TextToInt.cpp modbus/Traffic.cpp modbus/Verdict.cpp"
   [text]="modbus/ModbusFrame.cpp modbus/TextToInt.cpp"
   [parmrk]="serial/PosixCommPort.cpp serial/PosixBaud.cpp"
   [properties]="widgets/*.cpp"
