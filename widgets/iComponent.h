@@ -352,6 +352,10 @@ protected:
         bool m_old;
     };
 
+    // Runs f; an exception from a widget hook or an application handler is dropped here. Input paths
+    // of the widgets themselves (accelerators) go through it too.
+    void Guarded(const std::function<void()>& f);
+
     // The cache bitmap (Width x Height), created on demand.
     QImage& CacheBitmap();
 
@@ -379,8 +383,6 @@ private:
     void ScheduleRepaint();
     void RepaintNow();
     bool FrameRateAllowsRepaint() const;
-    // Runs f; an exception from a widget hook or an application handler is dropped here.
-    void Guarded(const std::function<void()>& f);
     void LoadPropertiesImpl(const QStringList& Lines);
 
     bool m_updateLock = false;

@@ -132,9 +132,14 @@ bool TiSwitchLed::MatchesAccelerator(QChar c) const {
 void TiSwitchLed::AcceleratorToggle() {
     if (!isEnabled())
         return;
-    setFocus(Qt::ShortcutFocusReason);
-    InvalidateChange();
-    UserToggle();
+    // Typed into the switch or pressed with Alt anywhere in the window: input like any other, so an
+    // error of an OnChange handler is dropped here too.
+    Guarded([this] {
+        UserInputScope scope(this);
+        setFocus(Qt::ShortcutFocusReason);
+        InvalidateChange();
+        UserToggle();
+    });
 }
 
 void TiSwitchLed::keyPressEvent(QKeyEvent* e) {
@@ -144,16 +149,9 @@ void TiSwitchLed::keyPressEvent(QKeyEvent* e) {
                       e->nativeModifiers(), QString(), e->isAutoRepeat(), e->count());
     TiCustomComponent::keyPressEvent(&keyOnly);
     const QString text = e->text();
-    for (QChar c : text) {
-        if (!MatchesAccelerator(c))
-            continue;
-        UserInputScope scope(this);
-        try {
+    for (QChar c : text)
+        if (MatchesAccelerator(c))
             AcceleratorToggle();
-        } catch (...) {
-            // As in all key handling: an error of an OnChange handler is dropped.
-        }
-    }
     e->accept();
 }
 

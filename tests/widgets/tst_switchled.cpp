@@ -56,6 +56,7 @@ private slots:
     void focusLossEndsPress();
     void momentaryStyle();
     void acceleratorLetter();
+    void failingHandlerIsDiscarded_data();
     void failingHandlerIsDiscarded();
     void borderSize_data();
     void borderSize();
@@ -253,14 +254,46 @@ void TestSwitchLed::acceleratorLetter() {
     QCOMPARE(change.count(), 3);
 }
 
+void TestSwitchLed::failingHandlerIsDiscarded_data() {
+    QTest::addColumn<QString>("input");
+    QTest::newRow("mouse click") << "click";
+    QTest::newRow("Space") << "space";
+    QTest::newRow("Alt and the letter elsewhere") << "alt";
+    QTest::newRow("letter typed into the switch") << "letter";
+}
+
+// Every way the operator toggles the switch runs OnChange inside the frame's guard, as user input.
 void TestSwitchLed::failingHandlerIsDiscarded() {
+    QFETCH(QString, input);
     Window w;
     QVERIFY(w.Ready());
-    auto throwing =
-        connect(w.sw, &TiSwitchLed::OnChange, this, [] { throw std::runtime_error("handler failed"); });
-    QTest::mouseClick(w.sw, Qt::LeftButton, {}, QPoint(40, 10));
+    w.sw->SetCaption(QStringLiteral("&Run"));
+    int calls = 0;
+    bool userInput = false;
+    auto throwing = connect(w.sw, &TiSwitchLed::OnChange, this, [&] {
+        ++calls;
+        userInput = w.sw->UserInput();
+        throw std::runtime_error("handler failed");
+    });
+    if (input == "click") {
+        QTest::mouseClick(w.sw, Qt::LeftButton, {}, QPoint(40, 10));
+    } else if (input == "alt") {
+        w.edit->setFocus();
+        QTRY_VERIFY(w.edit->hasFocus());
+        QTest::keyClick(w.edit, Qt::Key_R, Qt::AltModifier);
+    } else {
+        w.sw->setFocus();
+        QTRY_VERIFY(w.sw->HasFocus());
+        if (input == "space")
+            QTest::keyClick(w.sw, Qt::Key_Space);
+        else
+            QTest::keyClick(w.sw, 'r');
+    }
+    QCOMPARE(calls, 1);
+    QVERIFY(userInput);
     QVERIFY(w.sw->Active());
     QVERIFY(!w.sw->Pressed());
+    QVERIFY(!w.sw->UserInput());
     disconnect(throwing);
     // The user-change mark did not outlive the failed toggle.
     QSignalSpy user(w.sw, &TiSwitchLed::OnChangeUser);
