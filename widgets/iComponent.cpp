@@ -703,14 +703,16 @@ void TiComponent::keyPressEvent(QKeyEvent* e) {
             consumed = true;
         }
     }
-    if (!consumed) {
-        // The key reaches the widget once: the handler first (it may change or clear Key), then the hook.
+    // The widget reacts first, once, with the real shift state, also to an arrow that has just moved
+    // the focus on; then the application's handler, for a key that stayed with the widget. The handler
+    // gets the key as pressed, whatever the widget made of its copy.
+    int hookKey = key;
+    Guarded([&] {
+        UserInputScope scope(this);
+        iKeyDown(hookKey, shift);
+    });
+    if (!consumed)
         Guarded([&] { emit OnKeyDown(key, shift); });
-        Guarded([&] {
-            UserInputScope scope(this);
-            iKeyDown(key, shift);
-        });
-    }
     const QString text = e->text();
     for (QChar ch : text) {
         if (ch.unicode() == 0x7F) // Delete is a key, not a character
@@ -750,12 +752,14 @@ void TiComponent::keyReleaseEvent(QKeyEvent* e) {
     default:
         break;
     }
-    if (!swallow)
-        Guarded([&] { emit OnKeyUp(key, shift); });
+    // As for key-down: the widget first, with the real shift state, then the handler unless swallowed.
+    int hookKey = key;
     Guarded([&] {
         UserInputScope scope(this);
-        iKeyUp(key, swallow ? TShiftState() : shift);
+        iKeyUp(hookKey, shift);
     });
+    if (!swallow)
+        Guarded([&] { emit OnKeyUp(key, shift); });
     e->accept();
 }
 

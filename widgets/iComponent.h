@@ -15,7 +15,7 @@
 //   iKeyDown/iKeyUp/iKeyPress/iWantSpecialKey, iGotFocus/iLostFocus). The frame raises the public
 //   events (OnClick with the click rule, OnMouseDown, ...), sets UserInput() around every hook call,
 //   and discards exceptions thrown by hooks and by the application's handlers. A key press reaches
-//   iKeyDown once.
+//   iKeyDown once, before OnKeyDown (a key release: iKeyUp, then OnKeyUp).
 // - While IsLoading() (layout or property file being applied) setters store values without events.
 //   Extra streamed values ("PositionMax_2") are declared in DefineExtraValues and bypass the setters.
 

@@ -50,8 +50,12 @@ protected:
         log << QStringLiteral("up %1 %2 %3").arg(int(b)).arg(x).arg(y);
     }
     void iDoubleClick() override { log << QStringLiteral("dblclick"); }
-    void iKeyDown(int& Key, TShiftState) override { log << QStringLiteral("keydown %1").arg(Key); }
-    void iKeyUp(int& Key, TShiftState) override { log << QStringLiteral("keyup %1").arg(Key); }
+    void iKeyDown(int& Key, TShiftState s) override {
+        log << QStringLiteral("keydown %1%2").arg(Key).arg(s.testFlag(ssShift) ? " shift" : "");
+    }
+    void iKeyUp(int& Key, TShiftState s) override {
+        log << QStringLiteral("keyup %1%2").arg(Key).arg(s.testFlag(ssShift) ? " shift" : "");
+    }
     void iKeyPress(QChar& Key) override { log << QStringLiteral("char %1").arg(Key); }
     void iWantSpecialKey(int& Key, int& Result) override {
         if (Key == Qt::Key_Left || Key == Qt::Key_Right)
