@@ -102,20 +102,24 @@ void TiScaleComponent::SetAutoScaleStyle(TiAutoScaleStyle v) {
     BackGroundChange();
 }
 
+// With the automatic scale on, a new bound goes to it instead of being stored first: the position is
+// clamped only to the range it settles on.
 void TiScaleComponent::SetPositionMin(double V) {
     if (V == PositionMin())
         return;
-    SetMinMax(PositionMax(), V);
     if (m_autoScaleEnabled && !IsLoading())
-        DoAutoScale();
+        AutoScale(PositionMax(), V);
+    else
+        SetMinMax(PositionMax(), V);
 }
 
 void TiScaleComponent::SetPositionMax(double V) {
     if (V == PositionMax())
         return;
-    SetMinMax(V, PositionMin());
     if (m_autoScaleEnabled && !IsLoading())
-        DoAutoScale();
+        AutoScale(V, PositionMin());
+    else
+        SetMinMax(V, PositionMin());
 }
 
 void TiScaleComponent::Loaded() {
@@ -169,14 +173,21 @@ constexpr double kEps = 1e-9;
 } // namespace
 
 void TiScaleComponent::DoAutoScale() {
-    if (!m_autoScaleEnabled || m_autoScaling)
+    if (m_autoScaleEnabled)
+        AutoScale(PositionMax(), PositionMin());
+}
+
+void TiScaleComponent::AutoScale(double max, double min) {
+    if (m_autoScaling) {
+        // A change handler setting a bound while the scale is being chosen: stored as given.
+        SetMinMax(max, min);
         return;
+    }
     m_autoScaling = true;
-    const double min = PositionMin();
-    const double max = PositionMax();
     m_autoScaleLow = min;
     m_autoScaleHigh = max;
     if (max == min) {
+        SetMinMax(max, min);
         SetTickMajorCount(2);
         m_autoScaling = false;
         return;
@@ -188,7 +199,8 @@ void TiScaleComponent::DoAutoScale() {
         G /= 10;
 
     if (m_autoScaleStyle == iassAutoMinMax) {
-        for (int i = 2; i <= 40; ++i) {
+        bool found = false;
+        for (int i = 2; i <= 40 && !found; ++i) {
             const double L = G * i / 2;
             if (E > L * (1 + kEps))
                 continue;
@@ -204,9 +216,13 @@ void TiScaleComponent::DoAutoScale() {
             SetTickMajorCount(T);
             m_autoScaleLow = start;
             m_autoScaleHigh = start + L;
-            break;
+            found = true;
         }
+        if (!found)
+            SetMinMax(max, min);
     } else {
+        // The bounds stay as given; only the tick range is chosen inside them.
+        SetMinMax(max, min);
         bool found = false;
         for (int n = 100; n >= 2 && !found; --n) {
             const double L = G * n / 10;

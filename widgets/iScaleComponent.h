@@ -194,6 +194,7 @@ public:
     // The tick range the automatic scale chose (iassFixedMinMax); PositionMin..PositionMax otherwise.
     double AutoScaleLow() const { return m_autoScaleLow; }
     double AutoScaleHigh() const { return m_autoScaleHigh; }
+    // Runs the automatic scale on the current bounds.
     void DoAutoScale();
 
     void SetPositionMin(double V) override;
@@ -225,6 +226,8 @@ protected:
     void Loaded() override;
 
 private:
+    // The automatic scale for the bounds Max and Min, which it stores or widens.
+    void AutoScale(double Max, double Min);
     // Draws one tick line in a bevel style (raised: white then black one pixel further).
     void DrawTickLine(QPainter& Canvas, QPoint p1, QPoint p2, TColor Color, TiBevelStyle Style);
 

@@ -390,6 +390,41 @@ private slots:
         }
     }
 
+    void autoScaleTakesTheNewBound_data() {
+        QTest::addColumn<double>("position");
+        QTest::addColumn<bool>("max"); // which bound is set
+        QTest::addColumn<double>("bound");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("after");
+        // 0..93 and 3..100 both widen to 0..100 again: the position inside that range stays.
+        QTest::newRow("max below the position") << 95.0 << true << 93.0 << 0.0 << 100.0 << 95.0;
+        QTest::newRow("min above the position") << 1.0 << false << 3.0 << 0.0 << 100.0 << 1.0;
+        // A range the automatic scale settles on below the position still clamps it.
+        QTest::newRow("range settles below") << 95.0 << true << 40.0 << 0.0 << 40.0 << 40.0;
+    }
+    // With the automatic scale on, a new bound goes to the scale, which clamps only to its own range.
+    void autoScaleTakesTheNewBound() {
+        QFETCH(double, position);
+        QFETCH(bool, max);
+        QFETCH(double, bound);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(double, after);
+        TestScale w;
+        w.SetAutoScaleEnabled(true);
+        w.SetPosition(position);
+        QSignalSpy changes(&w, &TiPositionComponent::OnPositionChange);
+        if (max)
+            w.SetPositionMax(bound);
+        else
+            w.SetPositionMin(bound);
+        QCOMPARE(w.PositionMin(), low);
+        QCOMPARE(w.PositionMax(), high);
+        QCOMPARE(w.Position(), after);
+        QCOMPARE(changes.count(), after == position ? 0 : 1);
+    }
+
     void scaleMap_data() {
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
