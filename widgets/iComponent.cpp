@@ -462,7 +462,10 @@ void TiComponent::paintEvent(QPaintEvent*) {
 void TiComponent::DrawBackGround(QPainter& Canvas, TColor Color) {
     const QRect all = rect();
     if (Transparent()) {
-        DrawTransparentBackGround(Canvas, Color);
+        if (DrawTransparentBackGround(Canvas, Color))
+            m_backGroundDirty = false;
+        else
+            m_staticIncomplete = true;
         return;
     }
     if (!m_backGroundPicture.isNull()) {
@@ -474,8 +477,9 @@ void TiComponent::DrawBackGround(QPainter& Canvas, TColor Color) {
     m_backGroundDirty = false;
 }
 
-void TiComponent::DrawTransparentBackGround(QPainter& Canvas, TColor Color) {
+bool TiComponent::DrawTransparentBackGround(QPainter& Canvas, TColor Color) {
     Canvas.fillRect(rect(), ColorToQColor(Color));
+    return true;
 }
 
 void TiComponent::DrawBorder(QPainter& Canvas) {
@@ -491,8 +495,9 @@ void TiComponent::PaintStaticLayers(QPainter& Canvas, const std::function<void(Q
     if (m_backGroundDirty) {
         QPainter p(&cache);
         PreparePainter(p);
+        m_staticIncomplete = false;
         DrawStatic(p);
-        m_backGroundDirty = false;
+        m_backGroundDirty = m_staticIncomplete;
     }
     Canvas.drawImage(0, 0, cache);
 }

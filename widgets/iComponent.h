@@ -299,9 +299,9 @@ protected:
     // Static layers: drawn by DrawStatic into the cache (only when the background is dirty) and copied,
     // or straight onto the canvas when CachedDrawing is off.
     void PaintStaticLayers(QPainter& Canvas, const std::function<void(QPainter&)>& DrawStatic);
-    void ClearBackGroundDirty() { m_backGroundDirty = false; }
-    // The background path's copy of what lies behind a transparent widget (TiVCLComponent).
-    virtual void DrawTransparentBackGround(QPainter& Canvas, TColor Color);
+    // The background path's copy of what lies behind a transparent widget (TiVCLComponent); false when
+    // that could not be copied yet, so the static layers are drawn again at the next paint.
+    virtual bool DrawTransparentBackGround(QPainter& Canvas, TColor Color);
 
     // ---- Input hooks (all empty in the frame) ----
     virtual void iGotFocus();  // frame default: repaint
@@ -394,6 +394,7 @@ private:
     QImage m_backGroundPicture;
     TColor m_backGroundColor = clBtnFace;
     bool m_backGroundDirty = true;
+    bool m_staticIncomplete = false; // the static layers just drawn lack the transparent copy
     int m_offsetX = 0;
     int m_offsetY = 0;
     bool m_showDisabledState = false;

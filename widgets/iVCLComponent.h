@@ -25,11 +25,16 @@ signals:
     void OnBeforeNewOPCData();
 
 protected:
-    void DrawTransparentBackGround(QPainter& Canvas, TColor Color) override;
+    bool DrawTransparentBackGround(QPainter& Canvas, TColor Color) override;
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
 
 private:
+    // The points 5 pixels inside each corner are all on screen, not covered by a widget above.
+    bool CornersVisible() const;
+    // What lies behind the widget: the parent's face and the siblings below it, in Image.
+    void CopyBehind(QImage& Image) const;
+
     QRecursiveMutex m_paintLock;
     bool m_transparent = false;
     QImage m_behind;

@@ -251,20 +251,43 @@ private slots:
         QCOMPARE(img.pixel(38, 1), qRgb(0, 255, 0));
         QCOMPARE(img.pixel(38, 28), qRgb(255, 255, 0));
 
+        // Transparent: what lies behind the widget on screen, the parent's face and the siblings below.
+        auto filled = [](QWidget* parent, QColor colour) {
+            auto* w = new QWidget(parent);
+            QPalette pal = w->palette();
+            pal.setColor(QPalette::Window, colour);
+            w->setPalette(pal);
+            w->setAutoFillBackground(true);
+            return w;
+        };
         QWidget parent;
         parent.resize(100, 100);
         QPalette pal = parent.palette();
         pal.setColor(QPalette::Window, QColor(0, 128, 0));
         parent.setPalette(pal);
         parent.setAutoFillBackground(true);
+        filled(&parent, QColor(0, 0, 200))->setGeometry(0, 0, 25, 25); // below: created first
         auto* t = new TestWidget(&parent);
         t->move(10, 10);
         t->SetTransparent(true);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         img = t->RenderToImage();
-        QCOMPARE(img.pixel(1, 1), qRgb(0, 128, 0));
+        QCOMPARE(img.pixel(1, 1), qRgb(0, 0, 200));
+        QCOMPARE(img.pixel(14, 14), qRgb(0, 0, 200)); // the sibling's last pixel, (24, 24)
+        QCOMPARE(img.pixel(15, 15), qRgb(0, 128, 0));
+        QCOMPARE(img.pixel(38, 28), qRgb(0, 128, 0));
         QCOMPARE(img.pixel(20, 15), qRgb(255, 0, 0)); // the widget's own face on top
+
+        // A widget above covering a corner: the background colour, until the copy can be taken.
+        auto* cover = new TestWidget(&parent);
+        cover->setGeometry(40, 30, 20, 20);
+        cover->show();
+        t->BackGroundRefresh();
+        QCOMPARE(QColor(t->RenderToImage().pixel(1, 1)), ColorToQColor(clBtnFace));
+        cover->hide();
+        QCOMPARE(t->RenderToImage().pixel(1, 1), qRgb(0, 0, 200));
+
         t->SetTransparent(false);
         QCOMPARE(QColor(t->RenderToImage().pixel(1, 1)), ColorToQColor(clBtnFace));
     }
