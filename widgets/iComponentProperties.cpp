@@ -108,6 +108,11 @@ QString FormatValue(const QMetaProperty& prop, const QVariant& v) {
 // Text to a value of the given type; false when the text is not such a value.
 bool ParseValue(const QMetaProperty* prop, QMetaType type, const QString& text, QVariant& out) {
     if (prop && prop->isEnumType()) {
+        // Names are looked up as C strings: a NUL byte would end the name early and characters beyond
+        // Latin-1 would become '?', so such a text names no value.
+        for (QChar c : text)
+            if (c.isNull() || c.unicode() > 0xFF)
+                return false;
         const QMetaEnum e = prop->enumerator();
         bool ok = false;
         int value;
@@ -266,6 +271,7 @@ void TiComponent::LoadPropertiesImpl(const QStringList& Lines) {
     };
     QList<TiExtraValue> extras;
     DefineExtraValues(extras);
+    const QSet<QString> publish = PublishedByClass(metaObject());
     QList<Assignment> assignments;
     QList<std::pair<const TiExtraValue*, QVariant>> extraAssignments;
 
@@ -294,10 +300,18 @@ void TiComponent::LoadPropertiesImpl(const QStringList& Lines) {
         const QStringList path = name.split('.');
         QMetaProperty prop;
         for (int i = 0; i < path.size(); ++i) {
-            const int index = target->metaObject()->indexOfProperty(path[i].toLatin1().constData());
-            if (index < 0 || (target == this && index < TiComponent::staticMetaObject.propertyOffset()))
+            const QMetaObject* mo = target->metaObject();
+            const int index = mo->indexOfProperty(path[i].toLatin1().constData());
+            const int first = target == this ? TiComponent::staticMetaObject.propertyOffset()
+                                             : QObject::staticMetaObject.propertyCount();
+            // Only what the writer would write: a property of the class's own (not of the toolkit's
+            // window or object) that is stored or that the class publishes. The name must match whole:
+            // the lookup stops at a NUL byte and turns other characters into '?'.
+            if (index < first || QString::fromLatin1(mo->property(index).name()) != path[i])
                 throw EiError(QStringLiteral("unknown property %1").arg(name).toStdString());
-            prop = target->metaObject()->property(index);
+            prop = mo->property(index);
+            if (!prop.isStored() && !(target == this && publish.contains(path[i])))
+                throw EiError(QStringLiteral("unknown property %1").arg(name).toStdString());
             if (i + 1 < path.size()) {
                 target = prop.read(target).value<QObject*>();
                 if (!target)

@@ -141,7 +141,10 @@ void TiGaugePointerManager::FromText(const QString& Text) {
                 continue;
             const int eq = assignment.indexOf('=');
             const QString name = assignment.left(eq).trimmed();
-            const int index = eq > 0 ? mo->indexOfProperty(name.toLatin1().constData()) : -1;
+            int index = eq > 0 ? mo->indexOfProperty(name.toLatin1().constData()) : -1;
+            // The lookup stops at a NUL byte: the name found must be the whole name given.
+            if (index >= 0 && QString::fromLatin1(mo->property(index).name()) != name)
+                index = -1;
             QVariant v;
             if (index < mo->propertyOffset() ||
                 !iParsePropertyValue(mo->property(index), assignment.mid(eq + 1).trimmed(), v))

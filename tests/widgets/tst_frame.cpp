@@ -2,6 +2,8 @@
 // AutoFrameRate, property files and the extra "_2" values.
 
 #include "frame_fixture.h"
+#include "iKnob.h"
+#include "iSwitchLed.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -635,6 +637,44 @@ private slots:
         TestWidget tw;
         tw.SavePropertiesToFile(other);
         QVERIFY(message([&] { w.LoadPropertiesFromFile(other); }).startsWith("Error Loading Properties - "));
+    }
+
+    void unpublishedOrMalformedNamesAreRefused_data() {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QString>("line");
+        const QString nul(QChar(0));
+        QTest::newRow("BorderStyle on the knob") << "knob"
+                                                 << "BorderStyle = ibsRaised";
+        QTest::newRow("BorderStyle on the switch") << "switch"
+                                                   << "BorderStyle = ibsRaised";
+        QTest::newRow("Transparent where not published") << "scale"
+                                                         << "Transparent = True";
+        QTest::newRow("name with a NUL byte") << "scale"
+                                              << "ShowTicksAxis" + nul + "x = False";
+        QTest::newRow("nested name with a NUL byte") << "scale"
+                                                     << "TickLabelFont.Size" + nul + "x = 12";
+        QTest::newRow("nested object's own name") << "scale"
+                                                  << "TickLabelFont.objectName = 'x'";
+        QTest::newRow("name beyond Latin-1") << "scale" << QStringLiteral("ShowTicksAxi\u015b = False");
+        QTest::newRow("enumeration value with a NUL byte") << "scale"
+                                                           << "TickMinorAlignment = itmnaOutside" + nul + "x";
+    }
+    // A line that does not name a property the class publishes is refused, and the file changes nothing.
+    void unpublishedOrMalformedNamesAreRefused() {
+        QFETCH(QString, widget);
+        QFETCH(QString, line);
+        std::unique_ptr<TiComponent> w;
+        if (widget == "knob")
+            w = std::make_unique<TiKnob>();
+        else if (widget == "switch")
+            w = std::make_unique<TiSwitchLed>();
+        else
+            w = std::make_unique<TestScale>();
+        const QStringList before = w->SaveProperties();
+        QVERIFY_THROWS_EXCEPTION(EiError, w->LoadProperties({"Tag = 17", line}));
+        QCOMPARE(w->SaveProperties(), before);
+        QCOMPARE(w->Tag(), 0);
+        QCOMPARE(w->BorderStyle(), ibsNone);
     }
 
     void extraValuesBypassSetters() {

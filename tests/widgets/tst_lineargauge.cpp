@@ -373,9 +373,12 @@ void TestLinearGauge::streamedPointers() {
     QCOMPARE(copy.Pointers().ToText(), text);
 
     // A malformed collection changes nothing.
-    for (const char* bad :
-         {"<item Style = 0>", "<item Colour = 1 end>", "<item Size = big end>", "item end"}) {
-        QVERIFY_THROWS_EXCEPTION(EiError, copy.Pointers().FromText(QString::fromLatin1(bad)));
+    const QString nul(QChar(0));
+    for (const QString& bad :
+         {QStringLiteral("<item Style = 0>"), QStringLiteral("<item Colour = 1 end>"),
+          QStringLiteral("<item Size = big end>"), QStringLiteral("item end"),
+          "<item Size" + nul + "x = 3 end>", QStringLiteral("<item objectName = 'p' end>")}) {
+        QVERIFY_THROWS_EXCEPTION(EiError, copy.Pointers().FromText(bad));
         QCOMPARE(copy.Pointers().Count(), 2);
     }
 }
