@@ -299,6 +299,61 @@ void TiComponent::SetHint(const QString& value) {
 void TiComponent::SetTabStop(bool value) {
     m_tabStop = value;
     setFocusPolicy(value ? Qt::TabFocus : Qt::NoFocus);
+    if (value && !IsLoading())
+        ApplyTabOrder();
+}
+
+namespace {
+
+// The parent's children that the Tab key reaches, in the window's focus order.
+QList<QWidget*> TabList(const QWidget* parent) {
+    QList<QWidget*> list;
+    QWidget* start = parent->window();
+    QWidget* w = start;
+    do {
+        if (w->parentWidget() == parent && !w->isWindow() && (w->focusPolicy() & Qt::TabFocus))
+            list.append(w);
+        w = w->nextInFocusChain();
+    } while (w && w != start);
+    return list;
+}
+
+} // namespace
+
+int TiComponent::TabOrder() const {
+    if (const QWidget* parent = parentWidget();
+        parent && (focusPolicy() & Qt::TabFocus) && !m_tabOrderPending) {
+        const int index = int(TabList(parent).indexOf(const_cast<TiComponent*>(this)));
+        if (index >= 0)
+            return index;
+    }
+    return m_tabOrder;
+}
+
+void TiComponent::SetTabOrder(int value) {
+    m_tabOrder = value;
+    // A negative value names no place: the widget stays where it was created.
+    m_tabOrderPending = value >= 0;
+    if (!IsLoading())
+        ApplyTabOrder();
+}
+
+void TiComponent::ApplyTabOrder() {
+    QWidget* parent = parentWidget();
+    if (!m_tabOrderPending || !parent || !(focusPolicy() & Qt::TabFocus))
+        return;
+    m_tabOrderPending = false;
+    QList<QWidget*> list = TabList(parent);
+    list.removeOne(this);
+    list.insert(std::min(m_tabOrder, int(list.size())), this);
+    // Chained one after the other from the first, so the siblings keep their place in the window.
+    for (int i = 0; i + 1 < list.size(); ++i)
+        QWidget::setTabOrder(list[i], list[i + 1]);
+}
+
+void TiComponent::FinishLoading() {
+    ApplyTabOrder();
+    Loaded();
 }
 
 void TiComponent::SetAutoFrameRate(bool value) {
@@ -401,7 +456,7 @@ void TiComponent::BeginLoading() {
 
 void TiComponent::EndLoading() {
     m_layoutLoading = false;
-    Loaded();
+    FinishLoading();
 }
 
 // ---------------------------------------------------------------------------------------------------

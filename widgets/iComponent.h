@@ -132,7 +132,9 @@ struct TiExtraValue {
 
 class TiComponent : public QWidget {
     Q_OBJECT
-    // Published by every widget.
+    // Published by every widget. Left out, as the panel uses none of them: PopupMenu (the edit box has
+    // its own menu), Anchors, Constraints and the drag events (OnDragDrop, OnDragOver, OnStartDrag,
+    // OnEndDrag).
     Q_PROPERTY(QString Name READ Name WRITE SetName)
     Q_PROPERTY(int Left READ Left WRITE SetLeft)
     Q_PROPERTY(int Top READ Top WRITE SetTop)
@@ -190,8 +192,11 @@ public:
     void SetTag(int value) { m_tag = value; }
     bool TabStop() const { return m_tabStop; }
     void SetTabStop(bool value);
-    int TabOrder() const { return m_tabOrder; }
-    void SetTabOrder(int value) { m_tabOrder = value; }
+    // The place among the parent's children that the Tab key reaches, in their focus order; setting it
+    // moves the widget there (a negative value leaves it where it is). While the widget is loading, or
+    // cannot take the focus by Tab, or has no parent, the value is kept and applied later.
+    int TabOrder() const;
+    void SetTabOrder(int value);
 
     bool OptionSaveAllProperties() const { return m_optionSaveAllProperties; }
     void SetOptionSaveAllProperties(bool value) { m_optionSaveAllProperties = value; }
@@ -384,6 +389,10 @@ private:
     void RepaintNow();
     bool FrameRateAllowsRepaint() const;
     void LoadPropertiesImpl(const QStringList& Lines);
+    // Moves the widget to its stored TabOrder in its parent's focus order.
+    void ApplyTabOrder();
+    // After the layout or a property file: a TabOrder read meanwhile, then the widget's own Loaded().
+    void FinishLoading();
 
     bool m_updateLock = false;
     int m_updateFrameRate = 60;
@@ -417,6 +426,7 @@ private:
     int m_tag = 0;
     bool m_tabStop = false;
     int m_tabOrder = 0;
+    bool m_tabOrderPending = false;
     bool m_clicked = false;
     bool m_destroying = false;
 };

@@ -260,7 +260,7 @@ void TiComponent::LoadProperties(const QStringList& Lines) {
     }
     m_layoutLoading = wasLoading;
     if (!wasLoading)
-        Loaded();
+        FinishLoading();
 }
 
 void TiComponent::LoadPropertiesImpl(const QStringList& Lines) {
@@ -375,6 +375,6 @@ void TiComponent::LoadPropertiesFromFile(const QString& FileName) {
         throw EiError(std::string("Error Loading Properties - ") + e.what());
     }
     m_loadingProperties = false;
-    Loaded();
+    FinishLoading();
     EndUpdate();
 }

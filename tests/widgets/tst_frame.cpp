@@ -511,6 +511,50 @@ private slots:
         QVERIFY(b->log.filter("keydown").isEmpty());
     }
 
+    // TabOrder is the place among the parent's Tab stops, and the Tab key follows it.
+    void tabOrderMovesTheFocusChain() {
+        QWidget window;
+        auto* panel = new QWidget(&window);
+        panel->setGeometry(0, 0, 200, 40);
+        QList<TiSwitchLed*> w; // switches: Tab stops that publish TabOrder
+        for (int i = 0; i < 3; ++i) {
+            w << new TiSwitchLed(panel);
+            w[i]->move(45 * i, 5);
+        }
+        new TestWidget(panel); // no Tab stop: not counted
+        auto* other = new TiSwitchLed(&window);
+        other->move(0, 50);
+        window.resize(200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto orders = [&w] { return QList<int>{w[0]->TabOrder(), w[1]->TabOrder(), w[2]->TabOrder()}; };
+        // Where the focus goes from `from` with the Tab key, and on from there.
+        auto tabs = [](QWidget* from, int n) {
+            from->setFocus();
+            QList<QWidget*> seen;
+            for (int i = 0; i < n; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                seen << QApplication::focusWidget();
+            }
+            return seen;
+        };
+        QCOMPARE(orders(), (QList<int>{0, 1, 2}));
+        QCOMPARE(other->TabOrder(), 0); // counted among its own parent's children only
+
+        w[2]->SetTabOrder(0);
+        QCOMPARE(orders(), (QList<int>{1, 2, 0}));
+        QCOMPARE(tabs(w[2], 3), (QList<QWidget*>{w[0], w[1], other}));
+        w[2]->SetTabOrder(99); // past the end: last
+        QCOMPARE(orders(), (QList<int>{0, 1, 2}));
+        w[0]->SetTabOrder(-1); // no place: stays
+        QCOMPARE(orders(), (QList<int>{0, 1, 2}));
+
+        // Read with the layout: applied once it is read.
+        w[1]->LoadProperties({"Tag = 3", "TabOrder = 0"});
+        QCOMPARE(orders(), (QList<int>{1, 0, 2}));
+        QCOMPARE(tabs(w[1], 3), (QList<QWidget*>{w[0], w[2], other}));
+    }
+
     void failingPaintShowsItsMessage() {
         TestWidget w;
         w.resize(200, 60);
