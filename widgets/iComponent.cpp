@@ -16,7 +16,9 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -143,6 +145,76 @@ void iLine(QPainter& Canvas, QPoint p1, QPoint p2) {
         }
     }
     Canvas.drawPoints(pts.data(), int(pts.size()));
+}
+
+QRegion iPolygonPixels(const QPolygon& Points) {
+    if (Points.isEmpty())
+        return QRegion();
+    const QRect box = Points.boundingRect();
+    const int rows = box.height();
+    // Per row, the crossings of the edges (whose span holds the inside pixel centres) and the first and
+    // last pixel taken so far.
+    std::vector<double> crossLo(rows, 1e300), crossHi(rows, -1e300);
+    std::vector<int> lo(rows, INT_MAX), hi(rows, INT_MIN);
+    auto take = [&](int x, int y) {
+        const int r = y - box.top();
+        lo[r] = std::min(lo[r], x);
+        hi[r] = std::max(hi[r], x);
+    };
+    // The nearest whole number, or none when v lies exactly half-way: the neighbour on the inside of
+    // the shape is taken by the centres rule, the outer one would make the shape lopsided.
+    auto nearest = [](double v, int& out) {
+        const double f = v - std::floor(v);
+        if (std::abs(f - 0.5) < 1e-9)
+            return false;
+        out = int(std::floor(v + 0.5));
+        return true;
+    };
+    const int n = int(Points.size());
+    for (int i = 0; i < n; ++i) {
+        const QPoint a = Points[i], b = Points[(i + 1) % n];
+        const int dx = b.x() - a.x(), dy = b.y() - a.y();
+        take(a.x(), a.y());
+        if (dy != 0) {
+            for (int y = std::min(a.y(), b.y()); y <= std::max(a.y(), b.y()); ++y) {
+                const double x = a.x() + double(y - a.y()) * dx / dy;
+                const int r = y - box.top();
+                crossLo[r] = std::min(crossLo[r], x);
+                crossHi[r] = std::max(crossHi[r], x);
+            }
+        }
+        if (std::abs(dy) >= std::abs(dx)) {
+            for (int y = std::min(a.y(), b.y()); dy != 0 && y <= std::max(a.y(), b.y()); ++y) {
+                int x;
+                if (nearest(a.x() + double(y - a.y()) * dx / dy, x))
+                    take(x, y);
+            }
+        } else {
+            for (int x = std::min(a.x(), b.x()); x <= std::max(a.x(), b.x()); ++x) {
+                int y;
+                if (nearest(a.y() + double(x - a.x()) * dy / dx, y))
+                    take(x, y);
+            }
+        }
+    }
+    QVector<QRect> spans;
+    for (int r = 0; r < rows; ++r) {
+        int l = lo[r], h = hi[r];
+        if (crossLo[r] <= crossHi[r]) {
+            l = std::min(l, int(std::ceil(crossLo[r] - 1e-9)));
+            h = std::max(h, int(std::floor(crossHi[r] + 1e-9)));
+        }
+        if (l <= h)
+            spans.append(QRect(l, box.top() + r, h - l + 1, 1));
+    }
+    QRegion region;
+    region.setRects(spans.constData(), int(spans.size()));
+    return region;
+}
+
+void iPolygon(QPainter& Canvas, const QPolygon& Points, const QColor& Color) {
+    for (const QRect& r : iPolygonPixels(Points))
+        Canvas.fillRect(r, Color);
 }
 
 QPoint PolarPoint(QPoint C, double R, double ADegrees) {

@@ -25,7 +25,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
+#include <QPolygon>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -111,6 +113,12 @@ void iFrameRect(QPainter& Canvas, const QRect& r);
 void iEllipse(QPainter& Canvas, const QRect& r);
 // MoveTo(p1)/LineTo(p2): the end pixel is not drawn. One-pixel pen of the painter's pen colour.
 void iLine(QPainter& Canvas, QPoint p1, QPoint p2);
+// The pixels a convex polygon covers when drawn with a one-pixel pen and a brush of one colour: every
+// pixel whose centre lies inside or on it, and along each edge the pixel nearest to it on every row (a
+// steep edge) or column (a flat one). Every corner is in, and mirror-image shapes come out mirrored.
+QRegion iPolygonPixels(const QPolygon& Points);
+// Fills those pixels in Color.
+void iPolygon(QPainter& Canvas, const QPolygon& Points, const QColor& Color);
 // The point at distance R and angle A degrees (counter-clockwise, 0 = right) from C.
 QPoint PolarPoint(QPoint C, double R, double ADegrees);
 // Bevel along the edges of r: raised or lowered, two pixels deep.

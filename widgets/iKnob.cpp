@@ -268,7 +268,7 @@ void TiKnob::DrawIndicator(QPainter& Canvas, QPoint C) const {
         triangle << PolarPoint(C, outer, a)
                  << QPoint(iRound(bx + px * size / 2.0), iRound(by + py * size / 2.0))
                  << QPoint(iRound(bx - px * size / 2.0), iRound(by - py * size / 2.0));
-        Canvas.drawPolygon(triangle);
+        iPolygon(Canvas, triangle, color);
         break;
     }
     }

@@ -202,7 +202,7 @@ void TiLedBar::DrawSegment(QPainter& Canvas, const Segment& s) const {
             tri << QPoint(s.Right, cy - z / 2) << QPoint(s.Right, cy + z / 2) << QPoint(s.Left, cy);
             break;
         }
-        Canvas.drawPolygon(tri);
+        iPolygon(Canvas, tri, color);
         break;
     }
     }

@@ -400,10 +400,11 @@ void TiLinearGauge::DrawPointer(QPainter& Canvas, TiGaugePointer* p, const Band&
             else
                 poly << QPoint(q - h, outer) << QPoint(q + h, outer) << QPoint(q, inner);
         }
-        Canvas.drawPolygon(poly);
+        region = iPolygonPixels(poly);
+        for (const QRect& r : region)
+            Canvas.fillRect(r, color);
         if (p->Style3D())
             DrawRaisedEdges(Canvas, poly);
-        region = QRegion(poly);
         break;
     }
     case ilgpsTLine: {

@@ -288,12 +288,7 @@ QRect TiThermometer::DrawPointer(QPainter& Canvas, const Geometry& g, double V, 
             tri << QPoint(p, tip) << QPoint(p - h, tip + Size) << QPoint(p + h, tip + Size);
         }
     }
-    const QColor c = ColorToQColor(Color);
-    Canvas.save();
-    Canvas.setPen(QPen(c, 0));
-    Canvas.setBrush(c);
-    Canvas.drawPolygon(tri);
-    Canvas.restore();
+    iPolygon(Canvas, tri, ColorToQColor(Color));
     return tri.boundingRect();
 }
 

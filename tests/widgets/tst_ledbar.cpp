@@ -46,6 +46,8 @@ private slots:
     void directionTurnsTheBar();
     void bevelShrinksTheRun();
     void shapes();
+    void triangles_data();
+    void triangles();
 };
 
 void TestLedBar::panelGeometry() {
@@ -316,15 +318,48 @@ void TestLedBar::shapes() {
     for (int y = 139; y < 151; ++y)
         for (int x = 14; x < 26; ++x)
             QVERIFY(Pixel(img, x, y) != clWhite);
+}
 
+void TestLedBar::triangles_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("segment");
+    QTest::addColumn<int>("spacing");
+    QTest::addColumn<QRect>("box");          // where the first segment's triangle may lie
+    QTest::addColumn<QList<QPoint>>("rows"); // first and last lit column of each row, apex first
+    // The panel's bar: base from x 10 to 14 on row 149, apex at (12, 144).
+    QTest::newRow("panel size") << QSize(25, 153) << 5 << 2 << QRect(QPoint(2, 144), QPoint(22, 149))
+                                << QList<QPoint>{{12, 12}, {12, 12}, {11, 13}, {11, 13}, {10, 14}, {10, 14}};
+    // Base from x 14 to 26 on row 151, apex at (20, 139).
+    QList<QPoint> large;
+    for (int k = 0; k <= 12; ++k)
+        large << QPoint(20 - k / 2, 20 + k / 2);
+    QTest::newRow("size 12") << QSize(40, 153) << 12 << 3 << QRect(QPoint(2, 139), QPoint(37, 151)) << large;
+}
+
+// The triangle the segment's corners give, every pixel of it and none beside: the base from end to end,
+// the sides alike.
+void TestLedBar::triangles() {
+    QFETCH(QSize, size);
+    QFETCH(int, segment);
+    QFETCH(int, spacing);
+    QFETCH(QRect, box);
+    QFETCH(QList<QPoint>, rows);
+    auto bar = PanelBar();
+    bar->resize(size);
+    bar->SetSegmentSize(segment);
+    bar->SetSegmentSpacing(spacing);
     bar->SetPosition(100);
     bar->SetSegmentStyle(TiLedBar::ilbssTriangle);
-    img = bar->RenderToImage();
-    // Pointing up: base from x 14 to 26 on row 151, apex at (20, 139).
-    QCOMPARE(Pixel(img, 20, 140), clLime);
-    QCOMPARE(Pixel(img, 15, 150), clLime);
-    QCOMPARE(Pixel(img, 15, 140), clBlack);
-    QCOMPARE(Pixel(img, 25, 140), clBlack);
+    const QImage img = bar->RenderToImage();
+    QCOMPARE(box.height(), int(rows.size()));
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const QPoint span = rows[y - box.top()];
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const bool inside = x >= span.x() && x <= span.y();
+            QVERIFY2((Pixel(img, x, y) == clLime) == inside,
+                     qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+        }
+    }
 }
 
 QTEST_MAIN(TestLedBar)

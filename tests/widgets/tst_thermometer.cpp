@@ -280,12 +280,19 @@ void TestThermometer::pointerSides() {
     else
         tip = QPoint(along, side == iosBottomRight ? g.SpanTop - 5 : g.SpanBottom + 5);
     const QImage img = t.RenderToImage();
-    QCOMPARE(Pixel(img, tip.x(), tip.y()), clAqua);
-    QVERIFY(Pixel(img, tip.x() + towardsTube.x(), tip.y() + towardsTube.y()) != clAqua);
-    // 7 pixels back from the tip the triangle is 7 wide.
-    const QPoint back = tip - 7 * towardsTube + 3 * QPoint(towardsTube.y(), towardsTube.x());
-    QCOMPARE(Pixel(img, back.x(), back.y()), clAqua);
-    QVERIFY(t.MaxPointerRect().contains(back));
+    // Every pixel of the triangle and none beside, alike on both sides: a back from the tip it is
+    // 2 * (a div 2) + 1 wide, the base (a = 8) from one corner to the other.
+    const QPoint across(towardsTube.y(), towardsTube.x());
+    for (int a = -1; a <= 9; ++a)
+        for (int d = -5; d <= 5; ++d) {
+            const QPoint p = tip - a * towardsTube + d * across;
+            const bool inside = a >= 0 && a <= 8 && std::abs(d) <= a / 2;
+            QVERIFY2((Pixel(img, p.x(), p.y()) == clAqua) == inside,
+                     qPrintable(QStringLiteral("a %1, d %2").arg(a).arg(d)));
+        }
+    const QPoint c1 = tip + 4 * across, c2 = tip - 8 * towardsTube - 4 * across;
+    QCOMPARE(t.MaxPointerRect(), QRect(QPoint(std::min(c1.x(), c2.x()), std::min(c1.y(), c2.y())),
+                                       QPoint(std::max(c1.x(), c2.x()), std::max(c1.y(), c2.y()))));
 }
 
 void TestThermometer::dragging() {
