@@ -35,13 +35,15 @@ void DrawRaisedEdges(QPainter& Canvas, const QPolygon& poly) {
 } // namespace
 
 TiLinearGauge::TiLinearGauge(QWidget* parent) : TiGaugeComponent(parent) {
+    // The band lies outside the largest pointer margin, so a pointer that comes, goes or changes its
+    // margin can move it, and with it the cached scale and sections.
     m_pointers = std::make_unique<TiGaugePointerManager>([this](TiGaugePointer* p) { OnPointerPosition(p); },
-                                                         [this](TiGaugePointer*) { InvalidateChange(); },
+                                                         [this](TiGaugePointer*) { PointerChanged(); },
                                                          [this](TiGaugePointer* p) {
                                                              NewPointer(p);
-                                                             InvalidateChange();
+                                                             BackGroundChange();
                                                          },
-                                                         [this](TiGaugePointer*) { InvalidateChange(); });
+                                                         [this](TiGaugePointer*) { BackGroundChange(); });
     m_minPointer = std::make_unique<TiGaugePointer>();
     m_maxPointer = std::make_unique<TiGaugePointer>();
     SetTickMajorLength(20);
@@ -57,6 +59,15 @@ void TiLinearGauge::NewPointer(TiGaugePointer* Pointer) {
     Pointer->SetSize(10);
     Pointer->SetColor(RGBValue(0, 0, 255));
     Pointer->SetStyle(ilgpsPointer);
+}
+
+void TiLinearGauge::PointerChanged() {
+    const Band b = ComputeBand();
+    if (b.Left != m_cachedBand.Left || b.Top != m_cachedBand.Top || b.Right != m_cachedBand.Right ||
+        b.Bottom != m_cachedBand.Bottom)
+        BackGroundChange();
+    else
+        InvalidateChange();
 }
 
 TiGaugePointer* TiLinearGauge::First() const {
@@ -307,6 +318,7 @@ void TiLinearGauge::iPaintTo(QPainter& Canvas) {
     }
 
     PaintStaticLayers(Canvas, [&](QPainter& p) {
+        m_cachedBand = b;
         DrawBackGround(p, BackGroundColor());
         DrawSections(p, b, map);
         if (!scaleOver)

@@ -128,6 +128,8 @@ private:
     void DrawMinMaxPointers(QPainter& Canvas, const Band& b, const TiScaleMap& map);
     void DrawLimitPointers(QPainter& Canvas, const Band& b, const TiScaleMap& map);
     void OnPointerPosition(TiGaugePointer* p);
+    // A pointer's property changed: a background change when the band moved, else a repaint.
+    void PointerChanged();
     TiGaugePointer* First() const;
     int AlongOf(int X, int Y) const { return m_orientation == ioVertical ? Y : X; }
 
@@ -147,6 +149,7 @@ private:
     bool m_minMaxStyle3D = false;
 
     bool m_cacheWithoutScale = false; // the cached layer was drawn without the scale
+    Band m_cachedBand;                // the band the cached layer was drawn for
     double m_pressValue = 0;          // scale value under the press
     double m_pressPointerValue = 0;   // position of the pressed pointer at the press
     double m_pressExtremeValue = 0;   // CurrentMin or CurrentMax at the press on its pointer

@@ -58,6 +58,8 @@ private slots:
     void minMaxPointers();
     void managerHooks();
     void streamedPointers();
+    void bandMovesWithThePointers_data();
+    void bandMovesWithThePointers();
     void keys();
     void mouseDragAndClick();
     void allowFocus_data();
@@ -382,6 +384,50 @@ void TestLinearGauge::streamedPointers() {
         QVERIFY_THROWS_EXCEPTION(EiError, copy.Pointers().FromText(bad));
         QCOMPARE(copy.Pointers().Count(), 2);
     }
+}
+
+void TestLinearGauge::bandMovesWithThePointers_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("margin of pointer 0") << "margin";
+    QTest::newRow("pointer added with a margin") << "add";
+    QTest::newRow("pointer with the largest margin removed") << "remove";
+    QTest::newRow("pointers read from a layout") << "load";
+}
+
+// A change of the pointers that moves the band redraws the cached scale and sections with it: after one
+// paint and the change, the gauge looks as one built with the change from the start.
+void TestLinearGauge::bandMovesWithThePointers() {
+    QFETCH(QString, change);
+    auto build = [] {
+        auto g = PanelGauge();
+        g->SetSectionCount(2);
+        g->SetPosition(120);
+        return g;
+    };
+    auto apply = [&change](TiLinearGauge& g) {
+        if (change == "margin") {
+            g.Pointers().Item(0)->SetMargin(6);
+        } else if (change == "add") {
+            g.Pointers().Add()->SetMargin(6);
+        } else if (change == "remove") {
+            delete g.Pointers().Item(1);
+        } else {
+            g.LoadProperties({"Pointers = '<item Style = 0 end item Margin = 6; Style = 1 end>'"});
+        }
+    };
+    auto changed = build();
+    if (change == "remove")
+        changed->Pointers().Add()->SetMargin(6);
+    const QRect before = changed->BandRect();
+    changed->RenderToImage();
+    apply(*changed);
+    QVERIFY(changed->BandRect() != before);
+
+    auto fresh = build();
+    if (change == "remove")
+        fresh->Pointers().Add()->SetMargin(6);
+    apply(*fresh);
+    QCOMPARE(changed->RenderToImage(), fresh->RenderToImage());
 }
 
 void TestLinearGauge::keys() {
