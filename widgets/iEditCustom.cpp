@@ -371,10 +371,13 @@ void TiEditCustom::iWantSpecialKey(int& Key, int& Result) {
 void TiEditCustom::iKeyDown(int& Key, TShiftState Shift) {
     const bool shift = Shift.testFlag(ssShift);
     const bool ctrl = Shift.testFlag(ssCtrl);
-    // Ctrl+A, C, V, X and Z act from the key itself, and no character typed with Ctrl is text: not every
-    // keyboard layer turns these keys into control characters, and the plain letter must not be typed.
-    m_swallowChars = ctrl && !Shift.testFlag(ssAlt);
-    if (m_swallowChars) {
+    const bool alt = Shift.testFlag(ssAlt);
+    // Only plain and shifted characters are text. Ctrl+A, C, V, X and Z act from the key itself: not
+    // every keyboard layer turns these keys into control characters, and the plain letter must not be
+    // typed. Alt and a letter is an accelerator of the window. Ctrl and Alt together is how some
+    // keyboards send AltGr, whose characters are text.
+    m_swallowChars = ctrl != alt;
+    if (ctrl && !alt) {
         const int code = Key >= Qt::Key_A && Key <= Qt::Key_Z ? Key - Qt::Key_A + 1 : 0;
         if (code == 1 || code == 3 || code == 22 || code == 24 || code == 26) {
             TypedChar(QChar(code));

@@ -262,6 +262,10 @@ void TestEditCustom::keyboard_data() {
     QTest::newRow("ctrl+z returns to accepted text")
         << KeyStrokes{{Qt::Key_Backspace}, {Qt::Key_Z, ctrl}} << "abcd" << 0 << 0 << 4;
     QTest::newRow("ctrl+letter is no text") << KeyStrokes{{Qt::Key_B, ctrl}} << "abcd" << 4 << -1 << 0;
+    const auto alt = Qt::AltModifier;
+    QTest::newRow("alt+letter is no text")
+        << KeyStrokes{{Qt::Key_B, alt}, {Qt::Key_B, alt | shift}} << "abcd" << 4 << -1 << 0;
+    QTest::newRow("shifted letter is text") << KeyStrokes{{Qt::Key_B, shift}} << "abcdb" << 5 << -1 << 0;
 }
 
 void TestEditCustom::keyboard() {
