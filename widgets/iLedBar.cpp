@@ -148,7 +148,7 @@ QVector<TiLedBar::Segment> TiLedBar::Segments() const {
         else if (ShowOffSegments())
             s.Color = ColorDim(on, 3);
         else
-            continue; // an unlit segment without off segments is not drawn: the background shows
+            s.Color = BackGroundColor(); // still drawn: it covers a picture, and a circle keeps its highlight
         out.append(s);
     }
     return out;

@@ -60,8 +60,9 @@ public:
         bool Lit = false;
         TColor Color = 0; // colour it is drawn in
     };
-    // The segments drawn, in order from the start of the bar; unlit ones are left out when
-    // ShowOffSegments is off.
+    // The segments drawn, in order from the start of the bar. With ShowOffSegments off, drawing stops at
+    // the lit count, except when filling from a reference; an unlit segment drawn then takes the
+    // background colour.
     QVector<Segment> Segments() const;
 
 protected:

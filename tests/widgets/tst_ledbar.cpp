@@ -39,6 +39,8 @@ private slots:
     void offSegmentColours();
     void hiddenOffSegments();
     void fillFromReference_data();
+    void hiddenOffSegmentsFromReference_data();
+    void hiddenOffSegmentsFromReference();
     void fillFromReference();
     void noPitchNoSegments();
     void directions_data();
@@ -212,6 +214,46 @@ void TestLedBar::fillFromReference() {
     }
     const QImage img = bar->RenderToImage();
     QCOMPARE(Pixel(img, 12, 144), showOff ? TColor(0x005500) : clBlack);
+}
+
+void TestLedBar::hiddenOffSegmentsFromReference_data() {
+    QTest::addColumn<int>("style");
+    QTest::newRow("rectangles over a picture") << int(TiLedBar::ilbssRectangle);
+    QTest::newRow("circles") << int(TiLedBar::ilbssCircle);
+}
+
+// Filling from a reference without off segments, an unlit segment is still drawn, in the background
+// colour: it hides a picture behind it, and a circle keeps its highlight in the section colour.
+void TestLedBar::hiddenOffSegmentsFromReference() {
+    QFETCH(int, style);
+    auto bar = PanelBar();
+    bar->resize(40, 153);
+    bar->SetSegmentSize(12);
+    bar->SetSegmentSpacing(3);
+    bar->SetSegmentStyle(TiLedBar::TiLedBarSegmentStyle(style));
+    QImage white(4, 4, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    if (style == TiLedBar::ilbssRectangle)
+        bar->SetBackGroundPicture(white);
+    bar->SetFillReferenceEnabled(true);
+    bar->SetFillReferenceValue(50);
+    bar->SetShowOffSegments(false);
+    bar->SetPosition(70); // segments 5 to 7 lit; segment 0, value 0, unlit
+    const auto s0 = bar->Segments().at(0);
+    QVERIFY(!s0.Lit);
+    QCOMPARE(s0.Color, clBlack);
+    const QImage img = bar->RenderToImage();
+    QCOMPARE(Pixel(img, 20, 148), clBlack); // inside segment 0 (circle: its lower half)
+    int lime = 0;
+    for (int y = s0.Top; y < s0.Bottom; ++y)
+        for (int x = s0.Left; x < s0.Right; ++x)
+            lime += Pixel(img, x, y) == clLime;
+    if (style == TiLedBar::ilbssRectangle) {
+        QCOMPARE(lime, 0);
+        QCOMPARE(Pixel(img, 20, s0.Top - 1), clWhite); // the picture between segments
+    } else {
+        QVERIFY(lime > 0);
+    }
 }
 
 void TestLedBar::noPitchNoSegments() {
