@@ -132,10 +132,12 @@ using TiEditPermissionHook =
 using TiPropertyChangedHook = std::function<void(TiComponent* Sender, const QString& PropertyName)>;
 
 // An extra streamed value ("PositionMax_2"): read gives the field, write stores straight into it.
+// Written always, unless Stored is given and answers false.
 struct TiExtraValue {
     QString Name;
     std::function<QVariant()> Read;
     std::function<void(const QVariant&)> Write;
+    std::function<bool()> Stored = {};
 };
 
 class TiComponent : public QWidget {

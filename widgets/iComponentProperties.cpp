@@ -241,6 +241,8 @@ QStringList TiComponent::SaveProperties() const {
     QList<TiExtraValue> extras;
     const_cast<TiComponent*>(this)->DefineExtraValues(extras);
     for (const TiExtraValue& x : extras) {
+        if (x.Stored && !x.Stored())
+            continue;
         const QVariant v = x.Read();
         lines.append(x.Name + kSeparator +
                      (v.metaType().id() == QMetaType::Double ? FormatDouble(v.toDouble())

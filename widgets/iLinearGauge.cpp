@@ -183,7 +183,8 @@ void TiLinearGauge::SetPointerOffSet(int value) {
 void TiLinearGauge::DefineExtraValues(QList<TiExtraValue>& Values) {
     TiGaugeComponent::DefineExtraValues(Values);
     Values.append({QStringLiteral("Pointers"), [this] { return QVariant(m_pointers->ToText()); },
-                   [this](const QVariant& v) { m_pointers->FromText(v.toString()); }});
+                   [this](const QVariant& v) { m_pointers->FromText(v.toString()); },
+                   [this] { return m_pointers->Count() > 0; }});
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -375,6 +375,11 @@ void TestLinearGauge::streamedPointers() {
     copy.LoadProperties(g.SaveProperties());
     QCOMPARE(copy.Pointers().ToText(), text);
 
+    // An empty list is not written at all.
+    TiLinearGauge empty;
+    empty.Pointers().Clear();
+    QVERIFY(empty.SaveProperties().filter(QRegularExpression("^Pointers")).isEmpty());
+
     // A malformed collection changes nothing.
     const QString nul(QChar(0));
     for (const QString& bad :
