@@ -84,12 +84,41 @@ QString FormatFixed(double value, int decimals, const QLocale& locale) {
     return text;
 }
 
+// The value rounded to 15 significant digits and written in fixed and in scientific notation, without
+// trailing zeros; the shorter one, fixed when both are as long.
 QString FormatGeneral(double value, const QLocale& locale) {
     if (!std::isfinite(value))
         return NonFiniteText(value);
+    if (value == 0)
+        return QStringLiteral("0");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
-    QString text = QString::fromLatin1(buf);
+    std::snprintf(buf, sizeof buf, "%.14E", std::fabs(value));
+    const std::string sci(buf);
+    const std::size_t e = sci.find('E');
+    const int exponent = std::atoi(sci.c_str() + e + 1);
+    std::string digits = sci.substr(0, 1) + sci.substr(2, e - 2);
+    digits.erase(digits.find_last_not_of('0') + 1);
+    const std::string sign = value < 0 ? "-" : "";
+
+    std::string scientific = sign + digits.substr(0, 1);
+    if (digits.size() > 1)
+        scientific += "." + digits.substr(1);
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    scientific += exp;
+
+    std::string fixed = sign;
+    if (exponent >= 0) {
+        const std::size_t intDigits = std::size_t(exponent) + 1;
+        if (digits.size() <= intDigits)
+            fixed += digits + std::string(intDigits - digits.size(), '0');
+        else
+            fixed += digits.substr(0, intDigits) + "." + digits.substr(intDigits);
+    } else {
+        fixed += "0." + std::string(std::size_t(-exponent - 1), '0') + digits;
+    }
+
+    QString text = QString::fromStdString(fixed.size() <= scientific.size() ? fixed : scientific);
     text.replace(QLatin1Char('.'), LocaleDecimalPoint(locale));
     return text;
 }

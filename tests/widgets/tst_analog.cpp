@@ -118,6 +118,23 @@ void TestAnalog::formatValue_data() {
                                   << "1E+20";
     QTest::newRow("general 15 digits") << 2.0 / 3.0 << -1 << ""
                                        << "0.666666666666667";
+    // The shorter of fixed and scientific notation, fixed when both are as long.
+    QTest::newRow("general 100000 is shorter scientific") << 1e5 << -1 << ""
+                                                          << "1E+05";
+    QTest::newRow("general 123456 is shorter fixed") << 123456.0 << -1 << ""
+                                                     << "123456";
+    QTest::newRow("general 0.0001 is shorter scientific") << 1e-4 << -1 << ""
+                                                          << "1E-04";
+    QTest::newRow("general 0.001 as long either way") << 1e-3 << -1 << ""
+                                                      << "0.001";
+    QTest::newRow("general 18 digits, fixed is shorter") << 123456789012345678.0 << -1 << ""
+                                                         << "123456789012346000";
+    QTest::newRow("general negative scientific") << -2.5e-7 << -1 << ""
+                                                 << "-2.5E-07";
+    QTest::newRow("general zero") << 0.0 << -1 << ""
+                                  << "0";
+    QTest::newRow("general negative zero") << -0.0 << -1 << ""
+                                           << "0";
     QTest::newRow("absurd precision bounded") << 1.5 << 1000000 << ""
                                               << "1.500000000000000000";
 }
