@@ -121,6 +121,8 @@ private slots:
     void placement();
     void settings_data();
     void settings();
+    void knobRadiiAfterFirstPaint_data();
+    void knobRadiiAfterFirstPaint();
     void labelsFitCaptions();
     void startUpAndFirstTick();
     void unchangedTickRepaintsNothing();
@@ -210,10 +212,8 @@ void TestPanel::settings_data() {
     row("iAnalogOutput1", "Precision", 0);
     row("iAnalogOutput2", "Precision", 2);
     row("iKnob1", "PositionMax", 1000.0);
-    row("iKnob1", "KnobRadius", 30);
     row("iKnob1", "PositionDisplayUnits", QStringLiteral("0"));
     row("iKnob1", "KeyArrowStepSize", 0.1);
-    row("iKnob2", "KnobRadius", 23);
     row("iKnob3", "PositionMax", 400.0);
     row("iKnob3", "MouseWheelStepSize", 1.0);
     row("iLedBar1", "BackGroundColor", 0x20000000u);
@@ -232,6 +232,35 @@ void TestPanel::settings() {
     QObject* w = panel.form.findChild<QObject*>(name);
     QVERIFY(w);
     QCOMPARE(w->property(property.toLatin1().constData()), value);
+}
+
+void TestPanel::knobRadiiAfterFirstPaint_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("drawn");
+    // The layout stores the radii that fitting gives with the 8-point sans face the layout names; its
+    // stand-in here, DejaVu Sans, has digits a pixel wider, so the widest label ("1000" or "400") leaves
+    // each knob a little less room.
+    QTest::newRow("iKnob1") << "iKnob1" << 30 << 28;
+    QTest::newRow("iKnob2") << "iKnob2" << 23 << 21;
+    QTest::newRow("iKnob3") << "iKnob3" << 26 << 25;
+}
+
+// The layout's radius is read in; the first paint fits it to the knob's size and scale, and that is the
+// radius the knob is drawn with from then on.
+void TestPanel::knobRadiiAfterFirstPaint() {
+    QFETCH(QString, name);
+    QFETCH(int, stored);
+    QFETCH(int, drawn);
+    Panel panel;
+    auto* knob = panel.form.findChild<TiKnob*>(name);
+    QVERIFY(knob);
+    QVERIFY(knob->AutoSize());
+    QCOMPARE(knob->KnobRadius(), stored); // no event processed yet, so not painted yet
+    knob->grab();
+    QCOMPARE(knob->KnobRadius(), drawn);
+    knob->grab();
+    QCOMPARE(knob->KnobRadius(), drawn);
 }
 
 void TestPanel::labelsFitCaptions() {

@@ -256,9 +256,12 @@ void TestLabel::accelerator() {
     QTRY_VERIFY(other->hasFocus());
     label->SetEnabled(false);
     QTest::keyClick(other, Qt::Key_M, Qt::AltModifier);
+    QApplication::processEvents();
+    QVERIFY(other->hasFocus());
     label->SetEnabled(true);
     edit->setEnabled(false);
     QTest::keyClick(other, Qt::Key_M, Qt::AltModifier);
+    QApplication::processEvents();
     QVERIFY(other->hasFocus());
     edit->setEnabled(true);
 
