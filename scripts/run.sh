@@ -18,7 +18,9 @@ bash scripts/setup.sh
 cmake -S . -B "$build" -G Ninja >/dev/null
 # Only the two programs: the tests and benchmarks are scripts/test.sh's business.
 cmake --build "$build" -j "$(nproc)" --target z7sim
-if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^z7panel:'; then
+# grep reads the whole list: with -q it would stop at the match, and ninja's broken pipe would fail
+# the test under pipefail, so the panel would never be rebuilt.
+if ninja -C "$build" -t targets all 2>/dev/null | grep '^z7panel:' >/dev/null; then
   if ! cmake --build "$build" -j "$(nproc)" --target z7panel; then
     echo "run: the panel did not build (see the errors above)." >&2
     exit 1
