@@ -4,6 +4,7 @@
 #include "HistoryHook.h"
 #include "Language.h"
 #include "LineStatus.h"
+#include "TrafficMonitor.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -29,6 +30,7 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     setWindowTitle(m_form->windowTitle());
 
     createMenus();
+    InstallTrafficMonitor(this);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
     statusBar()->addWidget(m_status, 1);
@@ -135,6 +137,11 @@ void TMainWindow::record(const TrafficRecord& record) {
     m_stats.Add(record);
     emit trafficAdded(record);
     scheduleStatus();
+}
+
+void TMainWindow::ClearTraffic() {
+    m_traffic.Clear();
+    emit trafficCleared();
 }
 
 void TMainWindow::ResetStats() {

@@ -27,6 +27,11 @@ public:
 
     TForm1* Form() const { return m_form; }
     const TrafficBuffer& Traffic() const { return m_traffic; }
+    // Empties Traffic() (and its dropped count); the statistics stay.
+    void ClearTraffic();
+    // The monotonic time (TrafficMonotonicUs) at which the panel started: the origin of the monitor's
+    // times.
+    qint64 StartUs() const { return m_startUs; }
     const TrafficStats& Stats() const { return m_stats; }
     void ResetStats();
     QLabel* StatusLabel() const { return m_status; }
@@ -48,6 +53,7 @@ public:
 signals:
     // A record was added to Traffic() and Stats(), after both took it.
     void trafficAdded(const TrafficRecord& record);
+    void trafficCleared();
 
 public slots:
     // Writes the status bar now; it is otherwise brought up to date at most every few hundred
@@ -74,6 +80,7 @@ private:
     QLabel* m_status = nullptr;
     QTimer* m_statusTimer = nullptr;
     TBusScanWindow* m_busScan = nullptr; // made when first asked for
+    const qint64 m_startUs = TrafficMonotonicUs();
     TrafficBuffer m_traffic;
     TrafficStats m_stats;
 };

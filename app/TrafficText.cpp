@@ -8,6 +8,8 @@ struct TrafficText {
     Q_DECLARE_TR_FUNCTIONS(TrafficText)
 };
 
+} // namespace
+
 QString VerdictName(Verdict verdict) {
     switch (verdict) {
     case Verdict::Sent:
@@ -41,8 +43,6 @@ QString VerdictName(Verdict verdict) {
     }
     return {};
 }
-
-} // namespace
 
 QString VerdictText(Verdict verdict, quint8 exceptionCode) {
     QString text = VerdictName(verdict);

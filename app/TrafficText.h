@@ -6,6 +6,8 @@
 
 #include <QString>
 
+// The verdict alone: "异常应答".
+QString VerdictName(Verdict verdict);
 // The verdict, and for an exception its code and name: "异常应答 02 ILLEGAL DATA ADDRESS".
 QString VerdictText(Verdict verdict, quint8 exceptionCode = 0);
 QString DirectionText(TrafficDirection direction);

@@ -1,0 +1,209 @@
+#include "TrafficModel.h"
+
+#include "TrafficText.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <algorithm>
+
+namespace {
+
+// Light backgrounds, so the black text stays readable: a refused frame, and an answer that never came.
+const QColor kRefusalColour(255, 214, 214);
+const QColor kMissingColour(255, 233, 176);
+
+// More bytes than a row can show are cut in the cell; the tooltip has them all.
+constexpr qsizetype kCellBytes = 64;
+constexpr qsizetype kTooltipBytesPerLine = 16;
+
+QString WrappedHex(const QByteArray& bytes) {
+    QStringList lines;
+    for (qsizetype i = 0; i < bytes.size(); i += kTooltipBytesPerLine)
+        lines << HexPairs(bytes.mid(i, kTooltipBytesPerLine));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+TTrafficModel::TTrafficModel(const TrafficBuffer& buffer, qint64 originUs, QObject* parent)
+    : QAbstractTableModel(parent), m_buffer(buffer), m_originUs(originUs) {}
+
+int TTrafficModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid())
+        return 0;
+    return m_problemsOnly ? int(m_problems.size()) : int(m_takenSeq - m_firstSeq);
+}
+
+int TTrafficModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+qint64 TTrafficModel::SequenceAt(int row) const {
+    return m_problemsOnly ? m_problems[size_t(row)] : m_firstSeq + row;
+}
+
+const TrafficRecord& TTrafficModel::RecordAt(int row) const {
+    return Record(SequenceAt(row));
+}
+
+QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const TrafficRecord& r = RecordAt(index.row());
+    const bool missing = r.direction == TrafficDirection::Missing;
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case TimeColumn:
+            return QString::number(double(r.monotonicUs - m_originUs) / 1000.0, 'f', 1);
+        case DirectionColumn:
+            return DirectionText(r.direction);
+        case LengthColumn:
+            return missing ? QVariant() : QVariant(int(r.bytes.size()));
+        case BytesColumn:
+            if (r.bytes.size() > kCellBytes)
+                return HexPairs(r.bytes.left(kCellBytes)) + QStringLiteral(" …");
+            return HexPairs(r.bytes);
+        case VerdictColumn:
+            return VerdictText(r.verdict, r.exceptionCode);
+        }
+        break;
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case TimeColumn:
+            return IsoUtcMs(r.utcMs);
+        case BytesColumn:
+            return missing ? QVariant() : QVariant(WrappedHex(r.bytes));
+        case VerdictColumn:
+            return QStringLiteral("%1 (%2)").arg(VerdictText(r.verdict, r.exceptionCode),
+                                                 QLatin1String(VerdictKeyword(r.verdict)));
+        }
+        break;
+    case Qt::BackgroundRole:
+        if (r.verdict == Verdict::NoReply)
+            return QBrush(kMissingColour);
+        if (IsProblem(r.verdict))
+            return QBrush(kRefusalColour);
+        break;
+    case Qt::ForegroundRole:
+        if (IsProblem(r.verdict))
+            return QBrush(Qt::black);
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == TimeColumn || index.column() == LengthColumn)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case VerdictRole:
+        return int(r.verdict);
+    }
+    return {};
+}
+
+QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case TimeColumn:
+            return tr("时间 (ms)");
+        case DirectionColumn:
+            return tr("方向");
+        case LengthColumn:
+            return tr("长度");
+        case BytesColumn:
+            return tr("数据");
+        case VerdictColumn:
+            return tr("结果");
+        }
+    } else if (role == Qt::ToolTipRole && section == TimeColumn) {
+        return tr("面板启动以来的毫秒数（单调时钟）；指向单元格可看 UTC 时间");
+    }
+    return {};
+}
+
+int TTrafficModel::Sync() {
+    if (EndSeq() < m_takenSeq) {
+        // Cleared without Reset(): what the rows referred to is gone.
+        Reset();
+        return 0;
+    }
+    const qint64 dropped = m_buffer.Dropped();
+    int gone = 0;
+    if (m_problemsOnly) {
+        while (size_t(gone) < m_problems.size() && m_problems[size_t(gone)] < dropped)
+            ++gone;
+        if (gone > 0) {
+            beginRemoveRows({}, 0, gone - 1);
+            m_problems.erase(m_problems.begin(), m_problems.begin() + gone);
+            endRemoveRows();
+        }
+    } else {
+        gone = int(std::clamp(dropped - m_firstSeq, qint64(0), m_takenSeq - m_firstSeq));
+        if (gone > 0) {
+            beginRemoveRows({}, 0, gone - 1);
+            m_firstSeq += gone;
+            endRemoveRows();
+        }
+    }
+    if (m_paused)
+        return gone;
+
+    const qint64 start = std::max(m_takenSeq, dropped);
+    const qint64 end = EndSeq();
+    const int rows = rowCount();
+    if (m_problemsOnly) {
+        int found = 0;
+        for (qint64 seq = start; seq < end; ++seq)
+            found += IsProblem(Record(seq).verdict);
+        if (found > 0)
+            beginInsertRows({}, rows, rows + found - 1);
+        for (qint64 seq = start; seq < end; ++seq)
+            if (IsProblem(Record(seq).verdict))
+                m_problems.push_back(seq);
+        m_takenSeq = end;
+        if (found > 0)
+            endInsertRows();
+    } else if (end > start) {
+        beginInsertRows({}, rows, rows + int(end - start) - 1);
+        if (rows == 0)
+            m_firstSeq = start;
+        m_takenSeq = end;
+        endInsertRows();
+    } else {
+        m_takenSeq = end;
+        if (rows == 0)
+            m_firstSeq = end;
+    }
+    return gone;
+}
+
+void TTrafficModel::Reset() {
+    beginResetModel();
+    m_takenSeq = m_firstSeq = m_buffer.Dropped();
+    m_problems.clear();
+    endResetModel();
+}
+
+void TTrafficModel::SetPaused(bool paused) {
+    m_paused = paused;
+    Sync();
+}
+
+void TTrafficModel::SetProblemsOnly(bool problemsOnly) {
+    if (problemsOnly == m_problemsOnly)
+        return;
+    // The same records as before, from the oldest held up to where the view has taken them.
+    beginResetModel();
+    m_problemsOnly = problemsOnly;
+    const qint64 dropped = m_buffer.Dropped();
+    m_takenSeq = std::clamp(m_takenSeq, dropped, EndSeq());
+    m_firstSeq = dropped;
+    m_problems.clear();
+    if (problemsOnly)
+        for (qint64 seq = dropped; seq < m_takenSeq; ++seq)
+            if (IsProblem(Record(seq).verdict))
+                m_problems.push_back(seq);
+    endResetModel();
+    Sync();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The monitor's table over the line's traffic buffer. Rows refer to records by their sequence number
+// (0 the first record after the buffer was last cleared), never by their place in the ring, so a row
+// keeps its record while older ones are pushed out; the model copies no record.
+
+#include "TrafficBuffer.h"
+
+#include <QAbstractTableModel>
+
+#include <algorithm>
+#include <deque>
+
+class TTrafficModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The verdict before the bytes, so that it stays in sight however long a chunk is.
+    enum Column { TimeColumn, DirectionColumn, LengthColumn, VerdictColumn, BytesColumn, ColumnCount };
+    // The record's Verdict as an int, for code that must not read the translated text.
+    static constexpr int VerdictRole = Qt::UserRole;
+
+    // originUs: the monotonic time the time column counts from.
+    TTrafficModel(const TrafficBuffer& buffer, qint64 originUs, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Brings the rows up to the buffer: rows of records pushed out of it go, and unless paused the
+    // records added since the last call come in at the end. Returns the number of rows that went from
+    // the top.
+    int Sync();
+    // The buffer was cleared: no rows.
+    void Reset();
+
+    // Paused, the rows stay as they are, except those whose records the buffer no longer holds.
+    void SetPaused(bool paused);
+    bool Paused() const { return m_paused; }
+    // Only refusals and missing answers.
+    void SetProblemsOnly(bool problemsOnly);
+    bool ProblemsOnly() const { return m_problemsOnly; }
+    // Records in the buffer that the rows do not take in yet because the view is paused.
+    qint64 Waiting() const { return EndSeq() - std::max(m_takenSeq, m_buffer.Dropped()); }
+
+    qint64 SequenceAt(int row) const;
+    const TrafficRecord& RecordAt(int row) const;
+    const TrafficBuffer& Buffer() const { return m_buffer; }
+    qint64 OriginUs() const { return m_originUs; }
+
+private:
+    qint64 EndSeq() const { return m_buffer.Dropped() + m_buffer.Size(); }
+    const TrafficRecord& Record(qint64 seq) const { return m_buffer.At(seq - m_buffer.Dropped()); }
+
+    const TrafficBuffer& m_buffer;
+    qint64 m_originUs;
+    bool m_paused = false;
+    bool m_problemsOnly = false;
+    // Records before m_takenSeq have been looked at; the rows hold those of them still in the buffer:
+    // all from m_firstSeq, or with the filter on, those listed in m_problems.
+    qint64 m_takenSeq = 0;
+    qint64 m_firstSeq = 0;
+    std::deque<qint64> m_problems;
+};

@@ -1,0 +1,100 @@
+#pragma once
+// The monitor window 通讯监视: every frame on the line with the poll cycle's verdict, in a table over
+// the main window's traffic buffer, and the line's statistics beside it.
+
+#include "TrafficExport.h"
+#include "Verdict.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QTableView;
+class QTimer;
+class TMainWindow;
+class TTrafficModel;
+
+// Connects the main window's 查看 → 通讯监视 (the monitor, made at its first use, raised after that)
+// and 文件 → 保存通讯记录… (every record the buffer holds).
+void InstallTrafficMonitor(TMainWindow* window);
+
+// Where the monitor goes, given the panel's frame and the screen's free area: to the right of the
+// panel where there is room, else below it, else over its right part.
+QRect PlaceBeside(const QRect& panel, const QRect& free, const QSize& want);
+
+// Records to save: how many, and the i-th of them.
+struct TrafficRange {
+    qsizetype count = 0;
+    std::function<const TrafficRecord&(qsizetype)> at;
+};
+
+// The file's format by its suffix (.csv, or .txt and .log), else `fallback`.
+TrafficFileFormat TrafficFormatForPath(const QString& path, TrafficFileFormat fallback);
+// Writes the records to `path`, whole or not at all; false with the reason in *error. The CSV's text
+// column holds the translated verdict.
+bool SaveTrafficFile(const QString& path, TrafficFileFormat format, qint64 originUs,
+                     const TrafficRange& records, QString* error);
+// Asks for a file and its type, then saves the records `records()` names at that moment (the line
+// goes on while the dialog is open); a failure is shown in a message box.
+void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<TrafficRange()>& records);
+
+class TTrafficMonitor : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTrafficMonitor(TMainWindow* window);
+
+    // The first time beside the main window, where the screen has room; raised and activated always.
+    void ShowBeside();
+
+    TTrafficModel* Model() const { return m_model; }
+    QTableView* Table() const { return m_table; }
+    // New rows scroll into view while the view is at its bottom; scrolled up, it stays where it is.
+    bool Following() const;
+    // The records the view shows, in its order.
+    TrafficRange ShownRecords() const;
+
+public slots:
+    void setPaused(bool paused);
+    void setProblemsOnly(bool problemsOnly);
+    // Empties the traffic buffer; the statistics have their own reset.
+    void clear();
+    // The selected rows as traffic-log lines, to the clipboard.
+    void copySelection();
+    void saveShown();
+    void refreshStatistics();
+    // Takes the records added since the last call into the rows now (they otherwise come in batches
+    // a fifth of a second apart) and keeps the newest in view while following.
+    void syncRows();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QWidget* createStatistics();
+    void showCounts();
+    void placeBeside();
+
+    TMainWindow* m_window;
+    TTrafficModel* m_model;
+    QTableView* m_table;
+    QAction* m_copy;
+    QLabel* m_shown;
+    QLabel* m_dropped;
+    QTimer* m_refresh;
+    QTimer* m_rows;
+    QMetaObject::Connection m_added;
+    bool m_placed = false;
+
+    std::array<QLabel*, kVerdictCount> m_counts{};
+    QLabel* m_requests = nullptr;
+    QLabel* m_polls = nullptr;
+    QLabel* m_share = nullptr;
+    QLabel* m_timed = nullptr;
+    QLabel* m_lessHeader = nullptr;
+    // Last, minimum, mean, 95th percentile, maximum: as measured, and less the silence interval.
+    std::array<std::array<QLabel*, 2>, 5> m_times{};
+};
