@@ -12,16 +12,19 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStaticText>
+#include <QStyleOptionSlider>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -31,15 +34,226 @@
 
 namespace {
 
-// New rows come in batches: every batch costs the view a layout over all its rows, so a busy line
-// must not cost one per record. The statistics follow once a second.
+// New rows come in batches a fifth of a second after the first record of each: a poll's request and
+// its answer then come in one, and the window is painted once a poll, not at every record. The
+// statistics follow with a batch at most about once a second.
 constexpr int kRowsMs = 200;
 constexpr int kRefreshMs = 1000;
 constexpr int kGap = 8;
 constexpr QSize kPreferredSize(1200, 400);
 constexpr QSize kLeastSize(560, 300);
 
+// A label for a figure that changes at every refresh, made cheap to change: it has the size of its
+// widest text for good, so a change does not lay the window out again; it paints its own background,
+// so the box behind it is not painted again; and it draws its text laid out once per change.
+class TValueLabel : public QLabel {
+public:
+    TValueLabel(const QString& widest, QWidget* parent) : QLabel(parent) {
+        setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2));
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_laidOut != text()) {
+            m_laidOut = text();
+            m_text.setText(m_laidOut);
+            m_text.setTextFormat(Qt::PlainText);
+            m_text.prepare(QTransform(), font());
+        }
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QSizeF size = m_text.size();
+        const qreal x = alignment() & Qt::AlignRight ? width() - 2 - size.width() : 2;
+        painter.drawStaticText(QPointF(x, (height() - size.height()) / 2), m_text);
+    }
+
+private:
+    QString m_laidOut;
+    QStaticText m_text;
+};
+
+// Paints the cells from texts laid out once and kept, since laying out (shaping) a text costs more
+// than drawing it: the direction, length and verdict texts repeat all the time, and the bytes are
+// drawn pair by pair from 256 kept pairs at a fixed pitch, which also lines them up in columns.
+class TTrafficDelegate : public QStyledItemDelegate {
+public:
+    TTrafficDelegate(const TTrafficModel* model, QObject* parent)
+        : QStyledItemDelegate(parent), m_model(model) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group =
+            option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (selected)
+            painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        else if (background.isValid())
+            painter->fillRect(option.rect, qvariant_cast<QBrush>(background));
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        painter->setPen(selected               ? option.palette.color(group, QPalette::HighlightedText)
+                        : foreground.isValid() ? qvariant_cast<QBrush>(foreground).color()
+                                               : option.palette.color(group, QPalette::Text));
+        const QRect area = option.rect.adjusted(kMargin, 0, -kMargin, 0);
+        painter->save();
+        painter->setClipRect(area);
+        // The font the kept texts were laid out for; another one would lay them out again at each draw.
+        painter->setFont(option.font);
+        if (index.column() == TTrafficModel::BytesColumn) {
+            PaintBytes(painter, area, m_model->RecordAt(index.row()).bytes, option.font);
+        } else {
+            const QStaticText& text = Text(index.data().toString(), option.font);
+            const QSizeF size = text.size();
+            const bool right = index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
+            painter->drawStaticText(QPointF(right ? area.right() + 1 - size.width() : area.left(),
+                                            area.top() + (area.height() - size.height()) / 2),
+                                    text);
+        }
+        painter->restore();
+    }
+
+private:
+    static constexpr int kMargin = 4;
+    static constexpr qsizetype kKeptTexts = 4096;
+    // More bytes than a row shows are left out, as in the model's text.
+    static constexpr qsizetype kCellBytes = 64;
+
+    // Laid out for the font it is drawn with, so that asking for its size does not lay it out twice.
+    const QStaticText& Text(const QString& string, const QFont& font) const {
+        auto it = m_texts.find(string);
+        if (it == m_texts.end()) {
+            if (m_texts.size() >= kKeptTexts)
+                m_texts.clear();
+            QStaticText text(string);
+            text.setTextFormat(Qt::PlainText);
+            text.prepare(QTransform(), font);
+            it = m_texts.insert(string, text);
+        }
+        return *it;
+    }
+
+    void PaintBytes(QPainter* painter, const QRect& area, const QByteArray& bytes, const QFont& font) const {
+        if (m_pairs.isEmpty() || font != m_pairFont) {
+            m_pairFont = font;
+            const QFontMetricsF metrics(font);
+            m_pairs.clear();
+            m_pitch = 0;
+            for (int b = 0; b < 256; ++b) {
+                const QString pair = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+                QStaticText text(pair);
+                text.setTextFormat(Qt::PlainText);
+                text.prepare(QTransform(), font);
+                m_pairs.append(text);
+                m_pitch = std::max(m_pitch, metrics.horizontalAdvance(pair));
+            }
+            m_pitch += metrics.horizontalAdvance(QLatin1Char(' '));
+        }
+        const qreal y = area.top() + (area.height() - m_pairs[0].size().height()) / 2;
+        const qsizetype fit = qsizetype(area.width() / m_pitch) + 1;
+        const qsizetype shown = std::min({bytes.size(), fit, kCellBytes});
+        for (qsizetype i = 0; i < shown; ++i)
+            painter->drawStaticText(QPointF(area.left() + i * m_pitch, y), m_pairs[quint8(bytes[i])]);
+        if (shown < bytes.size() && shown < fit)
+            painter->drawStaticText(QPointF(area.left() + shown * m_pitch, y),
+                                    Text(QStringLiteral("…"), font));
+    }
+
+    const TTrafficModel* m_model;
+    mutable QHash<QString, QStaticText> m_texts;
+    mutable QList<QStaticText> m_pairs;
+    mutable QFont m_pairFont;
+    mutable qreal m_pitch = 0;
+};
+
+// A scroll bar that repaints at a change of its range or value only when its picture changes: with
+// many rows its slider keeps its length and place at the bottom while every batch grows the range.
+class TQuietScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect slider =
+            style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+        const bool movable = maximum() > minimum();
+        if (change != SliderOrientationChange && slider == m_slider && movable == m_movable)
+            return;
+        m_slider = slider;
+        m_movable = movable;
+        QScrollBar::sliderChange(change);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        m_slider = {};
+        QScrollBar::resizeEvent(event);
+    }
+
+private:
+    QRect m_slider;
+    bool m_movable = false;
+};
+
 } // namespace
+
+// The monitor's table. A batch of rows gone from the top and new ones at the end leaves most of what
+// is on the screen as it was, only moved: the view moves those pixels and paints the rows new to the
+// screen, where a table view would paint every visible row again at each batch.
+class TTrafficView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    // Runs `sync`, which may only take rows from the top of the model and add rows at its end, and
+    // returns how many it took from the top.
+    int takeBatch(const std::function<int()>& sync) {
+        // Anything else pending is laid out and painted as usual first.
+        executeDelayedItemsLayout();
+        const int rowHeight = verticalHeader()->defaultSectionSize();
+        const int onScreen = (viewport()->height() + rowHeight - 1) / rowHeight;
+        const int top0 = verticalScrollBar()->value();
+        const int rows0 = model()->rowCount();
+        m_quiet = true;
+        const int gone = sync();
+        executeDelayedItemsLayout();
+        m_quiet = false;
+        // Scrolling has moved the pixels by the change of the top row; the rows gone from above
+        // move them further.
+        if (gone >= onScreen) {
+            viewport()->update();
+            return gone;
+        }
+        if (gone > 0)
+            viewport()->scroll(0, -gone * rowHeight);
+        // Rows on the screen now that were not before, in today's row numbers.
+        const int top = verticalScrollBar()->value();
+        const int shownFrom = top0 - gone;
+        const int shownTo = std::min(top0 + onScreen, rows0) - gone;
+        const auto repaint = [&](int from, int to) {
+            if (from < to)
+                viewport()->update(0, (from - top) * rowHeight, viewport()->width(), (to - from) * rowHeight);
+        };
+        repaint(top, std::min(top + onScreen, shownFrom));
+        repaint(std::max(top, shownTo), top + onScreen);
+        return gone;
+    }
+
+protected:
+    void doItemsLayout() override {
+        if (!m_quiet) {
+            QTableView::doItemsLayout();
+            return;
+        }
+        // The layout without its repaint of the whole view.
+        updateGeometries();
+        // A table view stops painting the row header while rows go; it is hidden here anyway.
+        verticalHeader()->setUpdatesEnabled(true);
+    }
+
+private:
+    bool m_quiet = false;
+};
 
 void InstallTrafficMonitor(TMainWindow* window) {
     auto monitor = std::make_shared<QPointer<TTrafficMonitor>>();
@@ -135,8 +349,9 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
       m_model(new TTrafficModel(window->Traffic(), window->StartUs(), this)) {
     setWindowTitle(tr("通讯监视"));
 
-    m_table = new QTableView(this);
+    m_table = new TTrafficView(this);
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new TTrafficDelegate(m_model, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setWordWrap(false);
@@ -160,6 +375,21 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     fit(TTrafficModel::LengthColumn, QStringLiteral("0000"));
     // Longer exception names are cut; the tooltip has them.
     fit(TTrafficModel::VerdictColumn, VerdictText(Verdict::Exception, 0x04));
+
+    // The view follows the newest record until the user scrolls away from the bottom, and again once
+    // they scroll back to it. Only scrolling that this window does not do itself decides that.
+    m_table->setVerticalScrollBar(new TQuietScrollBar(Qt::Vertical, m_table));
+    QScrollBar* bar = m_table->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!m_scrolling)
+            m_follow = value >= bar->maximum();
+    });
+    // Opaque, so that its changes at each batch do not repaint the view and the window behind it.
+    bar->setAutoFillBackground(true);
+    connect(bar, &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (m_follow)
+            scrollTo(maximum);
+    });
 
     m_copy = new QAction(tr("复制"), this);
     m_copy->setShortcut(QKeySequence::Copy);
@@ -201,10 +431,11 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     tools->addWidget(copyButton);
     tools->addWidget(saveButton);
 
-    m_shown = new QLabel(this);
+    m_shown = new TValueLabel(ShownText(9999999, true, 9999999), this);
     m_shown->setObjectName(QStringLiteral("shown"));
-    m_dropped = new QLabel(this);
+    m_dropped = new TValueLabel(DroppedText(9999999, 999999999), this);
     m_dropped->setObjectName(QStringLiteral("dropped"));
+    m_dropped->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* info = new QHBoxLayout;
     info->addWidget(m_shown);
     info->addStretch(1);
@@ -220,12 +451,20 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
 
     m_refresh = new QTimer(this);
     m_refresh->setSingleShot(true);
-    m_refresh->setInterval(kRefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &TTrafficMonitor::refreshStatistics);
     m_rows = new QTimer(this);
     m_rows->setSingleShot(true);
     m_rows->setInterval(kRowsMs);
-    connect(m_rows, &QTimer::timeout, this, &TTrafficMonitor::syncRows);
+    connect(m_rows, &QTimer::timeout, this, [this] {
+        syncRows();
+        // With the rows when one is due or nearly, so that both are painted together.
+        const qint64 since = m_sinceStatistics.elapsed();
+        if (since >= kRefreshMs - kRowsMs)
+            refreshStatistics();
+        else if (!m_refresh->isActive())
+            m_refresh->start(int(kRefreshMs - since));
+    });
+    m_sinceStatistics.start();
     connect(window, &TMainWindow::trafficCleared, this, [this] {
         m_model->Reset();
         refreshStatistics();
@@ -236,64 +475,80 @@ QWidget* TTrafficMonitor::createStatistics() {
     auto* box = new QWidget(this);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
-    const auto value = [box](const QString& name) {
-        auto* label = new QLabel(box);
+    const QString widestCount = QStringLiteral("000000000");
+    const QString widestTime = MillisecondsText(999999900);
+    const auto value = [box](const QString& name, const QString& widest) {
+        auto* label = new TValueLabel(widest, box);
         label->setObjectName(name);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return label;
     };
 
+    // Plain headings rather than group boxes, whose shaded inside the figures' own background would
+    // not match.
+    const auto heading = [box, column](const QString& text) {
+        auto* label = new QLabel(text, box);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        column->addWidget(label);
+    };
+
     // Two name-value pairs a row.
-    auto* counts = new QGroupBox(tr("计数"), box);
-    auto* grid = new QGridLayout(counts);
+    heading(tr("计数"));
+    auto* grid = new QGridLayout;
     grid->setVerticalSpacing(2);
     grid->setHorizontalSpacing(8);
     int slot = 0;
     const auto add = [&](const QString& name, QLabel* label) {
-        grid->addWidget(new QLabel(name, counts), slot / 2, (slot % 2) * 2);
-        grid->addWidget(label, slot / 2, (slot % 2) * 2 + 1);
+        grid->addWidget(new QLabel(name, box), slot / 2, (slot % 2) * 2);
+        grid->addWidget(label, slot / 2, (slot % 2) * 2 + 1, Qt::AlignRight);
         ++slot;
         return label;
     };
-    m_requests = add(tr("请求"), value(QStringLiteral("requests")));
-    m_polls = add(tr("其中轮询"), value(QStringLiteral("polls")));
-    m_share = add(tr("轮询接收率"), value(QStringLiteral("share")));
+    m_requests = add(tr("请求"), value(QStringLiteral("requests"), widestCount));
+    m_polls = add(tr("其中轮询"), value(QStringLiteral("polls"), widestCount));
+    m_share = add(tr("轮询接收率"), value(QStringLiteral("share"), QStringLiteral("100.0%")));
     for (int i = 0; i < kVerdictCount; ++i) {
         const Verdict verdict = Verdict(i);
         if (verdict != Verdict::Sent)
-            m_counts[size_t(i)] = add(VerdictName(verdict), value(QStringLiteral("count_") +
-                                                                  QLatin1String(VerdictKeyword(verdict))));
+            m_counts[size_t(i)] =
+                add(VerdictName(verdict),
+                    value(QStringLiteral("count_") + QLatin1String(VerdictKeyword(verdict)), widestCount));
     }
-    grid->setColumnMinimumWidth(2, 12);
-    column->addWidget(counts);
+    grid->setColumnMinimumWidth(2, 24);
+    column->addLayout(grid);
+    column->addSpacing(8);
 
-    auto* times = new QGroupBox(tr("响应时间"), box);
-    times->setToolTip(tr("从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，"
-                         "右列减去这段静默，余下的是设备和线路上传输所用的时间。")
-                          .arg(m_window->Form()->Comm1->ReadIntervalTimeout()));
-    auto* table = new QGridLayout(times);
+    heading(tr("响应时间"));
+    const QString timesHelp = tr("从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，"
+                                 "右列减去这段静默，余下的是设备和线路上传输所用的时间。")
+                                  .arg(m_window->Form()->Comm1->ReadIntervalTimeout());
+    auto* table = new QGridLayout;
     table->setVerticalSpacing(2);
     table->setHorizontalSpacing(12);
-    m_timed = value(QStringLiteral("timed"));
+    m_timed = value(QStringLiteral("timed"), tr("%1 次").arg(widestCount));
     m_timed->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table->addWidget(m_timed, 0, 0);
-    table->addWidget(new QLabel(tr("实测"), times), 0, 1, Qt::AlignRight);
-    m_lessHeader = new QLabel(times);
+    table->addWidget(new QLabel(tr("实测"), box), 0, 1, Qt::AlignRight);
+    m_lessHeader = new QLabel(box);
     m_lessHeader->setObjectName(QStringLiteral("lessInterval"));
+    m_lessHeader->setToolTip(timesHelp);
     table->addWidget(m_lessHeader, 0, 2, Qt::AlignRight);
     const QString names[] = {tr("最近"), tr("最小"), tr("平均"), tr("95%"), tr("最大")};
     const char* keys[] = {"last", "min", "mean", "p95", "max"};
     for (int row = 0; row < 5; ++row) {
-        table->addWidget(new QLabel(names[row], times), row + 1, 0);
+        table->addWidget(new QLabel(names[row], box), row + 1, 0);
         for (int col = 0; col < 2; ++col) {
             QLabel*& label = m_times[size_t(row)][size_t(col)];
             label = value(QStringLiteral("time_%1%2")
-                              .arg(QLatin1String(keys[row]), col ? QStringLiteral("_less") : QString()));
-            table->addWidget(label, row + 1, col + 1);
+                              .arg(QLatin1String(keys[row]), col ? QStringLiteral("_less") : QString()),
+                          widestTime);
+            table->addWidget(label, row + 1, col + 1, Qt::AlignRight);
         }
     }
-    column->addWidget(times);
+    column->addLayout(table);
+    column->addSpacing(8);
 
     auto* reset = new QPushButton(tr("统计清零"), box);
     reset->setObjectName(QStringLiteral("resetStats"));
@@ -321,9 +576,18 @@ void TTrafficMonitor::placeBeside() {
                             kPreferredSize.expandedTo(sizeHint())));
 }
 
+QTableView* TTrafficMonitor::Table() const {
+    return m_table;
+}
+
 bool TTrafficMonitor::Following() const {
-    const QScrollBar* bar = m_table->verticalScrollBar();
-    return bar->value() >= bar->maximum();
+    return m_follow;
+}
+
+void TTrafficMonitor::scrollTo(int value) {
+    m_scrolling = true;
+    m_table->verticalScrollBar()->setValue(value);
+    m_scrolling = false;
 }
 
 TrafficRange TTrafficMonitor::ShownRecords() const {
@@ -334,37 +598,43 @@ TrafficRange TTrafficMonitor::ShownRecords() const {
 
 void TTrafficMonitor::syncRows() {
     m_rows->stop();
-    QScrollBar* bar = m_table->verticalScrollBar();
-    const bool follow = Following();
-    const int value = bar->value();
-    const int gone = m_model->Sync();
-    if (follow)
-        m_table->scrollToBottom();
-    else if (gone > 0)
-        bar->setValue(value - gone); // the rows looked at stay in place as older ones go
+    m_table->takeBatch([this] {
+        const int value = m_table->verticalScrollBar()->value();
+        const int gone = m_model->Sync();
+        // Following, the view goes to the bottom when its layout takes the new rows in
+        // (rangeChanged). Scrolled away, the rows looked at stay in place as older ones go.
+        if (!m_follow && gone > 0)
+            scrollTo(value - gone);
+        return gone;
+    });
     showCounts();
+}
+
+QString TTrafficMonitor::ShownText(int rows, bool paused, qint64 waiting) {
+    QString text = tr("显示 %1 条").arg(rows);
+    if (paused)
+        text += tr("（已暂停，%1 条新记录未显示）").arg(waiting);
+    return text;
+}
+
+QString TTrafficMonitor::DroppedText(qsizetype capacity, qint64 dropped) {
+    return tr("保留最近 %1 条，已丢弃 %2 条").arg(capacity).arg(dropped);
 }
 
 void TTrafficMonitor::showCounts() {
     const TrafficBuffer& buffer = m_window->Traffic();
-    QString shown = tr("显示 %1 条").arg(m_model->rowCount());
-    if (m_model->Paused())
-        shown += tr("（已暂停，%1 条新记录未显示）").arg(m_model->Waiting());
-    m_shown->setText(shown);
-    m_dropped->setText(tr("保留最近 %1 条，已丢弃 %2 条").arg(buffer.Capacity()).arg(buffer.Dropped()));
+    m_shown->setText(ShownText(m_model->rowCount(), m_model->Paused(), m_model->Waiting()));
+    m_dropped->setText(DroppedText(buffer.Capacity(), buffer.Dropped()));
 }
 
 void TTrafficMonitor::setPaused(bool paused) {
-    const bool follow = Following();
     m_model->SetPaused(paused);
-    if (follow)
-        m_table->scrollToBottom();
     refreshStatistics();
 }
 
 void TTrafficMonitor::setProblemsOnly(bool problemsOnly) {
     m_model->SetProblemsOnly(problemsOnly);
-    m_table->scrollToBottom();
+    m_follow = true;
     refreshStatistics();
 }
 
@@ -392,6 +662,7 @@ void TTrafficMonitor::saveShown() {
 
 void TTrafficMonitor::refreshStatistics() {
     m_refresh->stop();
+    m_sinceStatistics.restart();
     const TrafficStats& stats = m_window->Stats();
     m_requests->setText(QString::number(stats.Requests()));
     m_polls->setText(QString::number(stats.Polls()));
@@ -419,8 +690,6 @@ void TTrafficMonitor::showEvent(QShowEvent* event) {
         m_added = connect(m_window, &TMainWindow::trafficAdded, this, [this] {
             if (!m_rows->isActive())
                 m_rows->start();
-            if (!m_refresh->isActive())
-                m_refresh->start();
         });
     syncRows();
     refreshStatistics();

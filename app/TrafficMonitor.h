@@ -5,6 +5,7 @@
 #include "TrafficExport.h"
 #include "Verdict.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <array>
@@ -16,6 +17,7 @@ class QTableView;
 class QTimer;
 class TMainWindow;
 class TTrafficModel;
+class TTrafficView;
 
 // Connects the main window's 查看 → 通讯监视 (the monitor, made at its first use, raised after that)
 // and 文件 → 保存通讯记录… (every record the buffer holds).
@@ -50,7 +52,7 @@ public:
     void ShowBeside();
 
     TTrafficModel* Model() const { return m_model; }
-    QTableView* Table() const { return m_table; }
+    QTableView* Table() const;
     // New rows scroll into view while the view is at its bottom; scrolled up, it stays where it is.
     bool Following() const;
     // The records the view shows, in its order.
@@ -74,20 +76,26 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    static QString ShownText(int rows, bool paused, qint64 waiting);
+    static QString DroppedText(qsizetype capacity, qint64 dropped);
     QWidget* createStatistics();
     void showCounts();
+    void scrollTo(int value);
     void placeBeside();
 
     TMainWindow* m_window;
     TTrafficModel* m_model;
-    QTableView* m_table;
+    TTrafficView* m_table;
     QAction* m_copy;
     QLabel* m_shown;
     QLabel* m_dropped;
     QTimer* m_refresh;
     QTimer* m_rows;
+    QElapsedTimer m_sinceStatistics;
     QMetaObject::Connection m_added;
     bool m_placed = false;
+    bool m_follow = true;
+    bool m_scrolling = false;
 
     std::array<QLabel*, kVerdictCount> m_counts{};
     QLabel* m_requests = nullptr;

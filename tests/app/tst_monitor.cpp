@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -107,6 +108,7 @@ struct Monitored {
             monitor->syncRows();
     }
     QScrollBar* Bar() const { return monitor->Table()->verticalScrollBar(); }
+    QTableView* Table() const { return monitor->Table(); }
     QString Text(const char* name) const { return monitor->findChild<QLabel*>(QLatin1String(name))->text(); }
     template <class T> T* Child(const char* name) const {
         return monitor->findChild<T*>(QLatin1String(name));
@@ -139,6 +141,8 @@ private slots:
     void placedBesideThePanel();
     void opensOnce();
     void followsUnlessScrolledAway();
+    void screenMatchesAFreshPaint_data();
+    void screenMatchesAFreshPaint();
     void pauseAndFilterInTheWindow();
     void dropsShownWhileTheRingIsFull();
     void clearKeepsTheStatistics();
@@ -267,6 +271,48 @@ void TestMonitor::followsUnlessScrolledAway() {
     QCOMPARE(m.Bar()->value(), m.Bar()->maximum());
     const QModelIndex newest = m.monitor->Model()->index(224, 0);
     QVERIFY(m.monitor->Table()->viewport()->rect().contains(m.monitor->Table()->visualRect(newest)));
+}
+
+// The view moves what is still on the screen and paints only the rows new to it, and its scroll bar
+// repaints only when it looks different; what the window shows must be what a full repaint shows.
+void TestMonitor::screenMatchesAFreshPaint_data() {
+    QTest::addColumn<bool>("full");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("filling, following") << false << "following";
+    QTest::newRow("ring full, following") << true << "following";
+    QTest::newRow("ring full, scrolled away") << true << "away";
+    QTest::newRow("ring full, paused") << true << "paused";
+    QTest::newRow("ring full, problems only") << true << "problems";
+}
+
+void TestMonitor::screenMatchesAFreshPaint() {
+    QFETCH(bool, full);
+    QFETCH(QString, state);
+    Monitored m;
+    QVERIFY(QTest::qWaitForWindowExposed(m.monitor));
+    QTableView* table = m.Table();
+    qint64 id = full ? m.window.Traffic().Capacity() - 7 : 3;
+    m.Feed(0, id);
+    if (state == u"away")
+        m.Bar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    else if (state == u"paused")
+        QTest::mouseClick(m.Child<QPushButton>("pause"), Qt::LeftButton);
+    else if (state == u"problems")
+        m.Child<QCheckBox>("problemsOnly")->click();
+    m.Table()->selectRow(m.monitor->Model()->rowCount() - 2);
+    for (int batch = 1; batch <= 4; ++batch) {
+        m.Feed(id, batch * 3);
+        id += batch * 3;
+        QTest::qWait(20);
+        const QPoint at = table->mapTo(m.monitor, QPoint());
+        const QImage screen =
+            table->screen()
+                ->grabWindow(m.monitor->winId(), at.x(), at.y(), table->width(), table->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = table->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(screen == fresh, qPrintable(QStringLiteral("batch %1").arg(batch)));
+    }
 }
 
 void TestMonitor::pauseAndFilterInTheWindow() {
