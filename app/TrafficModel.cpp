@@ -13,8 +13,6 @@ namespace {
 const QColor kRefusalColour(255, 214, 214);
 const QColor kMissingColour(255, 233, 176);
 
-// More bytes than a row can show are cut in the cell; the tooltip has them all.
-constexpr qsizetype kCellBytes = 64;
 constexpr qsizetype kTooltipBytesPerLine = 16;
 
 QString WrappedHex(const QByteArray& bytes) {

@@ -17,6 +17,8 @@ public:
     enum Column { TimeColumn, DirectionColumn, LengthColumn, VerdictColumn, BytesColumn, ColumnCount };
     // The record's Verdict as an int, for code that must not read the translated text.
     static constexpr int VerdictRole = Qt::UserRole;
+    // A cell shows at most this many bytes of a chunk, then "…"; the tooltip has them all.
+    static constexpr qsizetype kCellBytes = 64;
 
     // originUs: the monotonic time the time column counts from.
     TTrafficModel(const TrafficBuffer& buffer, qint64 originUs, QObject* parent = nullptr);

@@ -43,44 +43,122 @@ constexpr int kGap = 8;
 constexpr QSize kPreferredSize(1200, 400);
 constexpr QSize kLeastSize(560, 300);
 
+} // namespace
+
+// Text layouts kept for the monitor's font, shared by its table and its figures. Laying a text out
+// (shaping it) costs far more than drawing it, and the figures change at every refresh: texts made
+// only of digits, a few Latin letters and CJK characters, none of which join or kern, are drawn
+// character by character from layouts kept per character; any other text is laid out whole, once,
+// and kept.
+class TTextCache {
+public:
+    explicit TTextCache(const QFont& font) : m_font(font), m_metrics(font), m_height(m_metrics.height()) {}
+
+    qreal Height() const { return m_height; }
+    const QFont& Font() const { return m_font; }
+
+    qreal Width(const QString& text) const {
+        if (!ByCharacter(text))
+            return Whole(text).size().width();
+        qreal width = 0;
+        for (const QChar c : text)
+            width += Character(c).second;
+        return width;
+    }
+
+    // Draws `text` with its left end at x and its top at y.
+    void Draw(QPainter* painter, qreal x, qreal y, const QString& text) const {
+        if (!ByCharacter(text)) {
+            painter->drawStaticText(QPointF(x, y), Whole(text));
+            return;
+        }
+        for (const QChar c : text) {
+            const auto& [layout, advance] = Character(c);
+            painter->drawStaticText(QPointF(x, y), layout);
+            x += advance;
+        }
+    }
+
+    const QStaticText& Whole(const QString& text) const {
+        auto it = m_texts.find(text);
+        if (it == m_texts.end()) {
+            if (m_texts.size() >= kKeptTexts)
+                m_texts.clear();
+            it = m_texts.insert(text, Laid(text));
+        }
+        return *it;
+    }
+
+private:
+    static constexpr qsizetype kKeptTexts = 4096;
+
+    static bool ByCharacter(const QString& text) {
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            const bool plain = (u >= u'0' && u <= u'9') || u == u'.' || u == u'-' || u == u' ' || u == u'%' ||
+                               u == u'm' || u == u's' || (u >= 0x3000 && u <= 0x9FFF) ||
+                               (u >= 0xFF00 && u <= 0xFFEF);
+            if (!plain)
+                return false;
+        }
+        return true;
+    }
+
+    const std::pair<QStaticText, qreal>& Character(QChar c) const {
+        auto it = m_characters.find(c);
+        if (it == m_characters.end())
+            it = m_characters.insert(c, {Laid(QString(c)), m_metrics.horizontalAdvance(c)});
+        return *it;
+    }
+
+    QStaticText Laid(const QString& string) const {
+        QStaticText text(string);
+        text.setTextFormat(Qt::PlainText);
+        text.prepare(QTransform(), m_font);
+        return text;
+    }
+
+    QFont m_font;
+    QFontMetricsF m_metrics;
+    qreal m_height;
+    mutable QHash<QChar, std::pair<QStaticText, qreal>> m_characters;
+    mutable QHash<QString, QStaticText> m_texts;
+};
+
+namespace {
+
 // A label for a figure that changes at every refresh, made cheap to change: it has the size of its
 // widest text for good, so a change does not lay the window out again; it paints its own background,
-// so the box behind it is not painted again; and it draws its text laid out once per change.
+// so the box behind it is not painted again; and it draws from kept text layouts.
 class TValueLabel : public QLabel {
 public:
-    TValueLabel(const QString& widest, QWidget* parent) : QLabel(parent) {
+    TValueLabel(const TTextCache& texts, const QString& widest, QWidget* parent)
+        : QLabel(parent), m_texts(texts) {
         setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2));
         setAutoFillBackground(true);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (m_laidOut != text()) {
-            m_laidOut = text();
-            m_text.setText(m_laidOut);
-            m_text.setTextFormat(Qt::PlainText);
-            m_text.prepare(QTransform(), font());
-        }
+        const TTextCache& cache = m_texts;
         QPainter painter(this);
-        painter.setFont(font());
+        painter.setFont(cache.Font());
         painter.setPen(palette().color(QPalette::WindowText));
-        const QSizeF size = m_text.size();
-        const qreal x = alignment() & Qt::AlignRight ? width() - 2 - size.width() : 2;
-        painter.drawStaticText(QPointF(x, (height() - size.height()) / 2), m_text);
+        const QString shown = text();
+        const qreal x = alignment() & Qt::AlignRight ? width() - 2 - cache.Width(shown) : 2;
+        cache.Draw(&painter, x, (height() - cache.Height()) / 2, shown);
     }
 
 private:
-    QString m_laidOut;
-    QStaticText m_text;
+    const TTextCache& m_texts;
 };
 
-// Paints the cells from texts laid out once and kept, since laying out (shaping) a text costs more
-// than drawing it: the direction, length and verdict texts repeat all the time, and the bytes are
-// drawn pair by pair from 256 kept pairs at a fixed pitch, which also lines them up in columns.
+// Paints the cells from kept text layouts (TTextCache), the bytes pair by pair from 256 kept pairs at
+// a fixed pitch, which also lines them up in columns.
 class TTrafficDelegate : public QStyledItemDelegate {
 public:
-    TTrafficDelegate(const TTrafficModel* model, QObject* parent)
-        : QStyledItemDelegate(parent), m_model(model) {}
+    TTrafficDelegate(const TTrafficModel* model, const TTextCache& texts, QObject* parent)
+        : QStyledItemDelegate(parent), m_model(model), m_texts(texts) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -96,74 +174,64 @@ public:
         painter->setPen(selected               ? option.palette.color(group, QPalette::HighlightedText)
                         : foreground.isValid() ? qvariant_cast<QBrush>(foreground).color()
                                                : option.palette.color(group, QPalette::Text));
+        const TTextCache& cache = m_texts;
         const QRect area = option.rect.adjusted(kMargin, 0, -kMargin, 0);
+        const qreal y = area.top() + (area.height() - cache.Height()) / 2;
+        // The font the kept layouts are for; another one would lay them out again at each draw.
+        painter->setFont(cache.Font());
+        if (index.column() == TTrafficModel::BytesColumn) {
+            PaintBytes(painter, cache, area, y, m_model->RecordAt(index.row()).bytes);
+            return;
+        }
+        const QString text = index.data().toString();
+        const qreal width = cache.Width(text);
+        const bool right = index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
+        const qreal x = right ? area.right() + 1 - width : area.left();
+        // Cut at the cell's edge only where the text is wider than the cell.
+        if (width <= area.width()) {
+            cache.Draw(painter, x, y, text);
+            return;
+        }
         painter->save();
         painter->setClipRect(area);
-        // The font the kept texts were laid out for; another one would lay them out again at each draw.
-        painter->setFont(option.font);
-        if (index.column() == TTrafficModel::BytesColumn) {
-            PaintBytes(painter, area, m_model->RecordAt(index.row()).bytes, option.font);
-        } else {
-            const QStaticText& text = Text(index.data().toString(), option.font);
-            const QSizeF size = text.size();
-            const bool right = index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
-            painter->drawStaticText(QPointF(right ? area.right() + 1 - size.width() : area.left(),
-                                            area.top() + (area.height() - size.height()) / 2),
-                                    text);
-        }
+        cache.Draw(painter, x, y, text);
         painter->restore();
     }
 
 private:
     static constexpr int kMargin = 4;
-    static constexpr qsizetype kKeptTexts = 4096;
-    // More bytes than a row shows are left out, as in the model's text.
-    static constexpr qsizetype kCellBytes = 64;
 
-    // Laid out for the font it is drawn with, so that asking for its size does not lay it out twice.
-    const QStaticText& Text(const QString& string, const QFont& font) const {
-        auto it = m_texts.find(string);
-        if (it == m_texts.end()) {
-            if (m_texts.size() >= kKeptTexts)
-                m_texts.clear();
-            QStaticText text(string);
-            text.setTextFormat(Qt::PlainText);
-            text.prepare(QTransform(), font);
-            it = m_texts.insert(string, text);
-        }
-        return *it;
-    }
-
-    void PaintBytes(QPainter* painter, const QRect& area, const QByteArray& bytes, const QFont& font) const {
-        if (m_pairs.isEmpty() || font != m_pairFont) {
-            m_pairFont = font;
-            const QFontMetricsF metrics(font);
+    void PaintBytes(QPainter* painter, const TTextCache& cache, const QRect& area, qreal y,
+                    const QByteArray& bytes) const {
+        if (m_pairs.isEmpty() || cache.Font() != m_font) {
+            m_font = cache.Font();
+            const QFontMetricsF metrics(m_font);
             m_pairs.clear();
             m_pitch = 0;
             for (int b = 0; b < 256; ++b) {
                 const QString pair = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-                QStaticText text(pair);
-                text.setTextFormat(Qt::PlainText);
-                text.prepare(QTransform(), font);
-                m_pairs.append(text);
+                m_pairs.append(cache.Whole(pair));
                 m_pitch = std::max(m_pitch, metrics.horizontalAdvance(pair));
             }
             m_pitch += metrics.horizontalAdvance(QLatin1Char(' '));
         }
-        const qreal y = area.top() + (area.height() - m_pairs[0].size().height()) / 2;
-        const qsizetype fit = qsizetype(area.width() / m_pitch) + 1;
-        const qsizetype shown = std::min({bytes.size(), fit, kCellBytes});
+        // Whole pairs only, so no cut is needed; "…" where more bytes do not fit or are not shown.
+        const qsizetype fit = qsizetype((area.width() + m_pitch - m_pairs[0].size().width()) / m_pitch);
+        const qsizetype shown = std::min({bytes.size(), fit, TTrafficModel::kCellBytes});
         for (qsizetype i = 0; i < shown; ++i)
             painter->drawStaticText(QPointF(area.left() + i * m_pitch, y), m_pairs[quint8(bytes[i])]);
-        if (shown < bytes.size() && shown < fit)
-            painter->drawStaticText(QPointF(area.left() + shown * m_pitch, y),
-                                    Text(QStringLiteral("…"), font));
+        if (shown < bytes.size()) {
+            painter->save();
+            painter->setClipRect(area);
+            cache.Draw(painter, area.left() + shown * m_pitch, y, QStringLiteral("…"));
+            painter->restore();
+        }
     }
 
     const TTrafficModel* m_model;
-    mutable QHash<QString, QStaticText> m_texts;
+    const TTextCache& m_texts;
+    mutable QFont m_font;
     mutable QList<QStaticText> m_pairs;
-    mutable QFont m_pairFont;
     mutable qreal m_pitch = 0;
 };
 
@@ -346,12 +414,13 @@ void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<Traffic
 
 TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     : QWidget(window, Qt::Window), m_window(window),
-      m_model(new TTrafficModel(window->Traffic(), window->StartUs(), this)) {
+      m_model(new TTrafficModel(window->Traffic(), window->StartUs(), this)),
+      m_texts(std::make_unique<TTextCache>(font())) {
     setWindowTitle(tr("通讯监视"));
 
     m_table = new TTrafficView(this);
     m_table->setModel(m_model);
-    m_table->setItemDelegate(new TTrafficDelegate(m_model, m_table));
+    m_table->setItemDelegate(new TTrafficDelegate(m_model, *m_texts, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setWordWrap(false);
@@ -431,9 +500,9 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     tools->addWidget(copyButton);
     tools->addWidget(saveButton);
 
-    m_shown = new TValueLabel(ShownText(9999999, true, 9999999), this);
+    m_shown = new TValueLabel(*m_texts, ShownText(9999999, true, 9999999), this);
     m_shown->setObjectName(QStringLiteral("shown"));
-    m_dropped = new TValueLabel(DroppedText(9999999, 999999999), this);
+    m_dropped = new TValueLabel(*m_texts, DroppedText(9999999, 999999999), this);
     m_dropped->setObjectName(QStringLiteral("dropped"));
     m_dropped->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* info = new QHBoxLayout;
@@ -477,8 +546,8 @@ QWidget* TTrafficMonitor::createStatistics() {
     column->setContentsMargins(0, 0, 0, 0);
     const QString widestCount = QStringLiteral("000000000");
     const QString widestTime = MillisecondsText(999999900);
-    const auto value = [box](const QString& name, const QString& widest) {
-        auto* label = new TValueLabel(widest, box);
+    const auto value = [this, box](const QString& name, const QString& widest) {
+        auto* label = new TValueLabel(*m_texts, widest, box);
         label->setObjectName(name);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return label;
@@ -575,6 +644,8 @@ void TTrafficMonitor::placeBeside() {
     setGeometry(PlaceBeside(m_window->frameGeometry(), m_window->screen()->availableGeometry(),
                             kPreferredSize.expandedTo(sizeHint())));
 }
+
+TTrafficMonitor::~TTrafficMonitor() = default;
 
 QTableView* TTrafficMonitor::Table() const {
     return m_table;

@@ -10,12 +10,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
 class QTableView;
 class QTimer;
 class TMainWindow;
+class TTextCache;
 class TTrafficModel;
 class TTrafficView;
 
@@ -47,6 +49,7 @@ class TTrafficMonitor : public QWidget {
     Q_OBJECT
 public:
     explicit TTrafficMonitor(TMainWindow* window);
+    ~TTrafficMonitor() override;
 
     // The first time beside the main window, where the screen has room; raised and activated always.
     void ShowBeside();
@@ -85,6 +88,7 @@ private:
 
     TMainWindow* m_window;
     TTrafficModel* m_model;
+    std::unique_ptr<TTextCache> m_texts;
     TTrafficView* m_table;
     QAction* m_copy;
     QLabel* m_shown;
