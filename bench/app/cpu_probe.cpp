@@ -1,10 +1,16 @@
 // CPU time of the panel polling the device simulator, or of a bare Qt window with two timers (1000 and
 // 500 ms, like the panel's), over the same span. Prints "cpu_ms=N span_ms=M" once the span is over.
-// Usage: panel_cpu_probe panel|panel-quiet Z7SIM LINK SECONDS | panel_cpu_probe bare SECONDS
+// "window" and "window-monitor" poll like "panel" inside the main window frame, with the monitor
+// window 通讯监视 closed or open and following.
+// Usage: panel_cpu_probe panel|panel-quiet|window|window-monitor Z7SIM LINK SECONDS
+//        panel_cpu_probe bare SECONDS
+// An argument after SECONDS sets the seconds to settle before the span (2 by default).
 #include "CRC16.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -27,9 +33,10 @@ double CpuMs() {
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
-// Two seconds to settle, then the measured span; the result is printed and the program quits.
-void MeasureSpan(int seconds) {
-    QTimer::singleShot(2000, [seconds] {
+// Two seconds (or `settle`) to settle, then the measured span; the result is printed and the program
+// quits.
+void MeasureSpan(int seconds, int settle = 2) {
+    QTimer::singleShot(settle * 1000, [seconds] {
         const double cpu0 = CpuMs();
         auto* span = new QElapsedTimer;
         span->start();
@@ -47,11 +54,17 @@ void MeasureSpan(int seconds) {
 
 int main(int argc, char* argv[]) {
     // "panel-quiet": the port open but the box unticked, so the share of the line's polling shows.
-    const bool quiet = argc == 5 && std::strcmp(argv[1], "panel-quiet") == 0;
-    const bool panel = quiet || (argc == 5 && std::strcmp(argv[1], "panel") == 0);
+    const bool args = argc == 5 || argc == 6;
+    const bool quiet = args && std::strcmp(argv[1], "panel-quiet") == 0;
+    const bool monitor = args && std::strcmp(argv[1], "window-monitor") == 0;
+    const bool framed = monitor || (args && std::strcmp(argv[1], "window") == 0);
+    const bool panel = quiet || framed || (args && std::strcmp(argv[1], "panel") == 0);
     const bool bare = argc == 3 && std::strcmp(argv[1], "bare") == 0;
     if (!panel && !bare) {
-        std::fprintf(stderr, "usage: %s panel Z7SIM LINK SECONDS | %s bare SECONDS\n", argv[0], argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s panel|panel-quiet|window|window-monitor Z7SIM LINK SECONDS | %s bare SECONDS\n",
+            argv[0], argv[0]);
         return 2;
     }
     LoadFontAliases();
@@ -75,15 +88,26 @@ int main(int argc, char* argv[]) {
     sim.start(QString::fromLocal8Bit(argv[2]), {"--link", link});
     for (int i = 0; i < 100 && !QFileInfo(link).isSymLink(); ++i)
         QThread::msleep(50);
-    TForm1 form;
+    std::unique_ptr<TMainWindow> window;
+    std::unique_ptr<TForm1> alone;
+    if (framed)
+        window = std::make_unique<TMainWindow>();
+    else
+        alone = std::make_unique<TForm1>();
+    TForm1& form = framed ? *window->Form() : *alone;
     form.PresetPort(link);
-    form.show();
+    if (framed)
+        window->show();
+    else
+        form.show();
+    if (monitor)
+        window->MonitorAction->trigger();
     form.BitBtn7->click();
     if (!form.Comm1->IsOpen())
         return 1;
     if (!quiet)
         form.CheckBox2->click();
-    MeasureSpan(std::atoi(argv[4]));
+    MeasureSpan(std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : 2);
     const int status = app.exec();
     sim.terminate();
     sim.waitForFinished(3000);
