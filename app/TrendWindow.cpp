@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -233,7 +234,7 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
     // One reduced column per pixel column: when the plot area's width changes (a resize, or axis labels
     // of another width after a new range), the data is reduced again to the new width.
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
-        if (int(plot.width()) >= 1 && int(plot.width()) != m_data.columns)
+        if (!m_reloadOnShow && int(plot.width()) >= 1 && int(plot.width()) != m_data.columns)
             reloadSoon();
     });
 
@@ -391,12 +392,28 @@ void TTrendWindow::rebuildSeries() {
 }
 
 void TTrendWindow::drawSeries() {
+    // Qt Charts lays out a line series' whole path again whenever its points or the range of an axis
+    // it is attached to change: the axes get their ranges first, and each series its points once.
     m_chart->removeAllSeries();
     QAbstractAxis* time = m_chart->axes(Qt::Horizontal).value(0);
+    if (time) {
+        auto* axis = static_cast<QDateTimeAxis*>(time);
+        const qint64 span = m_to - m_from;
+        axis->setFormat(span <= 10 * kMinuteMs ? QStringLiteral("HH:mm:ss")
+                        : span <= 2 * kDayMs   ? QStringLiteral("HH:mm")
+                        : span <= 60 * kDayMs  ? QStringLiteral("MM-dd HH:mm")
+                                               : QStringLiteral("yyyy-MM-dd"));
+        axis->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
+    }
     // A pause in the recording (the panel closed, the port shut, the link lost) breaks the line rather
     // than bridging it: a new piece starts where two points lie further apart than a few columns.
     const double gap =
         std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
+    struct Piece {
+        Quantity quantity;
+        QList<QPointF> points;
+    };
+    QList<Piece> pieces;
     QHash<QString, std::pair<double, double>> ranges;
     for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
         const Quantity q = m_quantities[i];
@@ -406,13 +423,7 @@ void TTrendWindow::drawSeries() {
         for (qsizetype k = 1; k <= points.size(); ++k) {
             if (k < points.size() && points[k].x() - points[k - 1].x() <= gap)
                 continue;
-            auto* series = new QLineSeries;
-            series->setName(QuantityName(q));
-            series->setPen(QPen(QuantityColor(q), 1.0));
-            series->replace(points.mid(start, k - start));
-            m_chart->addSeries(series);
-            series->attachAxis(time);
-            series->attachAxis(m_axes.value(unit));
+            pieces.append({q, points.mid(start, k - start)});
             start = k;
         }
         for (const QPointF& p : points) {
@@ -428,6 +439,15 @@ void TTrendWindow::drawSeries() {
         const double margin = high > low ? (high - low) * 0.05 : 1.0;
         it.value()->setRange(low - margin, high + margin);
     }
+    for (const Piece& piece : std::as_const(pieces)) {
+        auto* series = new QLineSeries;
+        series->setName(QuantityName(piece.quantity));
+        series->setPen(QPen(QuantityColor(piece.quantity), 1.0));
+        m_chart->addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(m_axes.value(QString::fromUtf8(Info(piece.quantity).unit)));
+        series->replace(piece.points);
+    }
 }
 
 void TTrendWindow::reloadSoon() {
@@ -436,28 +456,48 @@ void TTrendWindow::reloadSoon() {
 }
 
 void TTrendWindow::Reload() {
-    m_reloadTimer->stop();
+    // A hidden window reduces nothing: the width of its plot is known once it is laid out to be shown.
+    if (!isVisible()) {
+        m_reloadTimer->stop();
+        m_reloadOnShow = true;
+        return;
+    }
     m_sinceReload.start();
+    const bool any = m_store.IsOpen() && m_device->count() > 0;
+    if (m_reloadOnShow && any) {
+        // The value axes take the width of their labels, which follow the ranges of the data, and the
+        // plot the rest. So that the data is reduced once, to the final width, the span's extremes (the
+        // span as one column, mostly from minute rows) give the axes their ranges first.
+        m_data = QueryTrend(m_store, deviceId(), m_from, m_to, 1, m_quantities);
+        drawSeries();
+        m_chart->layout()->activate();
+    }
+    m_reloadOnShow = false;
+    m_reloadTimer->stop();
     const QRectF plot = m_chart->plotArea();
     const int columns = plot.width() >= 1 ? int(plot.width()) : std::max(width() - 100, 100);
-    if (m_store.IsOpen() && m_device->count() > 0)
+    if (any) {
         m_data = QueryTrend(m_store, deviceId(), m_from, m_to, columns, m_quantities);
-    else
-        m_data = TrendData{m_from, m_to, columns, m_quantities, {}, std::vector<quint16>(size_t(columns)),
-                           m_to,   false};
+    } else {
+        m_data = TrendData{};
+        m_data.from = m_from;
+        m_data.to = m_to;
+        m_data.columns = columns;
+        m_data.quantities = m_quantities;
+        m_data.alarms.assign(size_t(columns), 0);
+        m_data.blocksFrom = m_to;
+    }
 
     drawSeries();
-    for (QAbstractAxis* axis : m_chart->axes(Qt::Horizontal)) {
-        auto* time = static_cast<QDateTimeAxis*>(axis);
-        const qint64 span = m_to - m_from;
-        time->setFormat(span <= 10 * kMinuteMs ? QStringLiteral("HH:mm:ss")
-                        : span <= 2 * kDayMs   ? QStringLiteral("HH:mm")
-                        : span <= 60 * kDayMs  ? QStringLiteral("MM-dd HH:mm")
-                                               : QStringLiteral("yyyy-MM-dd"));
-        time->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
-    }
     m_view->viewport()->update();
     showReadout(m_view->CursorX());
+}
+
+void TTrendWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The plot has its width by now, before the first frame: the data is reduced once, to it.
+    if (m_reloadOnShow)
+        Reload();
 }
 
 void TTrendWindow::newData() {

@@ -86,6 +86,9 @@ public slots:
     void newData();
     void Reload();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void reloadSoon();
     void zoom(double plotX, double factor);
@@ -110,6 +113,7 @@ private:
     QHash<QString, QValueAxis*> m_axes; // by unit
     QTimer* m_reloadTimer = nullptr;
     QElapsedTimer m_sinceReload;
+    bool m_reloadOnShow = false; // asked to reload while hidden
 
     QList<Quantity> m_quantities;
     qint64 m_from = 0;
