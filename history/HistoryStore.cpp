@@ -376,6 +376,8 @@ void HistoryStore::Close() {
     m_stmts.clear();
     m_deviceIds.clear();
     m_openMinute.clear();
+    m_newestRow.clear();
+    m_reading = false;
     if (m_db) {
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -434,7 +436,24 @@ bool HistoryStore::AggregateMinutes(int deviceId, qint64 from, qint64 to) {
     aggregate.Bind(3, to);
     if (aggregate.Step() != SQLITE_DONE)
         return Fail(QStringLiteral("cannot write the minute rows"));
+    // The newest row known may only be too late, never too early (see NewestRow).
+    const auto known = m_newestRow.find(deviceId);
+    if (known != m_newestRow.end()) {
+        if (to - from == kMinuteMs)
+            *known = std::max(*known, from);
+        else
+            m_newestRow.erase(known);
+    }
     return true;
+}
+
+qint64 HistoryStore::NewestRow(int deviceId) {
+    const auto known = m_newestRow.constFind(deviceId);
+    if (known != m_newestRow.constEnd())
+        return *known;
+    const qint64 newest = NewestMinute(deviceId).value_or(kNoLimitFrom);
+    m_newestRow.insert(deviceId, newest);
+    return newest;
 }
 
 bool HistoryStore::Append(const std::vector<BlockSample>& blocks, const std::vector<HistoryEvent>& events) {
@@ -448,6 +467,7 @@ bool HistoryStore::Append(const std::vector<BlockSample>& blocks, const std::vec
         m_error = why;
         // The minutes left open may belong to rows that are gone now.
         m_openMinute.clear();
+        m_newestRow.clear();
         return false;
     };
     QByteArray placeholders;
@@ -480,6 +500,11 @@ bool HistoryStore::Append(const std::vector<BlockSample>& blocks, const std::vec
             Fail(QStringLiteral("cannot record a reading"));
             return rollback();
         }
+        // A block in a minute that has its row already (the clock set back, or a recording started
+        // again within the minute the last one closed) brings that row up to date in the same
+        // transaction: a row never lacks a block of its minute, so a reader may stand it for them.
+        if (minute <= NewestRow(id) && !AggregateMinutes(id, minute, minute + kMinuteMs))
+            return rollback();
     }
     for (const HistoryEvent& e : events) {
         const int id = EnsureDevice(e.device);
@@ -613,39 +638,46 @@ bool HistoryStore::ForEachBlock(int deviceId, qint64 from, qint64 to,
     return rc == SQLITE_DONE || Fail(QStringLiteral("cannot read the readings"));
 }
 
-bool HistoryStore::ForEachBlockOf(int deviceId, quint8 block, qint64 from, qint64 to,
+bool HistoryStore::ForEachBlockOf(int deviceId, quint8 block,
+                                  const std::vector<std::pair<qint64, qint64>>& spans,
+                                  const QList<Quantity>& quantities,
                                   const std::function<void(const StoredBlock&)>& sink) {
-    // Only the columns the block carries.
-    QByteArray columns;
-    std::array<int, kQuantityCount> columnOf{};
-    int n = 0;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        columnOf[size_t(i)] = -1;
-        if (kQuantities[size_t(i)].block == block) {
-            columns += ", " + RegColumn(kQuantities[size_t(i)]);
-            columnOf[size_t(i)] = 1 + n++;
-        }
-    }
-    Stmt select(Prepare("SELECT time_ms" + columns +
-                        " FROM reading WHERE device = ?1 AND block = ?2 AND time_ms >= ?3 AND time_ms < ?4"));
-    if (!select)
-        return false;
-    select.Bind(1, deviceId);
-    select.Bind(2, block);
-    select.Bind(3, from);
-    select.Bind(4, to);
+    // Each column read costs on every row: only those asked for, each read into its place.
     StoredBlock b;
     b.deviceId = deviceId;
     b.block = block;
-    int rc;
-    while ((rc = select.Step()) == SQLITE_ROW) {
-        b.utcMs = select.Int(0);
-        for (int i = 0; i < kQuantityCount; ++i)
-            if (columnOf[size_t(i)] > 0)
-                b.raw[size_t(i)] = qint32(select.Int(columnOf[size_t(i)]));
-        sink(b);
+    QByteArray columns;
+    std::vector<qint32*> into;
+    for (const QuantityInfo& q : kQuantities) {
+        if (q.block == block && quantities.contains(q.quantity)) {
+            columns += ", " + RegColumn(q);
+            into.push_back(&b.raw[size_t(q.quantity)]);
+        }
     }
-    return rc == SQLITE_DONE || Fail(QStringLiteral("cannot read the readings"));
+    Stmt select(Prepare("SELECT time_ms" + columns +
+                        " FROM reading WHERE device = ?1 AND block = ?2 AND time_ms >= ?3 AND time_ms < ?4"
+                        " ORDER BY time_ms"));
+    if (!select)
+        return false;
+    sqlite3_stmt* s = select.get();
+    const int n = int(into.size());
+    for (const auto& [from, to] : spans) {
+        sqlite3_reset(s);
+        select.Bind(1, deviceId);
+        select.Bind(2, block);
+        select.Bind(3, from);
+        select.Bind(4, to);
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            b.utcMs = sqlite3_column_int64(s, 0);
+            for (int i = 0; i < n; ++i)
+                *into[size_t(i)] = sqlite3_column_int(s, 1 + i);
+            sink(b);
+        }
+        if (rc != SQLITE_DONE)
+            return Fail(QStringLiteral("cannot read the readings"));
+    }
+    return true;
 }
 
 bool HistoryStore::ForEachMinute(int deviceId, qint64 from, qint64 to,
@@ -680,6 +712,77 @@ bool HistoryStore::ForEachMinute(int deviceId, qint64 from, qint64 to,
         sink(m);
     }
     return rc == SQLITE_DONE || Fail(QStringLiteral("cannot read the minute rows"));
+}
+
+bool HistoryStore::ForEachMinuteOf(int deviceId, qint64 from, qint64 to, const QList<Quantity>& quantities,
+                                   const std::function<void(const MinuteRow&)>& sink) {
+    if (m_version < 2)
+        return true;
+    // A minute row has some forty columns; the trend needs a few of them, each read into its place.
+    MinuteRow m;
+    m.deviceId = deviceId;
+    QByteArray columns = "time_ms";
+    std::vector<qint32*> into;
+    for (size_t k = 0; k < kBlockStarts.size(); ++k) {
+        if (std::any_of(quantities.begin(), quantities.end(),
+                        [&](Quantity q) { return Info(q).block == kBlockStarts[k]; })) {
+            columns += ", n" + QByteArray::number(kBlockStarts[k]);
+            into.push_back(&m.counts[k]);
+        }
+    }
+    for (const QuantityInfo& q : kQuantities) {
+        if (!quantities.contains(q.quantity))
+            continue;
+        if (q.quantity == Quantity::Alarms) {
+            columns += ", alarms_any";
+            into.push_back(&m.alarmsAny);
+            continue;
+        }
+        columns += ", " + MinuteStem(q) + "_min, " + MinuteStem(q) + "_max";
+        into.push_back(&m.min[size_t(q.quantity)]);
+        into.push_back(&m.max[size_t(q.quantity)]);
+    }
+    Stmt select(Prepare("SELECT " + columns +
+                        " FROM minute WHERE device = ?1 AND time_ms >= ?2 AND time_ms < ?3"
+                        " ORDER BY time_ms"));
+    if (!select)
+        return false;
+    select.Bind(1, deviceId);
+    select.Bind(2, from);
+    select.Bind(3, to);
+    sqlite3_stmt* s = select.get();
+    const int n = int(into.size());
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        m.utcMs = sqlite3_column_int64(s, 0);
+        for (int i = 0; i < n; ++i)
+            *into[size_t(i)] = sqlite3_column_int(s, 1 + i);
+        sink(m);
+    }
+    return rc == SQLITE_DONE || Fail(QStringLiteral("cannot read the minute rows"));
+}
+
+std::optional<qint64> HistoryStore::NewestMinute(int deviceId) {
+    if (m_version < 2)
+        return std::nullopt;
+    Stmt select(Prepare("SELECT max(time_ms) FROM minute WHERE device = ?1"));
+    if (!select)
+        return std::nullopt;
+    select.Bind(1, deviceId);
+    if (select.Step() != SQLITE_ROW || select.IsNull(0))
+        return std::nullopt;
+    return select.Int(0);
+}
+
+bool HistoryStore::BeginRead() {
+    m_reading = m_db && sqlite3_get_autocommit(m_db) && Exec("BEGIN");
+    return m_reading;
+}
+
+void HistoryStore::EndRead() {
+    if (m_reading)
+        Exec("COMMIT");
+    m_reading = false;
 }
 
 bool HistoryStore::ForEachEvent(int deviceId, qint64 from, qint64 to,

@@ -95,11 +95,19 @@ public:
     // Blocks in time order, of one device (or all with deviceId 0). `sink` returns false to stop.
     bool ForEachBlock(int deviceId, qint64 from, qint64 to,
                       const std::function<bool(const StoredBlock&)>& sink);
-    // Blocks of one kind (0, 10 or 20) of one device in time order: the trend's fast path.
-    bool ForEachBlockOf(int deviceId, quint8 block, qint64 from, qint64 to,
+    // Blocks of one kind (0, 10 or 20) of one device in the spans [from, to) given in time order, with
+    // only the registers of `quantities` read (the block's others are left 0): the trend's reads.
+    bool ForEachBlockOf(int deviceId, quint8 block, const std::vector<std::pair<qint64, qint64>>& spans,
+                        const QList<Quantity>& quantities,
                         const std::function<void(const StoredBlock&)>& sink);
     bool ForEachMinute(int deviceId, qint64 from, qint64 to,
                        const std::function<void(const MinuteRow&)>& sink);
+    // Minute rows in time order with the minimum and maximum of `quantities`, the counts of the blocks
+    // that carry them and, if the alarms are among them, the bits set at any time; the rest is left 0.
+    bool ForEachMinuteOf(int deviceId, qint64 from, qint64 to, const QList<Quantity>& quantities,
+                         const std::function<void(const MinuteRow&)>& sink);
+    // Start of the newest minute row of a device, if it has any.
+    std::optional<qint64> NewestMinute(int deviceId);
     // Events in time order, of one device or all (deviceId 0), after the id `afterId`.
     bool ForEachEvent(int deviceId, qint64 from, qint64 to,
                       const std::function<void(const StoredEvent&)>& sink, qint64 afterId = 0);
@@ -107,6 +115,11 @@ public:
     std::optional<std::pair<qint64, qint64>> BlockSpan(int deviceId);
     // The oldest block still kept at full resolution for a device, if any.
     std::optional<qint64> OldestBlock(int deviceId);
+
+    // Reads between BeginRead and EndRead see one state of the file, whatever a writer commits
+    // meanwhile, and share one read transaction. False if one is open already (it goes on).
+    bool BeginRead();
+    void EndRead();
 
     // Test and migration support: builds the schema of `version` in an empty database.
     static bool CreateSchemaVersion(sqlite3* db, int version, QString* error);
@@ -116,14 +129,19 @@ private:
     bool Migrate(int from);
     int EnsureDevice(const DeviceKey& device);
     bool AggregateMinutes(int deviceId, qint64 from, qint64 to);
+    // Start of the newest minute row of a device as this writer knows it: never earlier than the
+    // newest in the file (kNoLimitFrom if none).
+    qint64 NewestRow(int deviceId);
     sqlite3_stmt* Prepare(const QByteArray& sql);
     bool Fail(const QString& what);
 
     sqlite3* m_db = nullptr;
     QString m_path;
     int m_version = 0;
+    bool m_reading = false; // between BeginRead and EndRead
     QString m_error;
     QHash<QString, int> m_deviceIds;          // DeviceKey::Name() -> id
     QHash<int, qint64> m_openMinute;          // per device: start of the minute of its newest block
+    QHash<int, qint64> m_newestRow;           // per device: see NewestRow
     QHash<QByteArray, sqlite3_stmt*> m_stmts; // prepared once per connection
 };

@@ -21,7 +21,10 @@ public:
     ColumnReducer(qint64 from, qint64 to, int columns);
     // The column of time t, or -1 outside the span.
     int Column(qint64 t) const;
-    void Add(qint64 t, double v);
+    void Add(qint64 t, double v) { AddAt(Column(t), t, v); }
+    // Add with the column of t already known (-1: outside, ignored): reducers over the same span and
+    // columns share it.
+    void AddAt(int column, qint64 t, double v);
     const std::vector<Cell>& Cells() const { return m_cells; }
     // x: milliseconds since 1970 UTC; in time order, repeated points dropped.
     QList<QPointF> Points() const;
@@ -40,18 +43,28 @@ struct TrendData {
     QList<Quantity> quantities;
     std::vector<ColumnReducer> series; // one per quantity, in the same order
     std::vector<quint16> alarms;       // per column: every alarm bit set at some time in it
-    // Where blocks at full resolution begin; before it (or throughout, for a span too long to read
-    // block by block) the minute rows' minima and maxima are drawn.
+    // Where blocks at full resolution begin (`to` if none is kept in the span); before it the minute
+    // rows' minima and maxima are drawn, each at the start of its minute.
     qint64 blocksFrom = 0;
     bool anyMinuteRows = false;
+    // Minutes wholly inside one column whose minute rows stood for their blocks (wide columns only).
+    int minutesForBlocks = 0;
 };
 
 // Readings further apart than this are a pause of the recording: the line breaks there, and an alarm
 // is not taken to have lasted across it.
 inline constexpr qint64 kTrendPauseMs = 15000;
 
-// Spans up to this long are read block by block where blocks are kept; longer ones from minute rows.
-inline constexpr qint64 kTrendFullResolutionSpanMs = 8LL * 24 * 3600 * 1000;
+// Columns at least this wide take a minute that lies wholly inside one of them from its minute row
+// (its minimum and maximum are that minute's lowest and highest block, in the same column) rather than
+// from its blocks. The minutes across a column border, the newest minute and any minute without a row
+// are read block by block, so each column's extremes are the same as from the blocks alone.
+inline constexpr qint64 kTrendMinuteRowsColumnMs = 2 * 60 * 1000;
+
+enum class TrendSource {
+    Fastest, // minute rows for the minutes inside wide columns, blocks elsewhere where kept
+    Blocks,  // every block where kept, whatever the width of the columns
+};
 
 TrendData QueryTrend(HistoryStore& store, int deviceId, qint64 from, qint64 to, int columns,
-                     const QList<Quantity>& quantities);
+                     const QList<Quantity>& quantities, TrendSource source = TrendSource::Fastest);

@@ -18,7 +18,10 @@
 #include <clocale>
 #include <sqlite3.h>
 
+#include <set>
+
 Q_DECLARE_METATYPE(QList<BlockSample>)
+Q_DECLARE_METATYPE(QList<Quantity>)
 
 namespace {
 
@@ -81,6 +84,8 @@ private slots:
     void migratesVersion1();
     void retentionKeepsSpikeAsMaximum();
     void minuteRowsAfterCrash();
+    void minuteRowKeepsUpWithLateBlocks_data();
+    void minuteRowKeepsUpWithLateBlocks();
     void eventsFromTransitions_data();
     void eventsFromTransitions();
     void refusedRepliesRecordNothing_data();
@@ -91,6 +96,8 @@ private slots:
     void csvFormat_data();
     void csvFormat();
     void trendDrawsBlocksWhereTheyAreKept();
+    void trendColumnsFromMinuteRows_data();
+    void trendColumnsFromMinuteRows();
     void docsAgreeWithTheTable();
     void reductionKeepsEveryExtreme_data();
     void reductionKeepsEveryExtreme();
@@ -314,6 +321,37 @@ void TestHistory::minuteRowsAfterCrash() {
     const QList<MinuteRow> minutes = AllMinutes(store, 1);
     QCOMPARE(minutes.size(), 2);
     QCOMPARE(minutes[1].max[size_t(Quantity::CurrentR)], 30);
+}
+
+void TestHistory::minuteRowKeepsUpWithLateBlocks_data() {
+    QTest::addColumn<bool>("reopen");
+    // A block for a minute whose row is written: the clock set back while recording, or a recording
+    // started again within the minute the last one closed (and killed before it left that minute).
+    QTest::newRow("clock set back") << false;
+    QTest::newRow("recording again in the same minute") << true;
+}
+
+void TestHistory::minuteRowKeepsUpWithLateBlocks() {
+    QFETCH(bool, reopen);
+    const QString path = m_dir.filePath(QStringLiteral("late-%1.sqlite").arg(reopen));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    std::vector<BlockSample> blocks;
+    for (int s = 0; s < (reopen ? 30 : 90); ++s)
+        blocks.push_back(Block(kT0 + s * 1000, 20, {{20, 1000}}));
+    QVERIFY(store.Append(blocks, {}));
+    if (reopen) {
+        QVERIFY(store.CatchUpMinutes());
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    }
+    QCOMPARE(AllMinutes(store, 1).value(0).max[size_t(Quantity::CurrentR)], 1000);
+    QVERIFY(store.Append({Block(kT0 + 40500, 20, {{20, 2500}})}, {}));
+    store.Close();
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
+    const MinuteRow row = AllMinutes(store, 1).value(0);
+    QCOMPARE(row.utcMs, kT0);
+    QCOMPARE(row.counts[2], (reopen ? 30 : 60) + 1);
+    QCOMPARE(row.max[size_t(Quantity::CurrentR)], 2500);
 }
 
 void TestHistory::eventsFromTransitions_data() {
@@ -578,11 +616,144 @@ void TestHistory::trendDrawsBlocksWhereTheyAreKept() {
     QCOMPARE(shadedAt(kT0 + 240000), quint16(0));
     QCOMPARE(shadedAt(kT0 + 260000), quint16(0x10));
 
-    // A span too long to read block by block comes from the minute rows alone.
+    // A span of a month: the two whole minutes with rows inside the column are drawn from their rows;
+    // the first minute (it starts before the first block) and the newest minute rows from the blocks.
     const TrendData month = QueryTrend(store, 1, kT0 - 20 * kDay, kT0 + 10 * kDay, 800, {Quantity::CurrentR});
-    QVERIFY(month.anyMinuteRows);
-    QCOMPARE(month.blocksFrom, kT0 + 10 * kDay);
-    QCOMPARE(month.series[0].Points().size(), 2);
+    QVERIFY(!month.anyMinuteRows);
+    QCOMPARE(month.blocksFrom, kT0 + 48000);
+    QCOMPARE(month.minutesForBlocks, 2);
+    QCOMPARE(month.series[0].Points(),
+             (QList<QPointF>{{double(kT0 + 48000), 4.8}, {double(kT0 + 120000), 17.9}}));
+}
+
+void TestHistory::trendColumnsFromMinuteRows_data() {
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QList<Quantity>>("quantities");
+    QTest::addColumn<bool>("wide");
+    const QList<Quantity> currents{Quantity::CurrentS, Quantity::Voltage, Quantity::Temperature};
+    const QList<Quantity> all{Quantity::CurrentR,      Quantity::CurrentS,    Quantity::CurrentT,
+                              Quantity::Voltage,       Quantity::Temperature, Quantity::OutputQuantity,
+                              Quantity::InputQuantity, Quantity::InputSetting};
+    const qint64 end = kT0 + 6 * 3600000;
+    QTest::newRow("whole recording, 100 columns") << kT0 << end << 100 << all << true;
+    QTest::newRow("a column per hour") << kT0 - 3600000 << end + 3600000 << 8 << currents << true;
+    QTest::newRow("span inside minutes") << kT0 + 17000 << end - 23000 << 150 << all << true;
+    QTest::newRow("narrow columns") << kT0 << end << 200 << currents << false;
+    QTest::newRow("alarm register drawn")
+        << kT0 << end << 100 << QList<Quantity>{Quantity::CurrentR, Quantity::Alarms} << false;
+}
+
+void TestHistory::trendColumnsFromMinuteRows() {
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(int, columns);
+    QFETCH(QList<Quantity>, quantities);
+    QFETCH(bool, wide);
+    // Six hours of noisy blocks with spikes, a block a second in turn, paused for ten minutes; alarms
+    // that come and go. Spikes also sit on both sides of minute borders, of the borders of the 100 and
+    // of the hourly columns below, and of the pause. One minute lost its row (a crash, and no start
+    // since to catch up). The recording stopped in its last minute, whose row was written then, and
+    // went on in that minute with spikes. At the end the clock was set back by over an hour for two
+    // blocks with spikes and an alarm, into a minute that had its row.
+    const QString path = m_dir.filePath(QStringLiteral("trend-minutes.sqlite"));
+    constexpr qint64 kLost = 3 * 3600, kEnd = 6 * 3600, kGoneOn = kEnd - 30, kSetBack = 5000;
+    static std::vector<BlockSample> blocks;
+    if (blocks.empty()) {
+        const std::set<qint64> spikes = {1799,         1800,     4199,         4200,     216 * 7 - 1, 216 * 7,
+                                         216 * 23 - 1, 216 * 23, 216 * 61 - 1, 216 * 61, 3599,        3600,
+                                         14399,        14400,    7199,         7800};
+        QRandomGenerator random(7);
+        for (qint64 s = 0; s < kEnd; ++s) {
+            if (s >= 7200 && s < 7800)
+                continue;
+            const quint8 block = quint8(10 * (s % 3));
+            std::array<quint16, 10> regs{};
+            for (quint16& r : regs)
+                r = quint16(1000 + random.bounded(100));
+            if (random.bounded(200) == 0)
+                regs[size_t(random.bounded(10))] = quint16(random.bounded(2) ? 5000 : 3);
+            if (block == 10)
+                regs[3] = random.bounded(40) == 0 ? quint16(1 << random.bounded(9)) : 0;
+            if ((s >= kLost && s < kLost + 6) || s >= kEnd - 10 || spikes.count(s))
+                regs.fill(s % 2 ? 7000 : 1);
+            BlockSample b = Block(kT0 + s * 1000 + random.bounded(900), block, {});
+            b.registers = regs;
+            blocks.push_back(b);
+        }
+        const auto split = std::find_if(blocks.begin(), blocks.end(), [&](const BlockSample& b) {
+            return b.utcMs >= kT0 + kGoneOn * 1000;
+        });
+        const std::vector<BlockSample> first(blocks.begin(), split), then(split, blocks.end());
+        std::vector<BlockSample> setBack;
+        for (quint8 block : {quint8(10), quint8(20)}) {
+            BlockSample b = Block(kT0 + (kSetBack + block) * 1000 + 950, block, {});
+            b.registers.fill(block == 10 ? 2 : 9000);
+            b.registers[3] = 0x100;
+            setBack.push_back(b);
+            blocks.push_back(b);
+        }
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        QVERIFY(store.Append(first, {}));
+        QVERIFY(store.CatchUpMinutes());
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        QVERIFY(store.Append(then, {}));
+        QVERIFY(store.Append(setBack, {}));
+        store.Close();
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        const QByteArray lost =
+            "DELETE FROM minute WHERE time_ms = " + QByteArray::number(kT0 + kLost * 1000);
+        QCOMPARE(sqlite3_exec(db, lost.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_changes(db), 1);
+        sqlite3_close(db);
+    }
+
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
+    const TrendData fast = QueryTrend(store, 1, from, to, columns, quantities);
+    const TrendData exact = QueryTrend(store, 1, from, to, columns, quantities, TrendSource::Blocks);
+    QCOMPARE(fast.minutesForBlocks > 0, wide);
+    QCOMPARE(exact.minutesForBlocks, 0);
+    QVERIFY(!fast.anyMinuteRows);
+    // Each column's lowest and highest value of each quantity, straight from the blocks recorded.
+    for (int i = 0; i < quantities.size(); ++i) {
+        const Quantity q = quantities[i];
+        std::vector<double> low(size_t(columns), qInf()), high(size_t(columns), -qInf());
+        const ColumnReducer grid(from, to, columns);
+        for (const BlockSample& b : blocks) {
+            const int c = grid.Column(b.utcMs);
+            if (c < 0 || b.block != Info(q).block)
+                continue;
+            const double v = ScaledValue(q, b.registers[size_t(Info(q).reg - b.block)]);
+            low[size_t(c)] = std::min(low[size_t(c)], v);
+            high[size_t(c)] = std::max(high[size_t(c)], v);
+        }
+        for (const TrendData* trend : {&fast, &exact}) {
+            for (int c = 0; c < columns; ++c) {
+                const ColumnReducer::Cell& cell = trend->series[size_t(i)].Cells()[size_t(c)];
+                QCOMPARE(cell.any, low[size_t(c)] != qInf());
+                if (cell.any) {
+                    QCOMPARE(cell.low, low[size_t(c)]);
+                    QCOMPARE(cell.high, high[size_t(c)]);
+                }
+            }
+        }
+    }
+    // The alarm bits of each column: in wide columns exactly those read in it; in narrow ones they are
+    // also held between readings, the same whichever way the columns were read.
+    QCOMPARE(fast.alarms, exact.alarms);
+    if (wide) {
+        std::vector<quint16> alarms(size_t(columns), 0);
+        const ColumnReducer grid(from, to, columns);
+        for (const BlockSample& b : blocks)
+            if (const int c = grid.Column(b.utcMs); c >= 0 && b.block == 10)
+                alarms[size_t(c)] |= quint16(b.registers[3] & kAlarmMask);
+        QCOMPARE(fast.alarms, alarms);
+    }
+    QVERIFY(std::any_of(fast.alarms.begin(), fast.alarms.end(), [](quint16 a) { return a & 0x100; }));
 }
 
 void TestHistory::docsAgreeWithTheTable() {
