@@ -814,7 +814,9 @@ bool HistoryStore::ForEachEvent(int deviceId, qint64 from, qint64 to,
 
 std::optional<std::pair<qint64, qint64>> HistoryStore::BlockSpan(int deviceId) {
     qint64 first = kNoLimitTo, last = kNoLimitFrom;
-    Stmt blocks(Prepare("SELECT min(time_ms), max(time_ms) FROM reading WHERE device = ?1 AND block = ?2"));
+    // min() and max() in one select would read every block of the kind; each alone is one seek.
+    Stmt blocks(Prepare("SELECT (SELECT min(time_ms) FROM reading WHERE device = ?1 AND block = ?2),"
+                        " (SELECT max(time_ms) FROM reading WHERE device = ?1 AND block = ?2)"));
     for (quint8 block : kBlockStarts) {
         blocks.Bind(1, deviceId);
         blocks.Bind(2, block);

@@ -146,6 +146,9 @@ void TestHistory::storeRoundTrip() {
     QVERIFY(store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo,
                                [&](const StoredEvent& e) { readEvents << e.event; }));
     QCOMPARE(readEvents, QList<HistoryEvent>(events.begin(), events.end()));
+    const int id = *store.DeviceId(kDevice);
+    QCOMPARE(store.BlockSpan(id), std::make_optional(std::make_pair(kT0 + 123, kT0 + 2002)));
+    QCOMPARE(store.OldestBlock(id), std::make_optional(kT0 + 123));
 
     // The file as users query it: the views give the panel's units.
     QCOMPARE(Query(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
