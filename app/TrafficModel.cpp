@@ -183,6 +183,13 @@ void TTrafficModel::Reset() {
     endResetModel();
 }
 
+void TTrafficModel::Retranslate() {
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
 void TTrafficModel::SetPaused(bool paused) {
     m_paused = paused;
     Sync();

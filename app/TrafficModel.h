@@ -34,6 +34,8 @@ public:
     int Sync();
     // The buffer was cleared: no rows.
     void Reset();
+    // The language changed: the headers and the texts of every row are shown anew.
+    void Retranslate();
 
     // Paused, the rows stay as they are, except those whose records the buffer no longer holds.
     void SetPaused(bool paused);

@@ -134,9 +134,11 @@ class TValueLabel : public QLabel {
 public:
     TValueLabel(const TTextCache& texts, const QString& widest, QWidget* parent)
         : QLabel(parent), m_texts(texts) {
-        setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2));
+        SetWidest(widest);
         setAutoFillBackground(true);
     }
+
+    void SetWidest(const QString& widest) { setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2)); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -416,8 +418,6 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     : QWidget(window, Qt::Window), m_window(window),
       m_model(new TTrafficModel(window->Traffic(), window->StartUs(), this)),
       m_texts(std::make_unique<TTextCache>(font())) {
-    setWindowTitle(tr("通讯监视"));
-
     m_table = new TTrafficView(this);
     m_table->setModel(m_model);
     m_table->setItemDelegate(new TTrafficDelegate(m_model, *m_texts, m_table));
@@ -433,17 +433,6 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     QHeaderView* columns = m_table->horizontalHeader();
     columns->setHighlightSections(false);
     columns->setStretchLastSection(true);
-    const QFontMetrics fm = fontMetrics();
-    const auto fit = [&fm, this](int column, const QString& widest) {
-        const QString title = m_model->headerData(column, Qt::Horizontal).toString();
-        m_table->setColumnWidth(column,
-                                std::max(fm.horizontalAdvance(title), fm.horizontalAdvance(widest)) + 16);
-    };
-    fit(TTrafficModel::TimeColumn, QStringLiteral("0000000.0"));
-    fit(TTrafficModel::DirectionColumn, DirectionText(TrafficDirection::Missing));
-    fit(TTrafficModel::LengthColumn, QStringLiteral("0000"));
-    // Longer exception names are cut; the tooltip has them.
-    fit(TTrafficModel::VerdictColumn, VerdictText(Verdict::Exception, 0x04));
 
     // The view follows the newest record until the user scrolls away from the bottom, and again once
     // they scroll back to it. Only scrolling that this window does not do itself decides that.
@@ -460,49 +449,45 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
             scrollTo(maximum);
     });
 
-    m_copy = new QAction(tr("复制"), this);
+    m_copy = new QAction(this);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    m_copy->setToolTip(tr("把选中的行按通讯日志的格式复制到剪贴板"));
     connect(m_copy, &QAction::triggered, this, &TTrafficMonitor::copySelection);
     m_table->addAction(m_copy);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    auto* pause = new QPushButton(tr("暂停"), this);
-    pause->setObjectName(QStringLiteral("pause"));
-    pause->setCheckable(true);
-    pause->setToolTip(tr("暂停显示；记录照常收集，继续时补上"));
-    connect(pause, &QPushButton::toggled, this, [this, pause](bool paused) {
-        pause->setText(paused ? tr("继续") : tr("暂停"));
+    m_pause = new QPushButton(this);
+    m_pause->setObjectName(QStringLiteral("pause"));
+    m_pause->setCheckable(true);
+    connect(m_pause, &QPushButton::toggled, this, [this](bool paused) {
+        showPauseText();
         setPaused(paused);
     });
-    auto* clearButton = new QPushButton(tr("清除"), this);
-    clearButton->setObjectName(QStringLiteral("clear"));
-    clearButton->setToolTip(tr("清除全部通讯记录；统计不变（用“统计清零”）"));
-    connect(clearButton, &QPushButton::clicked, this, &TTrafficMonitor::clear);
-    auto* problems = new QCheckBox(tr("只显示错误和无应答"), this);
-    problems->setObjectName(QStringLiteral("problemsOnly"));
-    connect(problems, &QCheckBox::toggled, this, &TTrafficMonitor::setProblemsOnly);
-    auto* copyButton = new QPushButton(m_copy->text(), this);
-    copyButton->setObjectName(QStringLiteral("copy"));
-    copyButton->setToolTip(m_copy->toolTip());
-    connect(copyButton, &QPushButton::clicked, m_copy, &QAction::trigger);
-    auto* saveButton = new QPushButton(tr("另存为…"), this);
-    saveButton->setObjectName(QStringLiteral("save"));
-    saveButton->setToolTip(tr("把表中显示的记录存为文本或 CSV"));
-    connect(saveButton, &QPushButton::clicked, this, &TTrafficMonitor::saveShown);
+    m_clear = new QPushButton(this);
+    m_clear->setObjectName(QStringLiteral("clear"));
+    connect(m_clear, &QPushButton::clicked, this, &TTrafficMonitor::clear);
+    m_problems = new QCheckBox(this);
+    m_problems->setObjectName(QStringLiteral("problemsOnly"));
+    connect(m_problems, &QCheckBox::toggled, this, &TTrafficMonitor::setProblemsOnly);
+    m_copyButton = new QPushButton(this);
+    m_copyButton->setObjectName(QStringLiteral("copy"));
+    connect(m_copyButton, &QPushButton::clicked, m_copy, &QAction::trigger);
+    m_save = new QPushButton(this);
+    m_save->setObjectName(QStringLiteral("save"));
+    connect(m_save, &QPushButton::clicked, this, &TTrafficMonitor::saveShown);
 
     auto* tools = new QHBoxLayout;
-    tools->addWidget(pause);
-    tools->addWidget(clearButton);
-    tools->addWidget(problems);
+    tools->addWidget(m_pause);
+    tools->addWidget(m_clear);
+    tools->addWidget(m_problems);
     tools->addStretch(1);
-    tools->addWidget(copyButton);
-    tools->addWidget(saveButton);
+    tools->addWidget(m_copyButton);
+    tools->addWidget(m_save);
 
-    m_shown = new TValueLabel(*m_texts, ShownText(9999999, true, 9999999), this);
+    // Sized to their widest texts in the language shown (retranslateUi).
+    m_shown = new TValueLabel(*m_texts, QString(), this);
     m_shown->setObjectName(QStringLiteral("shown"));
-    m_dropped = new TValueLabel(*m_texts, DroppedText(9999999, 999999999), this);
+    m_dropped = new TValueLabel(*m_texts, QString(), this);
     m_dropped->setObjectName(QStringLiteral("dropped"));
     m_dropped->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* info = new QHBoxLayout;
@@ -538,6 +523,71 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
         m_model->Reset();
         refreshStatistics();
     });
+    retranslateUi();
+}
+
+void TTrafficMonitor::retranslateUi() {
+    setWindowTitle(tr("通讯监视"));
+    m_copy->setText(tr("复制"));
+    m_copy->setToolTip(tr("把选中的行按通讯日志的格式复制到剪贴板"));
+    showPauseText();
+    m_pause->setToolTip(tr("暂停显示；记录照常收集，继续时补上"));
+    m_clear->setText(tr("清除"));
+    m_clear->setToolTip(tr("清除全部通讯记录；统计不变（用“统计清零”）"));
+    m_problems->setText(tr("只显示错误和无应答"));
+    m_copyButton->setText(m_copy->text());
+    m_copyButton->setToolTip(m_copy->toolTip());
+    m_save->setText(tr("另存为…"));
+    m_save->setToolTip(tr("把表中显示的记录存为文本或 CSV"));
+    static_cast<TValueLabel*>(m_shown)->SetWidest(ShownText(9999999, true, 9999999));
+    static_cast<TValueLabel*>(m_dropped)->SetWidest(DroppedText(9999999, 999999999));
+
+    m_countsHeading->setText(tr("计数"));
+    m_figureNames[0]->setText(tr("请求"));
+    m_figureNames[1]->setText(tr("其中轮询"));
+    m_figureNames[2]->setText(tr("轮询接收率"));
+    for (int i = 0; i < kVerdictCount; ++i)
+        if (QLabel* name = m_countNames[size_t(i)])
+            name->setText(VerdictName(Verdict(i)));
+    m_timesHeading->setText(tr("响应时间"));
+    static_cast<TValueLabel*>(m_timed)->SetWidest(tr("%1 次").arg(QStringLiteral("000000000")));
+    m_measured->setText(tr("实测"));
+    m_lessHeader->setToolTip(tr("从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，"
+                                "右列减去这段静默，余下的是设备和线路上传输所用的时间。")
+                                 .arg(m_window->Form()->Comm1->ReadIntervalTimeout()));
+    const QString names[] = {tr("最近"), tr("最小"), tr("平均"), tr("95%"), tr("最大")};
+    for (size_t row = 0; row < m_timeNames.size(); ++row)
+        m_timeNames[row]->setText(names[row]);
+    m_reset->setText(tr("统计清零"));
+
+    m_model->Retranslate();
+    fitColumns();
+    refreshStatistics();
+}
+
+void TTrafficMonitor::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+    QWidget::changeEvent(event);
+}
+
+void TTrafficMonitor::showPauseText() {
+    m_pause->setText(m_pause->isChecked() ? tr("继续") : tr("暂停"));
+}
+
+// Each column as wide as its title or its widest text, whichever is wider, in the language shown.
+void TTrafficMonitor::fitColumns() {
+    const QFontMetrics fm = fontMetrics();
+    const auto fit = [&fm, this](int column, const QString& widest) {
+        const QString title = m_model->headerData(column, Qt::Horizontal).toString();
+        m_table->setColumnWidth(column,
+                                std::max(fm.horizontalAdvance(title), fm.horizontalAdvance(widest)) + 16);
+    };
+    fit(TTrafficModel::TimeColumn, QStringLiteral("0000000.0"));
+    fit(TTrafficModel::DirectionColumn, DirectionText(TrafficDirection::Missing));
+    fit(TTrafficModel::LengthColumn, QStringLiteral("0000"));
+    // Longer exception names are cut; the tooltip has them.
+    fit(TTrafficModel::VerdictColumn, VerdictText(Verdict::Exception, 0x04));
 }
 
 QWidget* TTrafficMonitor::createStatistics() {
@@ -555,59 +605,63 @@ QWidget* TTrafficMonitor::createStatistics() {
 
     // Plain headings rather than group boxes, whose shaded inside the figures' own background would
     // not match.
-    const auto heading = [box, column](const QString& text) {
-        auto* label = new QLabel(text, box);
+    const auto heading = [box, column] {
+        auto* label = new QLabel(box);
         QFont bold = label->font();
         bold.setBold(true);
         label->setFont(bold);
         column->addWidget(label);
+        return label;
     };
 
     // Two name-value pairs a row.
-    heading(tr("计数"));
+    m_countsHeading = heading();
     auto* grid = new QGridLayout;
     grid->setVerticalSpacing(2);
     grid->setHorizontalSpacing(8);
     int slot = 0;
-    const auto add = [&](const QString& name, QLabel* label) {
-        grid->addWidget(new QLabel(name, box), slot / 2, (slot % 2) * 2);
+    // Returns the name's label.
+    const auto add = [&](QLabel* label) {
+        auto* name = new QLabel(box);
+        grid->addWidget(name, slot / 2, (slot % 2) * 2);
         grid->addWidget(label, slot / 2, (slot % 2) * 2 + 1, Qt::AlignRight);
         ++slot;
-        return label;
+        return name;
     };
-    m_requests = add(tr("请求"), value(QStringLiteral("requests"), widestCount));
-    m_polls = add(tr("其中轮询"), value(QStringLiteral("polls"), widestCount));
-    m_share = add(tr("轮询接收率"), value(QStringLiteral("share"), QStringLiteral("100.0%")));
+    m_requests = value(QStringLiteral("requests"), widestCount);
+    m_figureNames[0] = add(m_requests);
+    m_polls = value(QStringLiteral("polls"), widestCount);
+    m_figureNames[1] = add(m_polls);
+    m_share = value(QStringLiteral("share"), QStringLiteral("100.0%"));
+    m_figureNames[2] = add(m_share);
     for (int i = 0; i < kVerdictCount; ++i) {
         const Verdict verdict = Verdict(i);
-        if (verdict != Verdict::Sent)
-            m_counts[size_t(i)] =
-                add(VerdictName(verdict),
-                    value(QStringLiteral("count_") + QLatin1String(VerdictKeyword(verdict)), widestCount));
+        if (verdict == Verdict::Sent)
+            continue;
+        m_counts[size_t(i)] =
+            value(QStringLiteral("count_") + QLatin1String(VerdictKeyword(verdict)), widestCount);
+        m_countNames[size_t(i)] = add(m_counts[size_t(i)]);
     }
     grid->setColumnMinimumWidth(2, 24);
     column->addLayout(grid);
     column->addSpacing(8);
 
-    heading(tr("响应时间"));
-    const QString timesHelp = tr("从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，"
-                                 "右列减去这段静默，余下的是设备和线路上传输所用的时间。")
-                                  .arg(m_window->Form()->Comm1->ReadIntervalTimeout());
+    m_timesHeading = heading();
     auto* table = new QGridLayout;
     table->setVerticalSpacing(2);
     table->setHorizontalSpacing(12);
-    m_timed = value(QStringLiteral("timed"), tr("%1 次").arg(widestCount));
+    m_timed = value(QStringLiteral("timed"), QString());
     m_timed->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table->addWidget(m_timed, 0, 0);
-    table->addWidget(new QLabel(tr("实测"), box), 0, 1, Qt::AlignRight);
+    m_measured = new QLabel(box);
+    table->addWidget(m_measured, 0, 1, Qt::AlignRight);
     m_lessHeader = new QLabel(box);
     m_lessHeader->setObjectName(QStringLiteral("lessInterval"));
-    m_lessHeader->setToolTip(timesHelp);
     table->addWidget(m_lessHeader, 0, 2, Qt::AlignRight);
-    const QString names[] = {tr("最近"), tr("最小"), tr("平均"), tr("95%"), tr("最大")};
     const char* keys[] = {"last", "min", "mean", "p95", "max"};
     for (int row = 0; row < 5; ++row) {
-        table->addWidget(new QLabel(names[row], box), row + 1, 0);
+        m_timeNames[size_t(row)] = new QLabel(box);
+        table->addWidget(m_timeNames[size_t(row)], row + 1, 0);
         for (int col = 0; col < 2; ++col) {
             QLabel*& label = m_times[size_t(row)][size_t(col)];
             label = value(QStringLiteral("time_%1%2")
@@ -619,13 +673,13 @@ QWidget* TTrafficMonitor::createStatistics() {
     column->addLayout(table);
     column->addSpacing(8);
 
-    auto* reset = new QPushButton(tr("统计清零"), box);
-    reset->setObjectName(QStringLiteral("resetStats"));
-    connect(reset, &QPushButton::clicked, this, [this] {
+    m_reset = new QPushButton(box);
+    m_reset->setObjectName(QStringLiteral("resetStats"));
+    connect(m_reset, &QPushButton::clicked, this, [this] {
         m_window->ResetStats();
         refreshStatistics();
     });
-    column->addWidget(reset, 0, Qt::AlignLeft);
+    column->addWidget(m_reset, 0, Qt::AlignLeft);
     column->addStretch(1);
     return box;
 }

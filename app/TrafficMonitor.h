@@ -13,7 +13,9 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QLabel;
+class QPushButton;
 class QTableView;
 class QTimer;
 class TMainWindow;
@@ -77,8 +79,13 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Sets every text in the language in force; the figures and counts from the current state.
+    void retranslateUi();
+    void showPauseText();
+    void fitColumns();
     static QString ShownText(int rows, bool paused, qint64 waiting);
     static QString DroppedText(qsizetype capacity, qint64 dropped);
     QWidget* createStatistics();
@@ -91,6 +98,11 @@ private:
     std::unique_ptr<TTextCache> m_texts;
     TTrafficView* m_table;
     QAction* m_copy;
+    QPushButton* m_pause;
+    QPushButton* m_clear;
+    QCheckBox* m_problems;
+    QPushButton* m_copyButton;
+    QPushButton* m_save;
     QLabel* m_shown;
     QLabel* m_dropped;
     QTimer* m_refresh;
@@ -101,12 +113,20 @@ private:
     bool m_follow = true;
     bool m_scrolling = false;
 
+    QLabel* m_countsHeading = nullptr;
+    // Requests, polls, accepted share.
+    std::array<QLabel*, 3> m_figureNames{};
     std::array<QLabel*, kVerdictCount> m_counts{};
+    std::array<QLabel*, kVerdictCount> m_countNames{};
     QLabel* m_requests = nullptr;
     QLabel* m_polls = nullptr;
     QLabel* m_share = nullptr;
     QLabel* m_timed = nullptr;
+    QLabel* m_timesHeading = nullptr;
+    QLabel* m_measured = nullptr;
     QLabel* m_lessHeader = nullptr;
+    std::array<QLabel*, 5> m_timeNames{};
+    QPushButton* m_reset = nullptr;
     // Last, minimum, mean, 95th percentile, maximum: as measured, and less the silence interval.
     std::array<std::array<QLabel*, 2>, 5> m_times{};
 };
