@@ -39,33 +39,32 @@ QSpinBox* NewSpinBox(QWidget* parent, int minimum, int maximum, int value) {
 } // namespace
 
 TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, Qt::Window), m_form(form) {
-    setWindowTitle(tr("总线扫描"));
-    const int silenceMs = int(form->Comm1->ReadIntervalTimeout());
+    m_silenceMs = int(form->Comm1->ReadIntervalTimeout());
 
     FirstAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kFirstSlave);
     LastAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kLastSlave);
     // A wait shorter than the silence interval could never see an answer.
-    WaitBox = NewSpinBox(this, silenceMs + 10, kMaxWaitMs, silenceMs + kWaitBeyondSilenceMs);
+    WaitBox = NewSpinBox(this, m_silenceMs + 10, kMaxWaitMs, m_silenceMs + kWaitBeyondSilenceMs);
     WaitBox->setSuffix(QStringLiteral(" ms"));
-    WaitBox->setToolTip(tr("串口在 %1 ms 静默后才交付应答，等待时间须长于此。").arg(silenceMs));
-    SweepBox = new QCheckBox(tr("扫描波特率和格式"), this);
-    SweepBox->setToolTip(tr("对一个地址依次试用所有波特率和格式，结束后恢复原设置。"));
+    SweepBox = new QCheckBox(this);
     SweepAddressBox =
         NewSpinBox(this, kFirstSlave, kLastSlave, std::clamp(int(form->Address()), kFirstSlave, kLastSlave));
 
     auto* settings = new QGridLayout;
-    settings->addWidget(new QLabel(tr("起始地址"), this), 0, 0);
+    for (QLabel*& label : m_labels)
+        label = new QLabel(this);
+    settings->addWidget(m_labels[0], 0, 0);
     settings->addWidget(FirstAddressBox, 0, 1);
-    settings->addWidget(new QLabel(tr("结束地址"), this), 0, 2);
+    settings->addWidget(m_labels[1], 0, 2);
     settings->addWidget(LastAddressBox, 0, 3);
-    settings->addWidget(new QLabel(tr("每个地址等待"), this), 1, 0);
+    settings->addWidget(m_labels[2], 1, 0);
     settings->addWidget(WaitBox, 1, 1);
     settings->addWidget(SweepBox, 2, 0, 1, 2);
-    settings->addWidget(new QLabel(tr("地址"), this), 2, 2);
+    settings->addWidget(m_labels[3], 2, 2);
     settings->addWidget(SweepAddressBox, 2, 3);
 
-    StartButton = new QPushButton(tr("开始"), this);
-    CancelButton = new QPushButton(tr("取消"), this);
+    StartButton = new QPushButton(this);
+    CancelButton = new QPushButton(this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(StartButton);
     buttons->addWidget(CancelButton);
@@ -78,16 +77,12 @@ TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, 
     Message->setWordWrap(true);
 
     FoundTable = new QTableWidget(0, ColumnCount, this);
-    FoundTable->setHorizontalHeaderLabels({tr("地址"), tr("波特率"), tr("格式"), tr("响应时间"), tr("应答")});
-    FoundTable->horizontalHeaderItem(ResponseColumn)
-        ->setToolTip(tr("从请求交给端口到应答交付，含串口的 %1 ms 静默间隔").arg(silenceMs));
     FoundTable->horizontalHeader()->setStretchLastSection(true);
     FoundTable->verticalHeader()->hide();
     FoundTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     FoundTable->setSelectionMode(QAbstractItemView::SingleSelection);
     FoundTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    UseButton = new QPushButton(tr("使用"), this);
-    UseButton->setToolTip(tr("把所选设备的地址、波特率和格式填入面板"));
+    UseButton = new QPushButton(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(settings);
@@ -112,10 +107,48 @@ TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, 
     // The box is disabled during a scan; should anything tick it all the same, polling wins.
     connect(form->CheckBox2, &QCheckBox::toggled, this, [this](bool ticked) {
         if (ticked && m_running)
-            abandon(tr("通讯已开始，扫描已停止。"));
+            abandon([] { return tr("通讯已开始，扫描已停止。"); });
     });
     updateControls();
+    retranslateUi();
     resize(520, 460);
+}
+
+void TBusScanWindow::retranslateUi() {
+    setWindowTitle(tr("总线扫描"));
+    WaitBox->setToolTip(tr("串口在 %1 ms 静默后才交付应答，等待时间须长于此。").arg(m_silenceMs));
+    SweepBox->setText(tr("扫描波特率和格式"));
+    SweepBox->setToolTip(tr("对一个地址依次试用所有波特率和格式，结束后恢复原设置。"));
+    m_labels[0]->setText(tr("起始地址"));
+    m_labels[1]->setText(tr("结束地址"));
+    m_labels[2]->setText(tr("每个地址等待"));
+    m_labels[3]->setText(tr("地址"));
+    StartButton->setText(tr("开始"));
+    CancelButton->setText(tr("取消"));
+    FoundTable->setHorizontalHeaderLabels({tr("地址"), tr("波特率"), tr("格式"), tr("响应时间"), tr("应答")});
+    FoundTable->horizontalHeaderItem(ResponseColumn)
+        ->setToolTip(tr("从请求交给端口到应答交付，含串口的 %1 ms 静默间隔").arg(m_silenceMs));
+    for (int row = 0; row < FoundTable->rowCount(); ++row) {
+        QTableWidgetItem* item = FoundTable->item(row, AnswerColumn);
+        const int index = item->data(Qt::UserRole).toInt();
+        if (m_scan && index >= 0 && index < m_scan->Answers().size())
+            item->setText(
+                VerdictText(m_scan->Answers()[index].verdict, m_scan->Answers()[index].exceptionCode));
+    }
+    UseButton->setText(tr("使用"));
+    UseButton->setToolTip(tr("把所选设备的地址、波特率和格式填入面板"));
+    Message->setText(m_message ? m_message() : QString());
+}
+
+void TBusScanWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+    QWidget::changeEvent(event);
+}
+
+void TBusScanWindow::say(std::function<QString()> message) {
+    m_message = std::move(message);
+    Message->setText(m_message ? m_message() : QString());
 }
 
 TBusScanWindow::~TBusScanWindow() {
@@ -130,16 +163,16 @@ void TBusScanWindow::start() {
         return;
     TComm* comm = m_form->Comm1;
     if (m_form->CheckBox2->isChecked()) {
-        Message->setText(tr("正在通讯：请先取消“通讯”，再扫描。"));
+        say([] { return tr("正在通讯：请先取消“通讯”，再扫描。"); });
         return;
     }
     if (!comm->IsOpen()) {
-        Message->setText(tr("端口未打开：请先打开串口。"));
+        say([] { return tr("端口未打开：请先打开串口。"); });
         return;
     }
     const bool sweep = SweepBox->isChecked();
     if (!sweep && FirstAddressBox->value() > LastAddressBox->value()) {
-        Message->setText(tr("起始地址大于结束地址。"));
+        say([] { return tr("起始地址大于结束地址。"); });
         return;
     }
 
@@ -162,7 +195,7 @@ void TBusScanWindow::start() {
     }
     m_scan = std::make_unique<BusScan>(std::move(probes));
     m_running = true;
-    m_abandonReason.clear();
+    m_abandonReason = {};
     m_wait->setInterval(WaitBox->value());
 
     m_commBoxEnabled = m_form->CheckBox2->isEnabled();
@@ -188,8 +221,9 @@ void TBusScanWindow::sendNext() {
         return;
     }
     applyLine(*probe);
-    Message->setText(
-        tr("正在扫描：地址 %1，%2 %3…").arg(probe->address).arg(probe->baudRate).arg(probe->format));
+    say([probe = *probe] {
+        return tr("正在扫描：地址 %1，%2 %3…").arg(probe.address).arg(probe.baudRate).arg(probe.format);
+    });
     const QByteArray request = m_scan->Request();
     const bool taken = m_form->Comm1->SendData(request.constData(), quint16(request.size()));
     m_form->ReportTraffic(m_scan->Sent(taken));
@@ -242,14 +276,14 @@ void TBusScanWindow::cancel() {
     if (!m_running || m_scan->Ending() != BusScan::End::None)
         return;
     m_scan->Cancel();
-    Message->setText(tr("正在取消…"));
+    say([] { return tr("正在取消…"); });
     updateControls();
     if (m_scan->Finished())
         release();
 }
 
-void TBusScanWindow::abandon(const QString& why) {
-    m_abandonReason = why;
+void TBusScanWindow::abandon(std::function<QString()> why) {
+    m_abandonReason = std::move(why);
     m_scan->Abandon();
     release();
 }
@@ -258,9 +292,9 @@ void TBusScanWindow::onPortEvent(PortEvent event) {
     if (!m_running)
         return;
     if (event == PortEvent::Closed)
-        abandon(tr("端口已关闭，扫描已停止。"));
+        abandon([] { return tr("端口已关闭，扫描已停止。"); });
     else if (event == PortEvent::Vanished)
-        abandon(tr("端口已断开，扫描已停止。"));
+        abandon([] { return tr("端口已断开，扫描已停止。"); });
 }
 
 void TBusScanWindow::release() {
@@ -278,20 +312,20 @@ void TBusScanWindow::release() {
     }
     Progress->setValue(m_scan->Done());
     const QString seconds = QString::number(double(m_clock.elapsed()) / 1000.0, 'f', 1);
+    const qsizetype found = m_scan->Answers().size();
     switch (m_scan->Ending()) {
     case BusScan::End::Completed:
-        Message->setText(
-            tr("扫描完成：找到 %1 个设备，用时 %2 s。").arg(m_scan->Answers().size()).arg(seconds));
+        say([found, seconds] { return tr("扫描完成：找到 %1 个设备，用时 %2 s。").arg(found).arg(seconds); });
         break;
     case BusScan::End::Cancelled:
-        Message->setText(tr("扫描已取消：找到 %1 个设备。").arg(m_scan->Answers().size()));
+        say([found] { return tr("扫描已取消：找到 %1 个设备。").arg(found); });
         break;
     case BusScan::End::Refused:
-        Message->setText(tr("端口未接受请求，扫描已停止。"));
+        say([] { return tr("端口未接受请求，扫描已停止。"); });
         break;
     case BusScan::End::LineLost:
     case BusScan::End::None:
-        Message->setText(m_abandonReason);
+        say(m_abandonReason);
         break;
     }
     updateControls();

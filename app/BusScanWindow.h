@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -61,6 +63,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct LineSettings {
@@ -75,18 +78,27 @@ private:
     void proceed();
     void applyLine(const BusScan::Probe& probe);
     // The line is gone or taken: the scan stops at once.
-    void abandon(const QString& why);
+    void abandon(std::function<QString()> why);
     void onPortEvent(PortEvent event);
     // Gives the line back, restores what the scan changed and says how it ended.
     void release();
     void addRow(const BusScan::Answer& answer);
     void updateControls();
+    // Sets every text in the language in force; the message and the answers from the scan's state.
+    void retranslateUi();
+    // Shows the message that `message` makes in the language in force, now and after a switch.
+    void say(std::function<QString()> message);
 
     QPointer<TForm1> m_form;
+    // The serial component's silence interval, which every answer waits out.
+    int m_silenceMs = 0;
     QTimer* m_wait = nullptr;
     std::unique_ptr<BusScan> m_scan;
     bool m_running = false;
-    QString m_abandonReason;
+    std::function<QString()> m_message;
+    std::function<QString()> m_abandonReason;
+    // First address, last address, wait, sweep address.
+    std::array<QLabel*, 4> m_labels{};
     QElapsedTimer m_clock;
     // The line as it was before the scan, and as the scan last set it.
     LineSettings m_saved;
