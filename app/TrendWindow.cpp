@@ -172,35 +172,36 @@ const QList<Quantity>& TTrendWindow::Offered() {
 
 TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("trendWindow"));
-    setWindowTitle(tr("趋势"));
     m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &m_openError);
 
     m_device = new QComboBox(this);
     m_device->setObjectName(QStringLiteral("device"));
     m_preset = new QComboBox(this);
     m_preset->setObjectName(QStringLiteral("preset"));
-    m_preset->addItems(
-        {tr("5 分钟"), tr("1 小时"), tr("8 小时"), tr("24 小时"), tr("7 天"), tr("30 天"), tr("全部")});
-    m_follow = new QCheckBox(tr("跟随最新"), this);
+    for (int preset = Minutes5; preset <= All; ++preset)
+        m_preset->addItem(QString());
+    m_follow = new QCheckBox(this);
     m_follow->setObjectName(QStringLiteral("follow"));
-    auto* csv = new QPushButton(tr("导出CSV…"), this);
-    csv->setObjectName(QStringLiteral("exportCsv"));
-    auto* png = new QPushButton(tr("导出图片…"), this);
-    png->setObjectName(QStringLiteral("exportPng"));
+    m_csv = new QPushButton(this);
+    m_csv->setObjectName(QStringLiteral("exportCsv"));
+    m_png = new QPushButton(this);
+    m_png->setObjectName(QStringLiteral("exportPng"));
+    m_deviceLabel = new QLabel(this);
+    m_rangeLabel = new QLabel(this);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(tr("设备："), this));
+    top->addWidget(m_deviceLabel);
     top->addWidget(m_device, 1);
-    top->addWidget(new QLabel(tr("范围："), this));
+    top->addWidget(m_rangeLabel);
     top->addWidget(m_preset);
     top->addWidget(m_follow);
     top->addStretch();
-    top->addWidget(csv);
-    top->addWidget(png);
+    top->addWidget(m_csv);
+    top->addWidget(m_png);
 
     auto* boxes = new QHBoxLayout;
     for (Quantity q : Offered()) {
-        auto* box = new QCheckBox(QuantityName(q), this);
+        auto* box = new QCheckBox(this);
         box->setObjectName(QString::fromLatin1(Info(q).key));
         QPalette pal = box->palette();
         pal.setColor(QPalette::WindowText, QuantityColor(q));
@@ -257,12 +258,13 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
                     chosen << Offered()[i];
             SetQuantities(chosen);
         });
-    connect(csv, &QPushButton::clicked, this, &TTrendWindow::chooseCsv);
-    connect(png, &QPushButton::clicked, this, &TTrendWindow::choosePng);
+    connect(m_csv, &QPushButton::clicked, this, &TTrendWindow::chooseCsv);
+    connect(m_png, &QPushButton::clicked, this, &TTrendWindow::choosePng);
     connect(m_view, &TTrendChartView::zoomRequested, this, &TTrendWindow::zoom);
     connect(m_view, &TTrendChartView::panRequested, this, &TTrendWindow::pan);
     connect(m_view, &TTrendChartView::cursorMoved, this, &TTrendWindow::showReadout);
 
+    retranslateUi();
     resize(1000, 600);
     m_preset->setCurrentIndex(Hour1);
     m_to = Now();
@@ -270,6 +272,31 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
 }
 
 TTrendWindow::~TTrendWindow() = default;
+
+void TTrendWindow::retranslateUi() {
+    setWindowTitle(tr("趋势"));
+    const QString presets[] = {tr("5 分钟"), tr("1 小时"), tr("8 小时"), tr("24 小时"),
+                               tr("7 天"),   tr("30 天"),  tr("全部")};
+    for (int preset = Minutes5; preset <= All; ++preset)
+        m_preset->setItemText(preset, presets[preset]);
+    m_follow->setText(tr("跟随最新"));
+    m_csv->setText(tr("导出CSV…"));
+    m_png->setText(tr("导出图片…"));
+    m_deviceLabel->setText(tr("设备："));
+    m_rangeLabel->setText(tr("范围："));
+    for (int i = 0; i < m_boxes.size(); ++i)
+        m_boxes[i]->setText(QuantityName(Offered()[i]));
+}
+
+void TTrendWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        retranslateUi();
+        // The series are named and the read-out made in the language in force, from the data shown.
+        drawSeries();
+        showReadout(m_view->CursorX());
+    }
+    QWidget::changeEvent(event);
+}
 
 std::optional<DeviceKey> TTrendWindow::Device() const {
     const int id = deviceId();
@@ -288,7 +315,7 @@ bool TTrendWindow::Following() const {
 
 void TTrendWindow::ShowDevice(const DeviceKey& device) {
     if (!m_store.IsOpen()) {
-        m_readout->setText(tr("无法读取历史记录：%1").arg(m_openError));
+        showReadout(-1);
         return;
     }
     m_devices = m_store.Devices();
@@ -566,6 +593,10 @@ QString TTrendWindow::Readout() const {
 }
 
 void TTrendWindow::showReadout(int plotX) {
+    if (!m_store.IsOpen()) {
+        m_readout->setText(tr("无法读取历史记录：%1").arg(m_openError));
+        return;
+    }
     if (plotX < 0) {
         m_readout->setText(m_data.anyMinuteRows ? tr("每分钟的最小值和最大值") : QString());
         return;

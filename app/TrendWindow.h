@@ -12,6 +12,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTimer;
 class QValueAxis;
 
@@ -88,8 +89,10 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retranslateUi();
     void reloadSoon();
     void zoom(double plotX, double factor);
     void pan(double pixels);
@@ -106,6 +109,10 @@ private:
     QComboBox* m_device = nullptr;
     QComboBox* m_preset = nullptr;
     QCheckBox* m_follow = nullptr;
+    QLabel* m_deviceLabel = nullptr;
+    QLabel* m_rangeLabel = nullptr;
+    QPushButton* m_csv = nullptr;
+    QPushButton* m_png = nullptr;
     QList<QCheckBox*> m_boxes;
     QLabel* m_readout = nullptr;
     TTrendChartView* m_view = nullptr;
