@@ -4,6 +4,7 @@
 #include "HistoryText.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -74,6 +75,12 @@ QVariant TEventModel::headerData(int section, Qt::Orientation orientation, int r
     }
 }
 
+void TEventModel::Retranslate() {
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (!m_events.empty())
+        emit dataChanged(index(0, KindColumn), index(rowCount() - 1, KindColumn), {Qt::DisplayRole});
+}
+
 void TEventModel::Append(const std::vector<StoredEvent>& events) {
     if (events.empty())
         return;
@@ -84,7 +91,6 @@ void TEventModel::Append(const std::vector<StoredEvent>& events) {
 
 TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("eventWindow"));
-    setWindowTitle(tr("事件记录"));
     m_model = new TEventModel(this);
     m_filter = new QSortFilterProxyModel(this);
     m_filter->setSourceModel(m_model);
@@ -93,19 +99,20 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
 
     m_kind = new QComboBox(this);
     m_kind->setObjectName(QStringLiteral("kind"));
-    m_kind->addItem(tr("全部类型"), -1);
+    m_kind->addItem(QString(), -1);
     for (int k = 0; k < kEventKindCount; ++k)
-        m_kind->addItem(EventKindName(EventKind(k)), k);
-    auto* csv = new QPushButton(tr("导出CSV…"), this);
-    csv->setObjectName(QStringLiteral("exportCsv"));
+        m_kind->addItem(QString(), k);
+    m_csv = new QPushButton(this);
+    m_csv->setObjectName(QStringLiteral("exportCsv"));
     m_status = new QLabel(this);
+    m_kindLabel = new QLabel(this);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(tr("类型："), this));
+    top->addWidget(m_kindLabel);
     top->addWidget(m_kind);
     top->addStretch();
     top->addWidget(m_status);
-    top->addWidget(csv);
+    top->addWidget(m_csv);
 
     m_table = new QTableView(this);
     m_table->setModel(m_filter);
@@ -125,20 +132,42 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
         const int k = m_kind->currentData().toInt();
         SetKindFilter(k < 0 ? std::nullopt : std::optional<EventKind>(EventKind(k)));
     });
-    connect(csv, &QPushButton::clicked, this, &TEventWindow::chooseCsv);
+    connect(m_csv, &QPushButton::clicked, this, &TEventWindow::chooseCsv);
 
-    QString why;
-    if (!m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &why))
-        m_status->setText(tr("无法读取历史记录：%1").arg(why));
+    m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &m_openError);
+    retranslateUi();
     newData();
     resize(820, 520);
+}
+
+void TEventWindow::retranslateUi() {
+    setWindowTitle(tr("事件记录"));
+    m_kindLabel->setText(tr("类型："));
+    for (int i = 0; i < m_kind->count(); ++i) {
+        const int k = m_kind->itemData(i).toInt();
+        m_kind->setItemText(i, k < 0 ? tr("全部类型") : EventKindName(EventKind(k)));
+    }
+    m_csv->setText(tr("导出CSV…"));
+    m_model->Retranslate();
+    showStatus();
+}
+
+void TEventWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+    QWidget::changeEvent(event);
+}
+
+void TEventWindow::showStatus() {
+    m_status->setText(m_store.IsOpen() ? tr("%1 条").arg(ShownRows())
+                                       : tr("无法读取历史记录：%1").arg(m_openError));
 }
 
 void TEventWindow::SetKindFilter(std::optional<EventKind> kind) {
     const int index = m_kind->findData(kind ? int(*kind) : -1);
     m_kind->setCurrentIndex(index);
     m_filter->setFilterRegularExpression(kind ? QStringLiteral("^%1$").arg(int(*kind)) : QString());
-    m_status->setText(tr("%1 条").arg(ShownRows()));
+    showStatus();
 }
 
 int TEventWindow::ShownRows() const {
@@ -157,7 +186,7 @@ void TEventWindow::newData() {
     m_model->Append(events);
     if (!events.empty() && atEnd)
         m_table->scrollToBottom();
-    m_status->setText(tr("%1 条").arg(ShownRows()));
+    showStatus();
 }
 
 bool TEventWindow::ExportCsv(const QString& path, QString* error) {

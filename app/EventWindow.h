@@ -10,6 +10,7 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTableView;
 
 class TEventModel : public QAbstractTableModel {
@@ -25,6 +26,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void Append(const std::vector<StoredEvent>& events);
+    // The language changed: the headers and the kinds are shown anew.
+    void Retranslate();
     const StoredEvent& At(int row) const { return m_events[size_t(row)]; }
     qint64 LastId() const { return m_events.empty() ? 0 : m_events.back().id; }
 
@@ -48,13 +51,22 @@ public slots:
     // Reads the events committed since the last look.
     void newData();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retranslateUi();
+    // The number of rows shown, or why there are none.
+    void showStatus();
     void chooseCsv();
 
     HistoryStore m_store;
+    QString m_openError;
     TEventModel* m_model = nullptr;
     QSortFilterProxyModel* m_filter = nullptr;
     QComboBox* m_kind = nullptr;
+    QLabel* m_kindLabel = nullptr;
+    QPushButton* m_csv = nullptr;
     QTableView* m_table = nullptr;
     QLabel* m_status = nullptr;
 };
