@@ -128,6 +128,10 @@ void TBusScanWindow::retranslateUi() {
     FoundTable->setHorizontalHeaderLabels({tr("地址"), tr("波特率"), tr("格式"), tr("响应时间"), tr("应答")});
     FoundTable->horizontalHeaderItem(ResponseColumn)
         ->setToolTip(tr("从请求交给端口到应答交付，含串口的 %1 ms 静默间隔").arg(m_silenceMs));
+    // Wide enough for each title in the language shown.
+    for (int column = 0; column < ColumnCount; ++column)
+        FoundTable->setColumnWidth(column, std::max(FoundTable->columnWidth(column),
+                                                    FoundTable->horizontalHeader()->sectionSizeHint(column)));
     for (int row = 0; row < FoundTable->rowCount(); ++row) {
         QTableWidgetItem* item = FoundTable->item(row, AnswerColumn);
         const int index = item->data(Qt::UserRole).toInt();
