@@ -546,6 +546,170 @@
     </message>
 </context>
 <context>
+    <name>TTrafficModel</name>
+    <message>
+        <source>时间 (ms)</source>
+        <translation>Time (ms)</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>面板启动以来的毫秒数（单调时钟）；指向单元格可看 UTC 时间</source>
+        <translation>Milliseconds since the panel started (monotonic clock); point at a cell for its UTC time</translation>
+    </message>
+</context>
+<context>
+    <name>TTrafficMonitor</name>
+    <message>
+        <source>保存通讯记录</source>
+        <translation>Save traffic</translation>
+    </message>
+    <message>
+        <source>通讯日志文本 (*.txt *.log)</source>
+        <translation>Traffic log text (*.txt *.log)</translation>
+    </message>
+    <message>
+        <source>CSV 表格 (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：
+%2</source>
+        <translation>Cannot write %1:
+%2</translation>
+    </message>
+    <message>
+        <source>通讯监视</source>
+        <translation>Traffic monitor</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>把选中的行按通讯日志的格式复制到剪贴板</source>
+        <translation>Copies the selected rows to the clipboard as traffic log lines</translation>
+    </message>
+    <message>
+        <source>暂停显示；记录照常收集，继续时补上</source>
+        <translation>Pauses the view; records are still collected and shown on resume</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>清除全部通讯记录；统计不变（用“统计清零”）</source>
+        <translation>Clears all traffic records; the statistics stay (use "Reset statistics")</translation>
+    </message>
+    <message>
+        <source>只显示错误和无应答</source>
+        <translation>Only errors and no replies</translation>
+    </message>
+    <message>
+        <source>另存为…</source>
+        <translation>Save as…</translation>
+    </message>
+    <message>
+        <source>把表中显示的记录存为文本或 CSV</source>
+        <translation>Saves the records shown in the table as text or CSV</translation>
+    </message>
+    <message>
+        <source>计数</source>
+        <translation>Counts</translation>
+    </message>
+    <message>
+        <source>请求</source>
+        <translation>Requests</translation>
+    </message>
+    <message>
+        <source>其中轮询</source>
+        <translation>Polls</translation>
+    </message>
+    <message>
+        <source>轮询接收率</source>
+        <translation>Polls accepted</translation>
+    </message>
+    <message>
+        <source>响应时间</source>
+        <translation>Response time</translation>
+    </message>
+    <message>
+        <source>%1 次</source>
+        <translation>n = %1</translation>
+    </message>
+    <message>
+        <source>实测</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，右列减去这段静默，余下的是设备和线路上传输所用的时间。</source>
+        <translation>From the request handed to the port to the answer received. The port delivers received bytes only after %1 ms of silence on the line; the right column subtracts that silence, leaving the time the device and the line took.</translation>
+    </message>
+    <message>
+        <source>最近</source>
+        <translation>Last</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>95%</source>
+        <translation>95%</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>统计清零</source>
+        <translation>Reset statistics</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>显示 %1 条</source>
+        <translation>%1 shown</translation>
+    </message>
+    <message>
+        <source>（已暂停，%1 条新记录未显示）</source>
+        <translation> (paused, %1 new not shown)</translation>
+    </message>
+    <message>
+        <source>保留最近 %1 条，已丢弃 %2 条</source>
+        <translation>Keeping the last %1, %2 dropped</translation>
+    </message>
+    <message>
+        <source>减去 %1 ms 静默间隔</source>
+        <translation>Less %1 ms silence</translation>
+    </message>
+</context>
+<context>
     <name>TTrendWindow</name>
     <message>
         <source>趋势</source>
