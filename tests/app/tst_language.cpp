@@ -1,24 +1,47 @@
 // The panel in Chinese and in English: which language a run starts in, every visible text translated,
-// the port button deciding by its state in both languages, and switching while the panel runs.
+// the port button deciding by its state in both languages, and switching while the panel runs, in the
+// main window and in the monitor, bus scan, trend and event windows.
+#include "BusScanWindow.h"
 #include "CRC16.h"
 #include "Controls.h"
+#include "EventWindow.h"
 #include "Fonts.h"
+#include "HistoryHook.h"
+#include "HistoryTestData.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "ModbusTestBytes.h"
 #include "PtyPair.h"
+#include "ScriptedCommPort.h"
+#include "TrafficModel.h"
+#include "TrafficMonitor.h"
+#include "TrendWindow.h"
 #include "iLabel.h"
 #include "iSwitchLed.h"
 
+#include <QAbstractAxis>
 #include <QAbstractButton>
+#include <QAbstractSeries>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,13 +52,26 @@ QStringList BuiltTranslations() {
     return {qEnvironmentVariable("Z7_BINARY_DIR") + QStringLiteral("/share/z7panel/translations")};
 }
 
-// Every text the window shows, with where it is. The language menu names each language in itself, so
-// "中文" stays in the English window.
+// The texts of a table: its column titles and their tips, and its cells and theirs.
+void AddModelTexts(QStringList& texts, const QString& where, const QAbstractItemModel* model) {
+    for (int column = 0; column < model->columnCount(); ++column)
+        for (int role : {Qt::DisplayRole, Qt::ToolTipRole})
+            texts << where + QStringLiteral(" header: ") +
+                         model->headerData(column, Qt::Horizontal, role).toString();
+    for (int row = 0; row < model->rowCount(); ++row)
+        for (int column = 0; column < model->columnCount(); ++column)
+            for (int role : {Qt::DisplayRole, Qt::ToolTipRole})
+                texts << where + QStringLiteral(" cell: ") + model->index(row, column).data(role).toString();
+}
+
+// Every text the window shows, with where it is: captions, tips, list items, tables, chart axes and
+// series. The language menu names each language in itself, so "中文" stays in the English window.
 QStringList ShownTexts(QWidget* window) {
     QStringList texts{QStringLiteral("window title: ") + window->windowTitle()};
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const QString where =
             w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
+        texts << where + QStringLiteral(" tip: ") + w->toolTip();
         if (auto* label = qobject_cast<QLabel*>(w))
             texts << where + QStringLiteral(": ") + label->text();
         else if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -46,9 +82,26 @@ QStringList ShownTexts(QWidget* window) {
             texts << where + QStringLiteral(": ") + label->Caption();
         else if (auto* menu = qobject_cast<QMenu*>(w))
             texts << where + QStringLiteral(": ") + menu->title();
+        else if (auto* box = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < box->count(); ++i)
+                texts << where + QStringLiteral(": ") + box->itemText(i);
+        else if (auto* box = qobject_cast<QAbstractSpinBox*>(w))
+            texts << where + QStringLiteral(": ") + box->text();
+        else if (auto* bar = qobject_cast<QProgressBar*>(w))
+            texts << where + QStringLiteral(": ") + bar->text();
+        else if (auto* table = qobject_cast<QTableView*>(w))
+            AddModelTexts(texts, where, table->model());
+        else if (auto* view = qobject_cast<QChartView*>(w)) {
+            texts << where + QStringLiteral(" chart: ") + view->chart()->title();
+            for (QAbstractAxis* axis : view->chart()->axes())
+                texts << where + QStringLiteral(" axis: ") + axis->titleText();
+            for (QAbstractSeries* series : view->chart()->series())
+                texts << where + QStringLiteral(" series: ") + series->name();
+        }
     }
     for (QAction* action : window->findChildren<QAction*>())
-        texts << QStringLiteral("action: ") + action->text();
+        texts << QStringLiteral("action: ") + action->text()
+              << QStringLiteral("action tip: ") + action->toolTip();
     return texts;
 }
 
@@ -73,6 +126,165 @@ void CloseNextBox() {
     });
 }
 
+// The language menu's entry for Chinese, which the English window keeps.
+const QStringList kLanguageMenuEntry{QStringLiteral("action: 中文"), QStringLiteral("action tip: 中文")};
+
+enum class Secondary { Monitor, BusScan, Trend, Events };
+
+const DeviceKey kCom4{QStringLiteral("COM4"), 1};
+constexpr quint8 kScanDevice = 2;
+
+// The panel on a scripted line with a device at kScanDevice, recording into a history of five minutes of
+// COM4#1 with an alarm that came and went and a command. Each secondary window is opened from the menu
+// and given some state of its own: what a switch of language must keep and show anew.
+struct Rig {
+    QTemporaryDir dir;
+    TScriptedCommPort* port = new TScriptedCommPort;
+    TMainWindow window{std::unique_ptr<TCommPort>(port)};
+    THistoryHook hook{window.Form()};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+
+    bool WriteHistory() {
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        {
+            HistoryStore store;
+            if (!store.Open(path, HistoryStore::Access::ReadWrite, nullptr))
+                return false;
+            std::vector<BlockSample> blocks;
+            for (int s = 300; s >= 0; s -= 2) {
+                const qint64 t = now - s * 1000;
+                blocks.push_back(Block(t, 20, {{20, 1000}, {21, 990}, {22, 1010}, {23, 3800}}, kCom4));
+                blocks.push_back(
+                    Block(t + 1, 10, {{12, 60}, {13, quint16(s <= 200 && s > 140 ? 0x10 : 0)}}, kCom4));
+            }
+            if (!store.Append(blocks, {{now - 200000, kCom4, EventKind::AlarmSet, "TEMP MAX"},
+                                       {now - 140000, kCom4, EventKind::AlarmClear, "TEMP MAX"},
+                                       {now - 100000, kCom4, EventKind::Command, "register 4 value 250"}}))
+                return false;
+        }
+        return window.AttachHistory(&hook, path);
+    }
+
+    void Report(TrafficRecord record, int atMs) {
+        record.monotonicUs = window.StartUs() + atMs * 1000;
+        window.Form()->ReportTraffic(record);
+    }
+
+    // Opens the window and sets it up; nullptr when that failed.
+    QWidget* Open(Secondary which) {
+        switch (which) {
+        case Secondary::Monitor: {
+            // A poll answered, one refused with an exception, one unanswered; paused and showing only the
+            // problems, with a record waiting.
+            const BlockSample block = Block(now, 0, {{0, 500}}, kCom4);
+            Report(Record(TrafficDirection::Tx, Verdict::Sent, 3, 0, 10, now), 0);
+            Report(ReadRecord(block), 150);
+            TrafficRecord refused = Record(TrafficDirection::Rx, Verdict::Exception, 3, 10, 10, now + 1000);
+            refused.bytes = modbus_test::Hex("018302C0F1");
+            refused.exceptionCode = 2;
+            Report(refused, 1150);
+            Report(Record(TrafficDirection::Missing, Verdict::NoReply, 3, 20, 10, now + 2000), 2500);
+            window.MonitorAction->trigger();
+            auto* monitor = window.findChild<TTrafficMonitor*>();
+            if (!monitor)
+                return nullptr;
+            monitor->syncRows();
+            monitor->findChild<QPushButton*>(QStringLiteral("pause"))->click();
+            monitor->findChild<QCheckBox*>(QStringLiteral("problemsOnly"))->click();
+            Report(Record(TrafficDirection::Tx, Verdict::Sent, 3, 0, 10, now + 3000), 3000);
+            monitor->syncRows();
+            monitor->refreshStatistics();
+            return monitor;
+        }
+        case Secondary::BusScan: {
+            port->SetResponder([](const QByteArray& written, const TCommState&) {
+                return written.size() == 8 && quint8(written[0]) == kScanDevice
+                           ? modbus_test::ReadReply(kScanDevice, {42})
+                           : QByteArray();
+            });
+            QTest::mouseClick(window.Form()->BitBtn7, Qt::LeftButton);
+            window.ScanAction->trigger();
+            auto* scan = window.findChild<TBusScanWindow*>();
+            if (!scan || !window.Form()->Comm1->IsOpen())
+                return nullptr;
+            scan->LastAddressBox->setValue(3);
+            scan->WaitBox->setValue(scan->WaitBox->minimum());
+            QSignalSpy ended(scan, &TBusScanWindow::scanEnded);
+            scan->start();
+            if (!ended.wait(10000))
+                return nullptr;
+            scan->FoundTable->selectRow(0);
+            return scan;
+        }
+        case Secondary::Trend: {
+            window.TrendAction->trigger();
+            TTrendWindow* trend = hook.TrendWindow();
+            if (!trend)
+                return nullptr;
+            trend->SetQuantities({Quantity::CurrentR, Quantity::Temperature, Quantity::OutputQuantity});
+            trend->SetPreset(TTrendWindow::Hours8);
+            trend->SetRange(now - 250000, now - 100000);
+            trend->Reload();
+            return trend;
+        }
+        case Secondary::Events: {
+            window.EventsAction->trigger();
+            TEventWindow* events = hook.EventWindow();
+            if (events)
+                events->SetKindFilter(EventKind::AlarmSet);
+            return events;
+        }
+        }
+        return nullptr;
+    }
+};
+
+// What the window holds, as a switch of language must keep it.
+QString State(Secondary which, QWidget* w) {
+    switch (which) {
+    case Secondary::Monitor: {
+        const TTrafficModel* model = static_cast<TTrafficMonitor*>(w)->Model();
+        return QStringLiteral("paused %1 problems %2 rows %3 waiting %4")
+            .arg(model->Paused())
+            .arg(model->ProblemsOnly())
+            .arg(model->rowCount())
+            .arg(model->Waiting());
+    }
+    case Secondary::BusScan: {
+        auto* scan = static_cast<TBusScanWindow*>(w);
+        return QStringLiteral("answers %1 rows %2 progress %3 selected %4")
+            .arg(scan->Scan()->Answers().size())
+            .arg(scan->FoundTable->rowCount())
+            .arg(scan->Progress->value())
+            .arg(scan->FoundTable->selectedItems().size());
+    }
+    case Secondary::Trend: {
+        auto* trend = static_cast<TTrendWindow*>(w);
+        return QStringLiteral("from %1 to %2 following %3 preset %4 quantities %5")
+            .arg(trend->From())
+            .arg(trend->To())
+            .arg(trend->Following())
+            .arg(trend->findChild<QComboBox*>(QStringLiteral("preset"))->currentIndex())
+            .arg(trend->Quantities().size());
+    }
+    case Secondary::Events: {
+        auto* events = static_cast<TEventWindow*>(w);
+        return QStringLiteral("kind %1 rows %2")
+            .arg(events->findChild<QComboBox*>(QStringLiteral("kind"))->currentIndex())
+            .arg(events->ShownRows());
+    }
+    }
+    return {};
+}
+
+void SecondaryWindows() {
+    QTest::addColumn<Secondary>("which");
+    QTest::newRow("monitor") << Secondary::Monitor;
+    QTest::newRow("bus scan") << Secondary::BusScan;
+    QTest::newRow("trend") << Secondary::Trend;
+    QTest::newRow("events") << Secondary::Events;
+}
+
 } // namespace
 
 class TestLanguage : public QObject {
@@ -85,6 +297,10 @@ private slots:
     void portButtonDecidesByState_data();
     void portButtonDecidesByState();
     void switchingWhileRunning();
+    void secondaryWindowInEnglish_data() { SecondaryWindows(); }
+    void secondaryWindowInEnglish();
+    void secondaryWindowSwitches_data() { SecondaryWindows(); }
+    void secondaryWindowSwitches();
 };
 
 void TestLanguage::choice_data() {
@@ -130,7 +346,7 @@ void TestLanguage::englishWindowHasNoChinese() {
     QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
     TMainWindow window;
     window.show();
-    QCOMPARE(Chinese(ShownTexts(&window)), QStringList{QStringLiteral("action: 中文")});
+    QCOMPARE(Chinese(ShownTexts(&window)), kLanguageMenuEntry);
     QCOMPARE(window.Form()->BitBtn7->text(), QStringLiteral("Open"));
     QCOMPARE(window.Form()->iSwitchLed1->Caption(), QStringLiteral("STOP")); // the same in both
 }
@@ -187,7 +403,7 @@ void TestLanguage::switchingWhileRunning() {
     QCOMPARE(form->Label23->Caption(), QStringLiteral("Port: "));
     QVERIFY(window.StatusLabel()->text().startsWith(QStringLiteral("Port ")));
     QVERIFY(english->isChecked());
-    QCOMPARE(Chinese(ShownTexts(&window)), QStringList{QStringLiteral("action: 中文")});
+    QCOMPARE(Chinese(ShownTexts(&window)), kLanguageMenuEntry);
 
     // Back to Chinese through the menu: at once, and remembered.
     window.LanguageActions.value(0)->trigger();
@@ -199,6 +415,36 @@ void TestLanguage::switchingWhileRunning() {
     QVERIFY(form->Comm1->IsOpen());
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
     QVERIFY(!form->Comm1->IsOpen());
+}
+
+void TestLanguage::secondaryWindowInEnglish() {
+    QFETCH(Secondary, which);
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    Rig rig;
+    QVERIFY(rig.WriteHistory());
+    QWidget* w = rig.Open(which);
+    QVERIFY(w && w->isVisible());
+    QCOMPARE(Chinese(ShownTexts(w)), QStringList());
+}
+
+// Chinese to English and back while the window is open: every text follows, made from the window's
+// state, which stays as it was.
+void TestLanguage::secondaryWindowSwitches() {
+    QFETCH(Secondary, which);
+    Rig rig;
+    QVERIFY(rig.WriteHistory());
+    QWidget* w = rig.Open(which);
+    QVERIFY(w && w->isVisible());
+    const QStringList chinese = ShownTexts(w);
+    const QString state = State(which, w);
+
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    QTRY_COMPARE(Chinese(ShownTexts(w)), QStringList());
+    QCOMPARE(State(which, w), state);
+
+    QVERIFY(ApplyLanguage(Language::Chinese));
+    QTRY_COMPARE(ShownTexts(w), chinese);
+    QCOMPARE(State(which, w), state);
 }
 
 int main(int argc, char* argv[]) {
