@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -122,9 +123,15 @@ void AnswerSaveDialog(const QString& path, int filter) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
-        timer->deleteLater();
         dialog->selectNameFilter(dialog->nameFilters().value(filter));
         dialog->selectFile(path);
+        // The dialog takes a new directory in on its own thread; until it has, the name may still be
+        // taken against the old one. Accept only once the dialog names the file asked for.
+        const QFileInfo chosen(dialog->selectedFiles().value(0)), wanted(path);
+        if (chosen.fileName() != wanted.fileName() ||
+            chosen.dir().canonicalPath() != wanted.dir().canonicalPath())
+            return;
+        timer->deleteLater();
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, as the save button
     });
     timer->start(10);
