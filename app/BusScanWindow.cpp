@@ -319,10 +319,12 @@ void TBusScanWindow::release() {
     const qsizetype found = m_scan->Answers().size();
     switch (m_scan->Ending()) {
     case BusScan::End::Completed:
-        say([found, seconds] { return tr("扫描完成：找到 %1 个设备，用时 %2 s。").arg(found).arg(seconds); });
+        say([found, seconds] {
+            return tr("扫描完成：找到 %n 个设备，用时 %1 s。", nullptr, int(found)).arg(seconds);
+        });
         break;
     case BusScan::End::Cancelled:
-        say([found] { return tr("扫描已取消：找到 %1 个设备。").arg(found); });
+        say([found] { return tr("扫描已取消：找到 %n 个设备。", nullptr, int(found)); });
         break;
     case BusScan::End::Refused:
         say([] { return tr("端口未接受请求，扫描已停止。"); });

@@ -159,7 +159,7 @@ void TEventWindow::changeEvent(QEvent* event) {
 }
 
 void TEventWindow::showStatus() {
-    m_status->setText(m_store.IsOpen() ? tr("%1 条").arg(ShownRows())
+    m_status->setText(m_store.IsOpen() ? tr("%n 条", nullptr, ShownRows())
                                        : tr("无法读取历史记录：%1").arg(m_openError));
 }
 

@@ -361,16 +361,22 @@
         <translation>The port vanished; the scan stopped.</translation>
     </message>
     <message>
-        <source>扫描完成：找到 %1 个设备，用时 %2 s。</source>
-        <translation>Scan complete: %1 device(s) found in %2 s.</translation>
-    </message>
-    <message>
-        <source>扫描已取消：找到 %1 个设备。</source>
-        <translation>Scan cancelled: %1 device(s) found.</translation>
-    </message>
-    <message>
         <source>端口未接受请求，扫描已停止。</source>
         <translation>The port did not take a request; the scan stopped.</translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描完成：找到 %n 个设备，用时 %1 s。</source>
+        <translation>
+            <numerusform>Scan complete: %n device found in %1 s.</numerusform>
+            <numerusform>Scan complete: %n devices found in %1 s.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>扫描已取消：找到 %n 个设备。</source>
+        <translation>
+            <numerusform>Scan cancelled: %n device found.</numerusform>
+            <numerusform>Scan cancelled: %n devices found.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -415,10 +421,6 @@
         <translation>Cannot read the history: %1</translation>
     </message>
     <message>
-        <source>%1 条</source>
-        <translation>%1 events</translation>
-    </message>
-    <message>
         <source>导出CSV</source>
         <translation>Export CSV</translation>
     </message>
@@ -429,6 +431,13 @@
     <message>
         <source>无法写入 %1：%2</source>
         <translation>Cannot write %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 条</source>
+        <translation>
+            <numerusform>%n event</numerusform>
+            <numerusform>%n events</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -301,6 +301,8 @@ private slots:
     void secondaryWindowInEnglish();
     void secondaryWindowSwitches_data() { SecondaryWindows(); }
     void secondaryWindowSwitches();
+    void countsInEnglish_data();
+    void countsInEnglish();
 };
 
 void TestLanguage::choice_data() {
@@ -445,6 +447,34 @@ void TestLanguage::secondaryWindowSwitches() {
     QVERIFY(ApplyLanguage(Language::Chinese));
     QTRY_COMPARE(ShownTexts(w), chinese);
     QCOMPARE(State(which, w), state);
+}
+
+// Counts take the English singular or plural; Chinese has one form.
+void TestLanguage::countsInEnglish_data() {
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("english");
+    const QString cancelled = QStringLiteral("扫描已取消：找到 %n 个设备。");
+    const QString events = QStringLiteral("%n 条");
+    QTest::newRow("one device") << "TBusScanWindow" << cancelled << 1 << "Scan cancelled: 1 device found.";
+    QTest::newRow("no devices") << "TBusScanWindow" << cancelled << 0 << "Scan cancelled: 0 devices found.";
+    QTest::newRow("one event") << "TEventWindow" << events << 1 << "1 event";
+    QTest::newRow("events") << "TEventWindow" << events << 12 << "12 events";
+}
+
+void TestLanguage::countsInEnglish() {
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(int, count);
+    QFETCH(QString, english);
+    const auto translated = [&] {
+        return QCoreApplication::translate(context.toUtf8().constData(), source.toUtf8().constData(), nullptr,
+                                           count);
+    };
+    QCOMPARE(translated(), QString(source).replace(QStringLiteral("%n"), QString::number(count)));
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    QCOMPARE(translated(), english);
 }
 
 int main(int argc, char* argv[]) {
