@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -123,15 +124,16 @@ void AnswerSaveDialog(const QString& path, int filter) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
-        dialog->selectNameFilter(dialog->nameFilters().value(filter));
-        dialog->selectFile(path);
-        // The dialog takes a new directory in on its own thread; until it has, the name may still be
-        // taken against the old one. Accept only once the dialog names the file asked for.
-        const QFileInfo chosen(dialog->selectedFiles().value(0)), wanted(path);
-        if (chosen.fileName() != wanted.fileName() ||
-            chosen.dir().canonicalPath() != wanted.dir().canonicalPath())
-            return;
         timer->deleteLater();
+        dialog->selectNameFilter(dialog->nameFilters().value(filter));
+        // Typed as the user does: selectFile leaves the name box alone once it has the focus, which
+        // it gets as soon as the dialog is active.
+        const QFileInfo wanted(path);
+        dialog->setDirectory(wanted.absolutePath());
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(wanted.fileName());
+        else
+            qWarning("the save dialog has no file name box");
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, as the save button
     });
     timer->start(10);
