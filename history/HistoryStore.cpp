@@ -439,7 +439,8 @@ bool HistoryStore::AggregateMinutes(int deviceId, qint64 from, qint64 to) {
     // The newest row known may only be too late, never too early (see NewestRow).
     const auto known = m_newestRow.find(deviceId);
     if (known != m_newestRow.end()) {
-        if (to - from == kMinuteMs)
+        // Written so that the open-ended span of a catch-up (to = kNoLimitTo) cannot overflow.
+        if (from <= kNoLimitTo - kMinuteMs && to == from + kMinuteMs)
             *known = std::max(*known, from);
         else
             m_newestRow.erase(known);
