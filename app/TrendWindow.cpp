@@ -399,8 +399,11 @@ void TTrendWindow::SetQuantities(const QList<Quantity>& quantities) {
 
 void TTrendWindow::rebuildSeries() {
     m_chart->removeAllSeries();
-    for (QAbstractAxis* axis : m_chart->axes())
+    // A removed axis is the caller's again, not the chart's.
+    for (QAbstractAxis* axis : m_chart->axes()) {
         m_chart->removeAxis(axis);
+        delete axis;
+    }
     auto* time = new QDateTimeAxis;
     time->setTickCount(7);
     m_chart->addAxis(time, Qt::AlignBottom);

@@ -287,10 +287,9 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
     m_error.clear();
     const auto fail = [&](const QString& why) {
         m_error = why;
-        if (m_db) {
-            sqlite3_close(m_db);
-            m_db = nullptr;
-        }
+        // The statements prepared while checking the file go first: a connection with statements
+        // left would refuse to close and stay allocated.
+        Close();
         if (error)
             *error = why;
         return false;
