@@ -8,6 +8,7 @@
 #include "HistoryHook.h"
 #include "MainWindow.h"
 #include "TrendWindow.h"
+#include "UiDriving.h"
 #include "iKnob.h"
 #include "iSwitchLed.h"
 
@@ -24,24 +25,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
-namespace {
-
-void Click(QWidget* w) {
-    const QPointF at = QRectF(w->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
-    QApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {});
-    QApplication::sendEvent(w, &release);
-}
-
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
