@@ -129,15 +129,19 @@ int TTrafficModel::Sync() {
     const qint64 dropped = m_buffer.Dropped();
     int gone = 0;
     if (m_problemsOnly) {
-        while (size_t(gone) < m_problems.size() && m_problems[size_t(gone)] < dropped)
-            ++gone;
+        if (!m_problems.empty() && m_problems.front() < dropped) {
+            const qint64 trim = std::max(dropped, m_problems.front() + TrimStep());
+            while (size_t(gone) < m_problems.size() && m_problems[size_t(gone)] < trim)
+                ++gone;
+        }
         if (gone > 0) {
             beginRemoveRows({}, 0, gone - 1);
             m_problems.erase(m_problems.begin(), m_problems.begin() + gone);
             endRemoveRows();
         }
     } else {
-        gone = int(std::clamp(dropped - m_firstSeq, qint64(0), m_takenSeq - m_firstSeq));
+        if (m_firstSeq < dropped)
+            gone = int(std::min(std::max(dropped, m_firstSeq + TrimStep()), m_takenSeq) - m_firstSeq);
         if (gone > 0) {
             beginRemoveRows({}, 0, gone - 1);
             m_firstSeq += gone;

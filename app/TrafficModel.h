@@ -28,9 +28,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Brings the rows up to the buffer: rows of records pushed out of it go, and unless paused the
-    // records added since the last call come in at the end. Returns the number of rows that went from
-    // the top.
+    // Brings the rows up to the buffer: rows of records pushed out of it go (with those of the records
+    // next in line, up to TrimStep() in all), and unless paused the records added since the last call
+    // come in at the end. Returns the number of rows that went from the top.
     int Sync();
     // The buffer was cleared: no rows.
     void Reset();
@@ -45,6 +45,11 @@ public:
     bool ProblemsOnly() const { return m_problemsOnly; }
     // Records in the buffer that the rows do not take in yet because the view is paused.
     qint64 Waiting() const { return EndSeq() - std::max(m_takenSeq, m_buffer.Dropped()); }
+
+    // Rows go from the top a hundredth of the buffer at a time: a view takes time in proportion to all
+    // its rows at each removal from the top, which a full ring would otherwise pay at every batch. The
+    // rows may thus begin up to this many records after the oldest one the buffer holds.
+    qint64 TrimStep() const { return std::max<qint64>(1, m_buffer.Capacity() / 100); }
 
     qint64 SequenceAt(int row) const;
     const TrafficRecord& RecordAt(int row) const;

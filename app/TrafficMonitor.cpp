@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegion>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
@@ -34,9 +35,10 @@
 
 namespace {
 
-// New rows come in batches a fifth of a second after the first record of each: a poll's request and
-// its answer then come in one, and the window is painted once a poll, not at every record. The
-// statistics follow with a batch at most about once a second.
+// New rows come in batches: as soon as an answer is recorded, else a fifth of a second after the first
+// record of the batch. A poll's request and its answer then come in one, the window is painted once a
+// poll, not at every record, and no wake-up of its own is needed for it. The statistics follow with a
+// batch at most about once a second.
 constexpr int kRowsMs = 200;
 constexpr int kRefreshMs = 1000;
 constexpr int kGap = 8;
@@ -237,8 +239,9 @@ private:
     mutable qreal m_pitch = 0;
 };
 
-// A scroll bar that repaints at a change of its range or value only when its picture changes: with
-// many rows its slider keeps its length and place at the bottom while every batch grows the range.
+// A scroll bar that repaints at a change of its range or value only where its picture changes: with
+// many rows its slider keeps its length and place at the bottom while every batch grows the range,
+// and while the rows are fewer it only grows shorter at its top end.
 class TQuietScrollBar : public QScrollBar {
 public:
     using QScrollBar::QScrollBar;
@@ -250,11 +253,22 @@ protected:
         const QRect slider =
             style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
         const bool movable = maximum() > minimum();
-        if (change != SliderOrientationChange && slider == m_slider && movable == m_movable)
+        if (change == SliderOrientationChange || movable != m_movable || m_slider.isNull()) {
+            m_slider = slider;
+            m_movable = movable;
+            QScrollBar::sliderChange(change);
             return;
+        }
+        if (slider == m_slider)
+            return;
+        // The groove looks the same all along, and so does the slider across its length: only what
+        // it covers now and did not before, or the reverse, changes, with the rim of its ends. A
+        // repaint of the whole bar each batch would also set the painting helper threads to work.
+        QRegion changed;
+        for (const QRect& band : QRegion(slider).xored(QRegion(m_slider)))
+            changed += band.adjusted(-kRim, -kRim, kRim, kRim);
+        update(changed);
         m_slider = slider;
-        m_movable = movable;
-        QScrollBar::sliderChange(change);
     }
     void resizeEvent(QResizeEvent* event) override {
         m_slider = {};
@@ -262,6 +276,8 @@ protected:
     }
 
 private:
+    static constexpr int kRim = 2;
+
     QRect m_slider;
     bool m_movable = false;
 };
@@ -508,7 +524,6 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     connect(m_refresh, &QTimer::timeout, this, &TTrafficMonitor::refreshStatistics);
     m_rows = new QTimer(this);
     m_rows->setSingleShot(true);
-    m_rows->setInterval(kRowsMs);
     connect(m_rows, &QTimer::timeout, this, [this] {
         syncRows();
         // With the rows when one is due or nearly, so that both are painted together.
@@ -812,9 +827,16 @@ void TTrafficMonitor::refreshStatistics() {
 void TTrafficMonitor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_added)
-        m_added = connect(m_window, &TMainWindow::trafficAdded, this, [this] {
-            if (!m_rows->isActive())
-                m_rows->start();
+        m_added = connect(m_window, &TMainWindow::trafficAdded, this, [this](const TrafficRecord& record) {
+            // An answer (or a request the port did not take) ends what the line does for a while:
+            // the batch is taken as soon as the event loop is free, so the panel is not woken a
+            // second time for it. A missing answer is followed at once by the next request.
+            const bool ends = record.direction == TrafficDirection::Rx ||
+                              (record.direction == TrafficDirection::Tx && record.verdict != Verdict::Sent);
+            if (ends)
+                m_rows->start(0);
+            else if (!m_rows->isActive())
+                m_rows->start(kRowsMs);
         });
     syncRows();
     refreshStatistics();

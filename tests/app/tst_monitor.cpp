@@ -146,10 +146,12 @@ class TestMonitor : public QObject {
 private slots:
     void rowsFollowTheBuffer_data();
     void rowsFollowTheBuffer();
+    void oldRowsGoInSteps();
     void placedBesideThePanel_data();
     void placedBesideThePanel();
     void opensOnce();
     void followsUnlessScrolledAway();
+    void answerTakesItsBatchAtOnce();
     void screenMatchesAFreshPaint_data();
     void screenMatchesAFreshPaint();
     void pauseAndFilterInTheWindow();
@@ -225,6 +227,37 @@ void TestMonitor::rowsFollowTheBuffer() {
     }
 }
 
+// A full ring sheds rows a hundredth of its size at a time, never keeping one whose record is gone.
+void TestMonitor::oldRowsGoInSteps() {
+    TrafficBuffer buffer(600);
+    TTrafficModel model(buffer, 0);
+    QCOMPARE(model.TrimStep(), 6);
+    qint64 id = 0;
+    const auto add = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            buffer.Append(Made(id++));
+        model.Sync();
+    };
+    add(600);
+    add(1);
+    QCOMPARE(model.rowCount(), 595);
+    QCOMPARE(model.RecordAt(0).monotonicUs, 6);
+    add(5);
+    QCOMPARE(model.rowCount(), 600);
+    QCOMPARE(model.RecordAt(0).monotonicUs, 6);
+    // More pushed out at once than a step: all of them go, and no more.
+    add(20);
+    QCOMPARE(model.RecordAt(0).monotonicUs, 26);
+    QCOMPARE(model.RecordAt(model.rowCount() - 1).monotonicUs, id - 1);
+
+    model.SetProblemsOnly(true);
+    QCOMPARE(model.RecordAt(0).monotonicUs, 26);
+    add(1);
+    // Problems are every third record: 26 has gone and those before 32 with it.
+    QCOMPARE(model.RecordAt(0).monotonicUs, 32);
+    QCOMPARE(model.rowCount(), 199);
+}
+
 void TestMonitor::placedBesideThePanel_data() {
     QTest::addColumn<QRect>("panel");
     QTest::addColumn<QRect>("place");
@@ -280,6 +313,15 @@ void TestMonitor::followsUnlessScrolledAway() {
     QCOMPARE(m.Bar()->value(), m.Bar()->maximum());
     const QModelIndex newest = m.monitor->Model()->index(224, 0);
     QVERIFY(m.monitor->Table()->viewport()->rect().contains(m.monitor->Table()->visualRect(newest)));
+}
+
+// A poll's answer brings itself and its request into the rows without waiting for the batch's time.
+void TestMonitor::answerTakesItsBatchAtOnce() {
+    Monitored m;
+    m.Feed(0, 3);
+    // Record 3 is a request, 4 its answer.
+    m.Feed(3, 2, false);
+    QTRY_COMPARE_WITH_TIMEOUT(m.monitor->Model()->rowCount(), 5, 150);
 }
 
 // The view moves what is still on the screen and paints only the rows new to it, and its scroll bar
