@@ -325,7 +325,7 @@ void TestMonitor::answerTakesItsBatchAtOnce() {
 }
 
 // The view moves what is still on the screen and paints only the rows new to it, and its scroll bar
-// repaints only when it looks different; what the window shows must be what a full repaint shows.
+// repaints only where it looks different; what the window shows must be what a full repaint shows.
 void TestMonitor::screenMatchesAFreshPaint_data() {
     QTest::addColumn<bool>("full");
     QTest::addColumn<QString>("state");
