@@ -831,9 +831,7 @@ void TTrafficMonitor::showEvent(QShowEvent* event) {
             // An answer (or a request the port did not take) ends what the line does for a while:
             // the batch is taken as soon as the event loop is free, so the panel is not woken a
             // second time for it. A missing answer is followed at once by the next request.
-            const bool ends = record.direction == TrafficDirection::Rx ||
-                              (record.direction == TrafficDirection::Tx && record.verdict != Verdict::Sent);
-            if (ends)
+            if (record.direction == TrafficDirection::Rx || record.verdict == Verdict::Refused)
                 m_rows->start(0);
             else if (!m_rows->isActive())
                 m_rows->start(kRowsMs);
