@@ -45,51 +45,66 @@ const TrafficRecord& TTrafficModel::RecordAt(int row) const {
     return Record(SequenceAt(row));
 }
 
+QString TTrafficModel::Text(const TrafficRecord& r, int column) const {
+    switch (column) {
+    case TimeColumn:
+        return QString::number(double(r.monotonicUs - m_originUs) / 1000.0, 'f', 1);
+    case DirectionColumn:
+        return DirectionText(r.direction);
+    case LengthColumn:
+        return r.direction == TrafficDirection::Missing ? QString() : QString::number(r.bytes.size());
+    case BytesColumn:
+        if (r.bytes.size() > kCellBytes)
+            return HexPairs(r.bytes.left(kCellBytes)) + QStringLiteral(" …");
+        return HexPairs(r.bytes);
+    case VerdictColumn:
+        return VerdictText(r.verdict, r.exceptionCode);
+    }
+    return {};
+}
+
+QColor TTrafficModel::Background(const TrafficRecord& r) {
+    if (r.verdict == Verdict::NoReply)
+        return kMissingColour;
+    if (IsProblem(r.verdict))
+        return kRefusalColour;
+    return {};
+}
+
+QColor TTrafficModel::Foreground(const TrafficRecord& r) {
+    return IsProblem(r.verdict) ? QColor(Qt::black) : QColor();
+}
+
 QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const TrafficRecord& r = RecordAt(index.row());
-    const bool missing = r.direction == TrafficDirection::Missing;
     switch (role) {
     case Qt::DisplayRole:
-        switch (index.column()) {
-        case TimeColumn:
-            return QString::number(double(r.monotonicUs - m_originUs) / 1000.0, 'f', 1);
-        case DirectionColumn:
-            return DirectionText(r.direction);
-        case LengthColumn:
-            return missing ? QVariant() : QVariant(int(r.bytes.size()));
-        case BytesColumn:
-            if (r.bytes.size() > kCellBytes)
-                return HexPairs(r.bytes.left(kCellBytes)) + QStringLiteral(" …");
-            return HexPairs(r.bytes);
-        case VerdictColumn:
-            return VerdictText(r.verdict, r.exceptionCode);
-        }
-        break;
+        if (index.column() == LengthColumn)
+            return r.direction == TrafficDirection::Missing ? QVariant() : QVariant(int(r.bytes.size()));
+        return Text(r, index.column());
     case Qt::ToolTipRole:
         switch (index.column()) {
         case TimeColumn:
             return IsoUtcMs(r.utcMs);
         case BytesColumn:
-            return missing ? QVariant() : QVariant(WrappedHex(r.bytes));
+            return r.direction == TrafficDirection::Missing ? QVariant() : QVariant(WrappedHex(r.bytes));
         case VerdictColumn:
             return QStringLiteral("%1 (%2)").arg(VerdictText(r.verdict, r.exceptionCode),
                                                  QLatin1String(VerdictKeyword(r.verdict)));
         }
         break;
     case Qt::BackgroundRole:
-        if (r.verdict == Verdict::NoReply)
-            return QBrush(kMissingColour);
-        if (IsProblem(r.verdict))
-            return QBrush(kRefusalColour);
+        if (const QColor colour = Background(r); colour.isValid())
+            return QBrush(colour);
         break;
     case Qt::ForegroundRole:
-        if (IsProblem(r.verdict))
-            return QBrush(Qt::black);
+        if (const QColor colour = Foreground(r); colour.isValid())
+            return QBrush(colour);
         break;
     case Qt::TextAlignmentRole:
-        if (index.column() == TimeColumn || index.column() == LengthColumn)
+        if (RightAligned(index.column()))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         break;
     case VerdictRole:

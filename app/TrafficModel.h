@@ -6,6 +6,7 @@
 #include "TrafficBuffer.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 
 #include <algorithm>
 #include <deque>
@@ -50,6 +51,14 @@ public:
     // its rows at each removal from the top, which a full ring would otherwise pay at every batch. The
     // rows may thus begin up to this many records after the oldest one the buffer holds.
     qint64 TrimStep() const { return std::max<qint64>(1, m_buffer.Capacity() / 100); }
+
+    // What a cell shows, decided here for data() and for the monitor's painting alike.
+    QString Text(const TrafficRecord& record, int column) const;
+    // Refusals and missing answers stand out: a background colour, and black text on it. Invalid
+    // colours for a record that does not.
+    static QColor Background(const TrafficRecord& record);
+    static QColor Foreground(const TrafficRecord& record);
+    static bool RightAligned(int column) { return column == TimeColumn || column == LengthColumn; }
 
     qint64 SequenceAt(int row) const;
     const TrafficRecord& RecordAt(int row) const;

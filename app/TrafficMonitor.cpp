@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGlyphRun>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,19 +20,21 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRawFont>
 #include <QRegion>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStaticText>
 #include <QStyleOptionSlider>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -49,11 +52,23 @@ constexpr QSize kLeastSize(560, 300);
 
 // Text layouts kept for the monitor's font, shared by its table and its figures. Laying a text out
 // (shaping it) costs far more than drawing it, and the figures change at every refresh: texts made
-// only of digits, a few Latin letters and CJK characters, none of which join or kern, are drawn
-// character by character from layouts kept per character; any other text is laid out whole, once,
-// and kept.
+// only of digits, a few Latin letters and CJK characters, none of which join or kern, are put together
+// character by character from glyphs kept per character; any other text is laid out whole, once, and
+// its glyphs kept. A text is drawn as one glyph run per font it uses, so drawing it costs one call
+// whatever its length.
 class TTextCache {
 public:
+    // Glyphs laid out in a text, with their places from its top left.
+    struct Laid {
+        struct Glyph {
+            int font; // in m_fonts
+            quint32 index;
+            QPointF offset;
+        };
+        std::vector<Glyph> glyphs;
+        qreal width = 0;
+    };
+
     explicit TTextCache(const QFont& font) : m_font(font), m_metrics(font), m_height(m_metrics.height()) {}
 
     qreal Height() const { return m_height; }
@@ -61,34 +76,60 @@ public:
 
     qreal Width(const QString& text) const {
         if (!ByCharacter(text))
-            return Whole(text).size().width();
+            return Whole(text).width;
         qreal width = 0;
         for (const QChar c : text)
-            width += Character(c).second;
+            width += Character(c).width;
         return width;
     }
 
     // Draws `text` with its left end at x and its top at y.
     void Draw(QPainter* painter, qreal x, qreal y, const QString& text) const {
         if (!ByCharacter(text)) {
-            painter->drawStaticText(QPointF(x, y), Whole(text));
-            return;
+            Add(Whole(text), x, y);
+        } else {
+            for (const QChar c : text) {
+                const Laid& laid = Character(c);
+                Add(laid, x, y);
+                x += laid.width;
+            }
         }
-        for (const QChar c : text) {
-            const auto& [layout, advance] = Character(c);
-            painter->drawStaticText(QPointF(x, y), layout);
-            x += advance;
-        }
+        Flush(painter);
     }
 
-    const QStaticText& Whole(const QString& text) const {
+    // Glyphs of `text` laid out whole; kept.
+    const Laid& Whole(const QString& text) const {
         auto it = m_texts.find(text);
         if (it == m_texts.end()) {
             if (m_texts.size() >= kKeptTexts)
                 m_texts.clear();
-            it = m_texts.insert(text, Laid(text));
+            it = m_texts.insert(text, Lay(text));
         }
         return *it;
+    }
+
+    // Gathers the glyphs of `laid` placed at x, y, to be drawn by the next Flush().
+    void Add(const Laid& laid, qreal x, qreal y) const {
+        for (const Laid::Glyph& glyph : laid.glyphs) {
+            m_pendingFonts.push_back(glyph.font);
+            m_indexes.push_back(glyph.index);
+            m_positions.push_back(QPointF(x, y) + glyph.offset);
+        }
+    }
+
+    // Draws what Add() gathered, one glyph run for each stretch of glyphs of one font.
+    void Flush(QPainter* painter) const {
+        const size_t count = m_indexes.size();
+        for (size_t from = 0, to = 0; from < count; from = to) {
+            while (to < count && m_pendingFonts[to] == m_pendingFonts[from])
+                ++to;
+            m_run.setRawFont(m_fonts[size_t(m_pendingFonts[from])]);
+            m_run.setRawData(m_indexes.data() + from, m_positions.data() + from, int(to - from));
+            painter->drawGlyphRun(QPointF(), m_run);
+        }
+        m_pendingFonts.clear();
+        m_indexes.clear();
+        m_positions.clear();
     }
 
 private:
@@ -106,25 +147,53 @@ private:
         return true;
     }
 
-    const std::pair<QStaticText, qreal>& Character(QChar c) const {
+    const Laid& Character(QChar c) const {
         auto it = m_characters.find(c);
-        if (it == m_characters.end())
-            it = m_characters.insert(c, {Laid(QString(c)), m_metrics.horizontalAdvance(c)});
+        if (it == m_characters.end()) {
+            Laid laid = Lay(QString(c));
+            laid.width = m_metrics.horizontalAdvance(c);
+            it = m_characters.insert(c, std::move(laid));
+        }
         return *it;
     }
 
-    QStaticText Laid(const QString& string) const {
-        QStaticText text(string);
-        text.setTextFormat(Qt::PlainText);
-        text.prepare(QTransform(), m_font);
-        return text;
+    // Laid out on one line, its top left at 0, 0.
+    Laid Lay(const QString& string) const {
+        QTextLayout layout(string, m_font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setPosition(QPointF());
+        layout.endLayout();
+        Laid laid;
+        laid.width = line.horizontalAdvance();
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            const QRawFont raw = run.rawFont();
+            auto found = std::find(m_fonts.begin(), m_fonts.end(), raw);
+            if (found == m_fonts.end())
+                found = m_fonts.insert(m_fonts.end(), raw);
+            const int font = int(found - m_fonts.begin());
+            const QList<quint32> indexes = run.glyphIndexes();
+            const QList<QPointF> positions = run.positions();
+            for (qsizetype i = 0; i < indexes.size(); ++i)
+                laid.glyphs.push_back({font, indexes[i], positions[i]});
+        }
+        return laid;
     }
 
     QFont m_font;
     QFontMetricsF m_metrics;
     qreal m_height;
-    mutable QHash<QChar, std::pair<QStaticText, qreal>> m_characters;
-    mutable QHash<QString, QStaticText> m_texts;
+    mutable std::vector<QRawFont> m_fonts;
+    mutable QHash<QChar, Laid> m_characters;
+    mutable QHash<QString, Laid> m_texts;
+    // Glyphs gathered for the next draw, with the font of each.
+    mutable std::vector<int> m_pendingFonts;
+    mutable std::vector<quint32> m_indexes;
+    mutable std::vector<QPointF> m_positions;
+    mutable QGlyphRun m_run;
 };
 
 namespace {
@@ -146,7 +215,6 @@ protected:
     void paintEvent(QPaintEvent*) override {
         const TTextCache& cache = m_texts;
         QPainter painter(this);
-        painter.setFont(cache.Font());
         painter.setPen(palette().color(QPalette::WindowText));
         const QString shown = text();
         const qreal x = alignment() & Qt::AlignRight ? width() - 2 - cache.Width(shown) : 2;
@@ -157,8 +225,8 @@ private:
     const TTextCache& m_texts;
 };
 
-// Paints the cells from kept text layouts (TTextCache), the bytes pair by pair from 256 kept pairs at
-// a fixed pitch, which also lines them up in columns.
+// Paints the cells from kept glyphs (TTextCache), the bytes pair by pair from 256 kept pairs at a
+// fixed pitch, which also lines them up in columns. A cell reads its record once.
 class TTrafficDelegate : public QStyledItemDelegate {
 public:
     TTrafficDelegate(const TTrafficModel* model, const TTextCache& texts, QObject* parent)
@@ -166,31 +234,30 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
+        const TrafficRecord& record = m_model->RecordAt(index.row());
+        const int column = index.column();
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette::ColorGroup group =
             option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
-        const QVariant background = index.data(Qt::BackgroundRole);
+        const QColor background = TTrafficModel::Background(record);
         if (selected)
             painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
         else if (background.isValid())
-            painter->fillRect(option.rect, qvariant_cast<QBrush>(background));
-        const QVariant foreground = index.data(Qt::ForegroundRole);
+            painter->fillRect(option.rect, background);
+        const QColor foreground = TTrafficModel::Foreground(record);
         painter->setPen(selected               ? option.palette.color(group, QPalette::HighlightedText)
-                        : foreground.isValid() ? qvariant_cast<QBrush>(foreground).color()
+                        : foreground.isValid() ? foreground
                                                : option.palette.color(group, QPalette::Text));
         const TTextCache& cache = m_texts;
         const QRect area = option.rect.adjusted(kMargin, 0, -kMargin, 0);
         const qreal y = area.top() + (area.height() - cache.Height()) / 2;
-        // The font the kept layouts are for; another one would lay them out again at each draw.
-        painter->setFont(cache.Font());
-        if (index.column() == TTrafficModel::BytesColumn) {
-            PaintBytes(painter, cache, area, y, m_model->RecordAt(index.row()).bytes);
+        if (column == TTrafficModel::BytesColumn) {
+            PaintBytes(painter, cache, area, y, record.bytes);
             return;
         }
-        const QString text = index.data().toString();
+        const QString text = m_model->Text(record, column);
         const qreal width = cache.Width(text);
-        const bool right = index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
-        const qreal x = right ? area.right() + 1 - width : area.left();
+        const qreal x = TTrafficModel::RightAligned(column) ? area.right() + 1 - width : area.left();
         // Cut at the cell's edge only where the text is wider than the cell.
         if (width <= area.width()) {
             cache.Draw(painter, x, y, text);
@@ -207,23 +274,24 @@ private:
 
     void PaintBytes(QPainter* painter, const TTextCache& cache, const QRect& area, qreal y,
                     const QByteArray& bytes) const {
-        if (m_pairs.isEmpty() || cache.Font() != m_font) {
+        if (m_pairs.empty() || cache.Font() != m_font) {
             m_font = cache.Font();
             const QFontMetricsF metrics(m_font);
             m_pairs.clear();
             m_pitch = 0;
             for (int b = 0; b < 256; ++b) {
                 const QString pair = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-                m_pairs.append(cache.Whole(pair));
+                m_pairs.push_back(cache.Whole(pair));
                 m_pitch = std::max(m_pitch, metrics.horizontalAdvance(pair));
             }
             m_pitch += metrics.horizontalAdvance(QLatin1Char(' '));
         }
         // Whole pairs only, so no cut is needed; "…" where more bytes do not fit or are not shown.
-        const qsizetype fit = qsizetype((area.width() + m_pitch - m_pairs[0].size().width()) / m_pitch);
+        const qsizetype fit = qsizetype((area.width() + m_pitch - m_pairs[0].width) / m_pitch);
         const qsizetype shown = std::min({bytes.size(), fit, TTrafficModel::kCellBytes});
         for (qsizetype i = 0; i < shown; ++i)
-            painter->drawStaticText(QPointF(area.left() + i * m_pitch, y), m_pairs[quint8(bytes[i])]);
+            cache.Add(m_pairs[quint8(bytes[i])], area.left() + i * m_pitch, y);
+        cache.Flush(painter);
         if (shown < bytes.size()) {
             painter->save();
             painter->setClipRect(area);
@@ -235,7 +303,7 @@ private:
     const TTrafficModel* m_model;
     const TTextCache& m_texts;
     mutable QFont m_font;
-    mutable QList<QStaticText> m_pairs;
+    mutable std::vector<TTextCache::Laid> m_pairs;
     mutable qreal m_pitch = 0;
 };
 
