@@ -27,8 +27,8 @@
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QStyledItemDelegate>
-#include <QTextLayout>
 #include <QTableView>
+#include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -274,13 +274,11 @@ private:
 
     void PaintBytes(QPainter* painter, const TTextCache& cache, const QRect& area, qreal y,
                     const QByteArray& bytes) const {
-        if (m_pairs.empty() || cache.Font() != m_font) {
-            m_font = cache.Font();
-            const QFontMetricsF metrics(m_font);
-            m_pairs.clear();
-            m_pitch = 0;
+        // The cache keeps one font for good, so the pairs are laid out once.
+        if (m_pairs.empty()) {
+            const QFontMetricsF metrics(cache.Font());
             for (int b = 0; b < 256; ++b) {
-                const QString pair = QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+                const QString pair = HexPairs(QByteArray(1, char(b)));
                 m_pairs.push_back(cache.Whole(pair));
                 m_pitch = std::max(m_pitch, metrics.horizontalAdvance(pair));
             }
@@ -302,7 +300,6 @@ private:
 
     const TTrafficModel* m_model;
     const TTextCache& m_texts;
-    mutable QFont m_font;
     mutable std::vector<TTextCache::Laid> m_pairs;
     mutable qreal m_pitch = 0;
 };
