@@ -135,7 +135,6 @@ void TMainWindow::chooseLanguage(QAction* action) {
 void TMainWindow::record(const TrafficRecord& record) {
     m_traffic.Append(record);
     m_stats.Add(record);
-    emit trafficAdded(record);
     scheduleStatus();
 }
 
@@ -166,6 +165,7 @@ void TMainWindow::refreshStatus() {
     facts.format = LineFormatText(comm->Parity(), comm->StopBits());
     facts.address = m_form->Address();
     m_status->setText(LineStatusText(facts, m_stats));
+    emit statusRefreshed();
 }
 
 void TMainWindow::showBusScan() {

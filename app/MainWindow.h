@@ -51,9 +51,10 @@ public:
     QList<QAction*> LanguageActions;
 
 signals:
-    // A record was added to Traffic() and Stats(), after both took it.
-    void trafficAdded(const TrafficRecord& record);
     void trafficCleared();
+    // The status bar was brought up to date: other windows showing the line take what came since now,
+    // so that every window is painted in one pass.
+    void statusRefreshed();
 
 public slots:
     // Writes the status bar now; it is otherwise brought up to date at most every few hundred

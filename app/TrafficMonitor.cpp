@@ -29,7 +29,6 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTextLayout>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -38,12 +37,6 @@
 
 namespace {
 
-// New rows come in batches: as soon as an answer is recorded, else a fifth of a second after the first
-// record of the batch. A poll's request and its answer then come in one, the window is painted once a
-// poll, not at every record, and no wake-up of its own is needed for it. The statistics follow with a
-// batch at most about once a second.
-constexpr int kRowsMs = 200;
-constexpr int kRefreshMs = 1000;
 constexpr int kGap = 8;
 constexpr QSize kPreferredSize(1200, 400);
 constexpr QSize kLeastSize(560, 300);
@@ -385,8 +378,10 @@ public:
             if (from < to)
                 viewport()->update(0, (from - top) * rowHeight, viewport()->width(), (to - from) * rowHeight);
         };
-        repaint(top, std::min(top + onScreen, shownFrom));
-        repaint(std::max(top, shownTo), top + onScreen);
+        // Not below the last row, where the view shows its background as it did.
+        const int rows = model()->rowCount();
+        repaint(top, std::min({top + onScreen, shownFrom, rows}));
+        repaint(std::max(top, shownTo), std::min(top + onScreen, rows));
         return gone;
     }
 
@@ -584,21 +579,6 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     layout->addLayout(left, 1);
     layout->addWidget(createStatistics());
 
-    m_refresh = new QTimer(this);
-    m_refresh->setSingleShot(true);
-    connect(m_refresh, &QTimer::timeout, this, &TTrafficMonitor::refreshStatistics);
-    m_rows = new QTimer(this);
-    m_rows->setSingleShot(true);
-    connect(m_rows, &QTimer::timeout, this, [this] {
-        syncRows();
-        // With the rows when one is due or nearly, so that both are painted together.
-        const qint64 since = m_sinceStatistics.elapsed();
-        if (since >= kRefreshMs - kRowsMs)
-            refreshStatistics();
-        else if (!m_refresh->isActive())
-            m_refresh->start(int(kRefreshMs - since));
-    });
-    m_sinceStatistics.start();
     connect(window, &TMainWindow::trafficCleared, this, [this] {
         m_model->Reset();
         refreshStatistics();
@@ -801,8 +781,16 @@ TrafficRange TTrafficMonitor::ShownRecords() const {
             [model](qsizetype row) -> const TrafficRecord& { return model->RecordAt(int(row)); }};
 }
 
+// New rows come in batches with the statistics, when the main window brings its status bar up to date
+// (a quarter of a second after the first record of a burst): a poll's request and its answer come in
+// one, and the window is painted once a poll, in the same pass as the status bar, whose painting has
+// just warmed much of what this one uses, and with no wake-up of its own.
+void TTrafficMonitor::takeBatch() {
+    syncRows();
+    refreshStatistics();
+}
+
 void TTrafficMonitor::syncRows() {
-    m_rows->stop();
     m_table->takeBatch([this] {
         const int value = m_table->verticalScrollBar()->value();
         const int gone = m_model->Sync();
@@ -866,8 +854,6 @@ void TTrafficMonitor::saveShown() {
 }
 
 void TTrafficMonitor::refreshStatistics() {
-    m_refresh->stop();
-    m_sinceStatistics.restart();
     const TrafficStats& stats = m_window->Stats();
     m_requests->setText(QString::number(stats.Requests()));
     m_polls->setText(QString::number(stats.Polls()));
@@ -891,16 +877,8 @@ void TTrafficMonitor::refreshStatistics() {
 
 void TTrafficMonitor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!m_added)
-        m_added = connect(m_window, &TMainWindow::trafficAdded, this, [this](const TrafficRecord& record) {
-            // An answer (or a request the port did not take) ends what the line does for a while:
-            // the batch is taken as soon as the event loop is free, so the panel is not woken a
-            // second time for it. A missing answer is followed at once by the next request.
-            if (record.direction == TrafficDirection::Rx || record.verdict == Verdict::Refused)
-                m_rows->start(0);
-            else if (!m_rows->isActive())
-                m_rows->start(kRowsMs);
-        });
+    if (!m_batches)
+        m_batches = connect(m_window, &TMainWindow::statusRefreshed, this, &TTrafficMonitor::takeBatch);
     syncRows();
     refreshStatistics();
 }
@@ -908,8 +886,6 @@ void TTrafficMonitor::showEvent(QShowEvent* event) {
 void TTrafficMonitor::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     // Closed, the window costs nothing: the rows catch up when it is shown again.
-    disconnect(m_added);
-    m_added = {};
-    m_refresh->stop();
-    m_rows->stop();
+    disconnect(m_batches);
+    m_batches = {};
 }

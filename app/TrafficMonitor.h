@@ -5,7 +5,6 @@
 #include "TrafficExport.h"
 #include "Verdict.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <array>
@@ -17,7 +16,6 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableView;
-class QTimer;
 class TMainWindow;
 class TTextCache;
 class TTrafficModel;
@@ -72,8 +70,8 @@ public slots:
     void copySelection();
     void saveShown();
     void refreshStatistics();
-    // Takes the records added since the last call into the rows now (they otherwise come in batches
-    // a fifth of a second apart) and keeps the newest in view while following.
+    // Takes the records added since the last call into the rows now (they otherwise come at the main
+    // window's status refresh) and keeps the newest in view while following.
     void syncRows();
 
 protected:
@@ -82,6 +80,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The rows and the statistics, at the main window's status refresh.
+    void takeBatch();
     // Sets every text in the language in force; the figures and counts from the current state.
     void retranslateUi();
     void showPauseText();
@@ -105,10 +105,7 @@ private:
     QPushButton* m_save;
     QLabel* m_shown;
     QLabel* m_dropped;
-    QTimer* m_refresh;
-    QTimer* m_rows;
-    QElapsedTimer m_sinceStatistics;
-    QMetaObject::Connection m_added;
+    QMetaObject::Connection m_batches;
     bool m_placed = false;
     bool m_follow = true;
     bool m_scrolling = false;

@@ -1,5 +1,5 @@
 // GUI-thread cost of recording one traffic record through the main window (the buffer, the
-// statistics, trafficAdded and whoever listens to it), with the monitor window closed, open and
+// statistics and the status bar's timer), with the monitor window closed, open and
 // following, and open with its rows taken in at every record; and the monitor's batched view update
 // (rows, layout, scroll to the newest, statistics, paint) at several numbers of rows held. Offscreen,
 // or under an X server with QT_QPA_PLATFORM unset.
