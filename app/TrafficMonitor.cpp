@@ -199,7 +199,7 @@ public:
     TValueLabel(const TTextCache& texts, const QString& widest, QWidget* parent)
         : QLabel(parent), m_texts(texts) {
         SetWidest(widest);
-        setAutoFillBackground(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
     void SetWidest(const QString& widest) { setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2)); }
@@ -208,6 +208,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         const TTextCache& cache = m_texts;
         QPainter painter(this);
+        // With the same painter as the text, rather than a second one for the widget's own fill.
+        painter.fillRect(rect(), palette().brush(backgroundRole()));
         painter.setPen(palette().color(QPalette::WindowText));
         const QString shown = text();
         const qreal x = alignment() & Qt::AlignRight ? width() - 2 - cache.Width(shown) : 2;
@@ -392,7 +394,18 @@ protected:
             return;
         }
         // The layout without its repaint of the whole view.
-        updateGeometries();
+        const int rows = model()->rowCount();
+        const int rowHeight = verticalHeader()->defaultSectionSize();
+        if (qint64(rows) * rowHeight > maximumViewportSize().height()) {
+            // More rows than fit whatever the scroll bars do: only the rows' count changed, so only
+            // the vertical scroll bar's range changes, as the table's own layout would set it for rows
+            // of one height; its headers and margins stay as they are.
+            const int fit = std::max(1, viewport()->height() / rowHeight);
+            verticalScrollBar()->setRange(0, rows - fit);
+            verticalScrollBar()->setPageStep(fit);
+        } else {
+            updateGeometries();
+        }
         // A table view stops painting the row header while rows go; it is hidden here anyway.
         verticalHeader()->setUpdatesEnabled(true);
     }
