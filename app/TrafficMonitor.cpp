@@ -892,8 +892,7 @@ void TTrafficMonitor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_batches)
         m_batches = connect(m_window, &TMainWindow::statusRefreshed, this, &TTrafficMonitor::takeBatch);
-    syncRows();
-    refreshStatistics();
+    takeBatch();
 }
 
 void TTrafficMonitor::hideEvent(QHideEvent* event) {
