@@ -2,6 +2,7 @@
 // The panel's main window: the port-settings panel, the communication bar, the instrument panels, the
 // serial port component and the two timers, with the handlers of the layout.
 
+#include "LineFormat.h"
 #include "PollCycle.h"
 #include "SerialComm.h"
 #include "iComponent.h"
@@ -33,25 +34,9 @@ class TiLinearGauge;
 class TiSwitchLed;
 class TiThermometer;
 
-// What became of the port, for the status bar and the history.
-enum class PortEvent { Opened, OpenFailed, Closed, Vanished };
-
 // The system's cause of a failed opening, for the error box's details: with a hint to join the
 // serial-port group when the system refused access.
 QString DescribeOpenFailure(const QString& portName, int error);
-
-// A character format of the format box: "8_N_2", "8_E_1" or "8_O_1". Modbus RTU keeps 11 bits per
-// character, so no parity takes a second stop bit.
-struct LineFormat {
-    TComm::TParity parity = TComm::None;
-    TComm::TStopBits stopBits = TComm::_2;
-};
-// The format a text of the format box names; empty for any other text, which leaves the line as it is.
-std::optional<LineFormat> LineFormatFromText(const QString& text);
-// The format box's text for a parity and stop bits; empty when none of its formats is that.
-QString LineFormatText(TComm::TParity parity, TComm::TStopBits stopBits);
-// Puts the format on the component and, when the port is open, on the line at once.
-void ApplyLineFormat(TComm& comm, const LineFormat& format);
 
 // The port box: the layout's COM names, then this machine's serial devices, looked for again each time
 // the list drops down so that an adapter plugged in meanwhile shows up.

@@ -29,8 +29,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     setCentralWidget(m_form);
     setWindowTitle(m_form->windowTitle());
 
+    m_line = new TPanelLine(m_form, this);
     createMenus();
-    InstallTrafficMonitor(this);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
     statusBar()->addWidget(m_status, 1);
@@ -39,7 +39,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     m_statusTimer->setInterval(kStatusDelayMs);
     connect(m_statusTimer, &QTimer::timeout, this, &TMainWindow::refreshStatus);
 
-    connect(m_form, &TForm1::trafficRecorded, this, &TMainWindow::record);
+    connect(m_form, &TForm1::trafficRecorded, this, &TMainWindow::scheduleStatus);
+    connect(m_line, &TPanelLine::statsReset, this, &TMainWindow::refreshStatus);
     connect(m_form, &TForm1::portEvent, this, &TMainWindow::refreshStatus);
     for (QComboBox* box : {static_cast<QComboBox*>(m_form->ComboBox4), m_form->ComboBox5, m_form->ComboBox6,
                            m_form->ComboBox1})
@@ -86,6 +87,8 @@ void TMainWindow::createMenus() {
         LanguageActions << action;
     }
     connect(languages, &QActionGroup::triggered, this, &TMainWindow::chooseLanguage);
+    connect(MonitorAction, &QAction::triggered, this, &TMainWindow::showMonitor);
+    connect(SaveTrafficAction, &QAction::triggered, this, &TMainWindow::saveTraffic);
     connect(ScanAction, &QAction::triggered, this, &TMainWindow::showBusScan);
 
     m_helpMenu = menuBar()->addMenu(QString());
@@ -132,22 +135,6 @@ void TMainWindow::chooseLanguage(QAction* action) {
     }
 }
 
-void TMainWindow::record(const TrafficRecord& record) {
-    m_traffic.Append(record);
-    m_stats.Add(record);
-    scheduleStatus();
-}
-
-void TMainWindow::ClearTraffic() {
-    m_traffic.Clear();
-    emit trafficCleared();
-}
-
-void TMainWindow::ResetStats() {
-    m_stats.Reset();
-    refreshStatus();
-}
-
 void TMainWindow::scheduleStatus() {
     if (!m_statusTimer->isActive())
         m_statusTimer->start();
@@ -164,13 +151,26 @@ void TMainWindow::refreshStatus() {
     // What the line runs on, which a bus scan's sweep changes without the boxes.
     facts.format = LineFormatText(comm->Parity(), comm->StopBits());
     facts.address = m_form->Address();
-    m_status->setText(LineStatusText(facts, m_stats));
-    emit statusRefreshed();
+    m_status->setText(LineStatusText(facts, m_line->Stats()));
+    emit m_line->refreshed();
+}
+
+void TMainWindow::showMonitor() {
+    if (!m_monitor)
+        m_monitor = new TTrafficMonitor(m_line, this);
+    m_monitor->ShowBeside();
+}
+
+void TMainWindow::saveTraffic() {
+    SaveTrafficAs(this, m_line->StartUs(), [this] {
+        const TrafficBuffer& buffer = m_line->Traffic();
+        return TrafficRange{buffer.Size(), [&buffer](qsizetype i) -> const TrafficRecord& { return buffer.At(i); }};
+    });
 }
 
 void TMainWindow::showBusScan() {
     if (!m_busScan)
-        m_busScan = new TBusScanWindow(m_form, this);
+        m_busScan = new TBusScanWindow(m_line, this);
     m_busScan->show();
     m_busScan->raise();
     m_busScan->activateWindow();

@@ -1,11 +1,10 @@
 #pragma once
 // The panel's frame window: the instrument area (TForm1, 801 x 556) in the middle, unchanged, with a
-// menu bar above it and the line's status bar below. It keeps the line's newest traffic records and
-// their statistics for the windows that show them.
+// menu bar above it and the line's status bar below. It makes the windows beyond the form and hands
+// them the form's line.
 
 #include "CRC16.h"
-#include "TrafficBuffer.h"
-#include "TrafficStats.h"
+#include "PanelLine.h"
 
 #include <QMainWindow>
 
@@ -15,6 +14,7 @@ class QAction;
 class QLabel;
 class QTimer;
 class TBusScanWindow;
+class TTrafficMonitor;
 class TCommPort;
 class THistoryHook;
 
@@ -26,14 +26,8 @@ public:
     ~TMainWindow() override;
 
     TForm1* Form() const { return m_form; }
-    const TrafficBuffer& Traffic() const { return m_traffic; }
-    // Empties Traffic() (and its dropped count); the statistics stay.
-    void ClearTraffic();
-    // The monotonic time (TrafficMonotonicUs) at which the panel started: the origin of the monitor's
-    // times.
-    qint64 StartUs() const { return m_startUs; }
-    const TrafficStats& Stats() const { return m_stats; }
-    void ResetStats();
+    // The form's line with its traffic and statistics, as the windows beyond the form use it.
+    TPanelLine* Line() const { return m_line; }
     QLabel* StatusLabel() const { return m_status; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
@@ -50,15 +44,10 @@ public:
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;
 
-signals:
-    void trafficCleared();
-    // The status bar was brought up to date: other windows showing the line take what came since now,
-    // so that every window is painted in one pass.
-    void statusRefreshed();
-
 public slots:
-    // Writes the status bar now; it is otherwise brought up to date at most every few hundred
-    // milliseconds, so a busy line costs the window nothing.
+    // Writes the status bar now, and has the windows showing the line take what came (the line's
+    // refreshed()); it is otherwise brought up to date at most every few hundred milliseconds, so a
+    // busy line costs the windows nothing.
     void refreshStatus();
 
 protected:
@@ -68,20 +57,21 @@ private:
     void createMenus();
     void retranslateUi();
     void chooseLanguage(QAction* action);
-    void record(const TrafficRecord& record);
     void scheduleStatus();
     void showAbout();
+    void showMonitor();
+    void saveTraffic();
     void showBusScan();
 
     TForm1* m_form = nullptr;
+    TPanelLine* m_line = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_languageMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_statusTimer = nullptr;
-    TBusScanWindow* m_busScan = nullptr; // made when first asked for
-    const qint64 m_startUs = TrafficMonotonicUs();
-    TrafficBuffer m_traffic;
-    TrafficStats m_stats;
+    // Made when first asked for.
+    TTrafficMonitor* m_monitor = nullptr;
+    TBusScanWindow* m_busScan = nullptr;
 };

@@ -71,7 +71,7 @@ struct Window {
     }
     // Empties the buffer and reports `held` records, with the view brought up to them.
     void Fill(qsizetype held) {
-        main.ClearTraffic();
+        main.Line()->ClearTraffic();
         for (qsizetype i = 0; i < held; ++i)
             Report();
         if (monitor)
@@ -102,7 +102,7 @@ enum Mode { MonitorClosed, MonitorFollowing, RowPerRecord };
 void BM_Record(benchmark::State& state) {
     const Mode mode = Mode(state.range(0));
     Window& w = mode == MonitorClosed ? Closed() : Open();
-    w.Fill(state.range(1) ? w.main.Traffic().Capacity() : 0);
+    w.Fill(state.range(1) ? w.main.Line()->Traffic().Capacity() : 0);
     std::vector<double> us;
     us.reserve(size_t(state.max_iterations));
     for (auto _ : state) {

@@ -166,7 +166,7 @@ struct Rig {
     }
 
     void Report(TrafficRecord record, int atMs) {
-        record.monotonicUs = window.StartUs() + atMs * 1000;
+        record.monotonicUs = window.Line()->StartUs() + atMs * 1000;
         window.Form()->ReportTraffic(record);
     }
 

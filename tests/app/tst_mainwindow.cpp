@@ -124,7 +124,7 @@ void TestMainWindow::statusFollowsTheLine() {
     form->ReportTraffic(Record(TrafficDirection::Tx, Verdict::Sent));
     const TrafficRecord crc = Record(TrafficDirection::Rx, Verdict::Crc);
     form->ReportTraffic(crc);
-    QCOMPARE(window.Traffic().Size(), 4);
+    QCOMPARE(window.Line()->Traffic().Size(), 4);
     const QString time = QDateTime::fromMSecsSinceEpoch(crc.utcMs).toString(QStringLiteral("HH:mm:ss"));
     QTRY_COMPARE(
         window.StatusLabel()->text(),

@@ -95,7 +95,7 @@ void TestTrafficE2E::countsMatchTheSimulator() {
     GoLive(form, sim.LinkPath());
     PollFor(form, 6500);
     const QByteArray counts = sim.Stop();
-    const TrafficStats& stats = window.Stats();
+    const TrafficStats& stats = window.Line()->Stats();
     const int faults = TSimulatorProcess::Count(counts, qPrintable(fault));
     QVERIFY2(faults >= 1, counts.constData()); // the run saw the fault, or it proved nothing
     const int good = TSimulatorProcess::Count(counts, "good");
@@ -134,7 +134,7 @@ void TestTrafficE2E::trafficLogOfAShortRun() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.last(), QByteArray()); // every line ended
-    QCOMPARE(lines.size() - 1, window.Traffic().Size());
+    QCOMPARE(lines.size() - 1, window.Line()->Traffic().Size());
     const QRegularExpression shape(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z (tx (sent|refused)( "
                        "[0-9A-F]{2})+|rx [a-z]+( [0-9A-F]{2})+|-- noreply)$"));
@@ -143,7 +143,7 @@ void TestTrafficE2E::trafficLogOfAShortRun() {
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QString line = QString::fromLatin1(lines[i]);
         QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
-        QCOMPARE(line, TrafficLogLine(window.Traffic().At(i)));
+        QCOMPARE(line, TrafficLogLine(window.Line()->Traffic().At(i)));
         sent += line.contains(QLatin1String(" tx sent 01 03 00 "));
         accepted += line.contains(QLatin1String(" rx accepted 01 03 14 "));
     }

@@ -1,6 +1,5 @@
 #include "BusScanWindow.h"
 
-#include "TextToInt.h"
 #include "TrafficText.h"
 
 #include <QCheckBox>
@@ -38,8 +37,8 @@ QSpinBox* NewSpinBox(QWidget* parent, int minimum, int maximum, int value) {
 
 } // namespace
 
-TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, Qt::Window), m_form(form) {
-    m_silenceMs = int(form->Comm1->ReadIntervalTimeout());
+TBusScanWindow::TBusScanWindow(LineAccess* line, QWidget* parent) : QWidget(parent, Qt::Window), m_line(line) {
+    m_silenceMs = line->SilenceMs();
 
     FirstAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kFirstSlave);
     LastAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kLastSlave);
@@ -48,7 +47,7 @@ TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, 
     WaitBox->setSuffix(QStringLiteral(" ms"));
     SweepBox = new QCheckBox(this);
     SweepAddressBox =
-        NewSpinBox(this, kFirstSlave, kLastSlave, std::clamp(int(form->Address()), kFirstSlave, kLastSlave));
+        NewSpinBox(this, kFirstSlave, kLastSlave, std::clamp(int(line->Address()), kFirstSlave, kLastSlave));
 
     auto* settings = new QGridLayout;
     for (QLabel*& label : m_labels)
@@ -103,9 +102,9 @@ TBusScanWindow::TBusScanWindow(TForm1* form, QWidget* parent) : QWidget(parent, 
     connect(FoundTable, &QTableWidget::cellDoubleClicked, this, &TBusScanWindow::useSelected);
     connect(FoundTable, &QTableWidget::itemSelectionChanged, this, &TBusScanWindow::updateControls);
     connect(SweepBox, &QCheckBox::toggled, this, &TBusScanWindow::updateControls);
-    connect(form, &TForm1::portEvent, this, &TBusScanWindow::onPortEvent);
+    connect(line, &LineAccess::portEvent, this, &TBusScanWindow::onPortEvent);
     // The box is disabled during a scan; should anything tick it all the same, polling wins.
-    connect(form->CheckBox2, &QCheckBox::toggled, this, [this](bool ticked) {
+    connect(line, &LineAccess::pollingChanged, this, [this](bool ticked) {
         if (ticked && m_running)
             abandon([] { return tr("通讯已开始，扫描已停止。"); });
     });
@@ -163,10 +162,10 @@ TBusScanWindow::~TBusScanWindow() {
 }
 
 void TBusScanWindow::start() {
-    if (m_running || !m_form)
+    if (m_running || !m_line)
         return;
-    TComm* comm = m_form->Comm1;
-    if (m_form->CheckBox2->isChecked()) {
+    TComm* comm = m_line->Comm();
+    if (m_line->Polling()) {
         say([] { return tr("正在通讯：请先取消“通讯”，再扫描。"); });
         return;
     }
@@ -185,14 +184,8 @@ void TBusScanWindow::start() {
     m_appliedFormat = LineFormatText(m_saved.parity, m_saved.stopBits);
     QList<BusScan::Probe> probes;
     if (sweep) {
-        // The baud rates and formats the panel's boxes offer, read as their handlers read them.
-        QList<quint32> baudRates;
-        for (int i = 0; i < m_form->ComboBox5->count(); ++i)
-            baudRates.append(quint32(TextToInt(m_form->ComboBox5->itemText(i))));
-        QStringList formats;
-        for (int i = 0; i < m_form->ComboBox6->count(); ++i)
-            formats.append(m_form->ComboBox6->itemText(i));
-        probes = BusScan::LineSweep(quint8(SweepAddressBox->value()), baudRates, formats);
+        probes = BusScan::LineSweep(quint8(SweepAddressBox->value()), m_line->OfferedBaudRates(),
+                                    m_line->OfferedFormats());
     } else {
         probes = BusScan::AddressRange(quint8(FirstAddressBox->value()), quint8(LastAddressBox->value()),
                                        m_appliedBaudRate, m_appliedFormat);
@@ -202,13 +195,7 @@ void TBusScanWindow::start() {
     m_abandonReason = {};
     m_wait->setInterval(WaitBox->value());
 
-    m_commBoxEnabled = m_form->CheckBox2->isEnabled();
-    m_baudBoxEnabled = m_form->ComboBox5->isEnabled();
-    m_formatBoxEnabled = m_form->ComboBox6->isEnabled();
-    m_form->CheckBox2->setEnabled(false);
-    m_form->ComboBox5->setEnabled(false);
-    m_form->ComboBox6->setEnabled(false);
-    m_form->LendLine([this](const char* data, quint16 length) { deliver(data, length); });
+    m_line->Borrow([this](const char* data, quint16 length) { deliver(data, length); });
 
     FoundTable->setRowCount(0);
     Progress->setRange(0, m_scan->Total());
@@ -229,8 +216,8 @@ void TBusScanWindow::sendNext() {
         return tr("正在扫描：地址 %1，%2 %3…").arg(probe.address).arg(probe.baudRate).arg(probe.format);
     });
     const QByteArray request = m_scan->Request();
-    const bool taken = m_form->Comm1->SendData(request.constData(), quint16(request.size()));
-    m_form->ReportTraffic(m_scan->Sent(taken));
+    const bool taken = m_line->Comm()->SendData(request.constData(), quint16(request.size()));
+    m_line->Report(m_scan->Sent(taken));
     if (m_scan->Awaiting())
         m_wait->start();
     else
@@ -239,7 +226,7 @@ void TBusScanWindow::sendNext() {
 
 void TBusScanWindow::deliver(const char* data, quint16 length) {
     const qsizetype answers = m_scan->Answers().size();
-    m_form->ReportTraffic(m_scan->Delivered(data, length));
+    m_line->Report(m_scan->Delivered(data, length));
     if (m_scan->Answers().size() != answers)
         addRow(m_scan->Answers().last());
     if (!m_scan->Awaiting()) {
@@ -249,10 +236,10 @@ void TBusScanWindow::deliver(const char* data, quint16 length) {
 }
 
 void TBusScanWindow::expire() {
-    if (!m_running || !m_form)
+    if (!m_running || !m_line)
         return;
     if (const std::optional<TrafficRecord> missing = m_scan->Expired())
-        m_form->ReportTraffic(*missing);
+        m_line->Report(*missing);
     proceed();
 }
 
@@ -265,7 +252,7 @@ void TBusScanWindow::proceed() {
 }
 
 void TBusScanWindow::applyLine(const BusScan::Probe& probe) {
-    TComm* comm = m_form->Comm1;
+    TComm* comm = m_line->Comm();
     // As the baud-rate and format boxes' handlers set them.
     if (probe.baudRate != m_appliedBaudRate)
         comm->SetBaudRate(probe.baudRate);
@@ -304,15 +291,12 @@ void TBusScanWindow::onPortEvent(PortEvent event) {
 void TBusScanWindow::release() {
     m_wait->stop();
     m_running = false;
-    if (m_form) {
-        m_form->LendLine({});
-        TComm* comm = m_form->Comm1;
+    if (m_line) {
+        TComm* comm = m_line->Comm();
         if (comm->BaudRate() != m_saved.baudRate)
             comm->SetBaudRate(m_saved.baudRate);
         ApplyLineFormat(*comm, {m_saved.parity, m_saved.stopBits});
-        m_form->CheckBox2->setEnabled(m_commBoxEnabled);
-        m_form->ComboBox5->setEnabled(m_baudBoxEnabled);
-        m_form->ComboBox6->setEnabled(m_formatBoxEnabled);
+        m_line->Borrow({});
     }
     Progress->setValue(m_scan->Done());
     const QString seconds = QString::number(double(m_clock.elapsed()) / 1000.0, 'f', 1);
@@ -355,7 +339,7 @@ void TBusScanWindow::addRow(const BusScan::Answer& answer) {
 }
 
 void TBusScanWindow::useSelected() {
-    if (m_running || !m_form || !m_scan)
+    if (m_running || !m_line || !m_scan)
         return;
     const QList<QTableWidgetItem*> selected = FoundTable->selectedItems();
     if (selected.isEmpty())
@@ -364,13 +348,7 @@ void TBusScanWindow::useSelected() {
     if (index < 0 || index >= m_scan->Answers().size())
         return;
     const BusScan::Probe probe = m_scan->Answers()[index].probe;
-    m_form->ComboBox1->setEditText(QString::number(probe.address));
-    m_form->ComboBox5->setEditText(QString::number(probe.baudRate));
-    m_form->ComboBox5Change(m_form->ComboBox5);
-    if (!probe.format.isEmpty()) {
-        m_form->ComboBox6->setEditText(probe.format);
-        m_form->ComboBox6Change(m_form->ComboBox6);
-    }
+    m_line->Use(probe.address, probe.baudRate, probe.format);
 }
 
 void TBusScanWindow::updateControls() {

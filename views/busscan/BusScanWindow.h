@@ -3,13 +3,13 @@
 // every baud rate and format of the panel's boxes, with the panel's own read request, and lists who
 // answers; "use" puts a found device's address, baud rate and format into the panel's boxes.
 //
-// While it runs the scan borrows the line from the poll cycle: it receives the deliveries, the
-// communication box is disabled so polling cannot start, and so are the baud-rate and format boxes,
-// whose settings the sweep changes and restores after. It ends when every probe is tried, on cancel,
+// While it runs the scan borrows the line from the poll cycle (LineAccess::Borrow): it receives the
+// deliveries, and polling cannot start nor the baud rate and format be changed under the sweep, which
+// changes them itself and restores them after. It ends when every probe is tried, on cancel,
 // when the port is closed or vanishes, and when the window is closed.
 
 #include "BusScan.h"
-#include "CRC16.h"
+#include "LineAccess.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -30,7 +30,7 @@ class QTimer;
 class TBusScanWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TBusScanWindow(TForm1* form, QWidget* parent = nullptr);
+    explicit TBusScanWindow(LineAccess* line, QWidget* parent = nullptr);
     ~TBusScanWindow() override;
 
     // From start to the moment the line is given back (a cancelled scan still takes the answer to its
@@ -89,7 +89,7 @@ private:
     // Shows the message that `message` makes in the language in force, now and after a switch.
     void say(std::function<QString()> message);
 
-    QPointer<TForm1> m_form;
+    QPointer<LineAccess> m_line;
     // The serial component's silence interval, which every answer waits out.
     int m_silenceMs = 0;
     QTimer* m_wait = nullptr;
@@ -104,8 +104,4 @@ private:
     LineSettings m_saved;
     quint32 m_appliedBaudRate = 0;
     QString m_appliedFormat;
-    // Whether the panel's boxes were enabled before the scan disabled them.
-    bool m_commBoxEnabled = true;
-    bool m_baudBoxEnabled = true;
-    bool m_formatBoxEnabled = true;
 };

@@ -1,6 +1,6 @@
 #include "TrafficMonitor.h"
 
-#include "MainWindow.h"
+#include "LineAccess.h"
 #include "TrafficModel.h"
 #include "TrafficText.h"
 
@@ -11,29 +11,20 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGlyphRun>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QRawFont>
-#include <QRegion>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
-#include <QStyledItemDelegate>
 #include <QTableView>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -42,393 +33,6 @@ constexpr QSize kPreferredSize(1200, 400);
 constexpr QSize kLeastSize(560, 300);
 
 } // namespace
-
-// Text layouts kept for the monitor's font, shared by its table and its figures. Laying a text out
-// (shaping it) costs far more than drawing it, and the figures change at every refresh: texts made
-// only of digits, a few Latin letters and CJK characters, none of which join or kern, are put together
-// character by character from glyphs kept per character; any other text is laid out whole, once, and
-// its glyphs kept. A text is drawn as one glyph run per font it uses, so drawing it costs one call
-// whatever its length.
-class TTextCache {
-public:
-    // Glyphs laid out in a text, with their places from its top left.
-    struct Laid {
-        struct Glyph {
-            int font; // in m_fonts
-            quint32 index;
-            QPointF offset;
-        };
-        std::vector<Glyph> glyphs;
-        qreal width = 0;
-    };
-
-    explicit TTextCache(const QFont& font) : m_font(font), m_metrics(font), m_height(m_metrics.height()) {}
-
-    qreal Height() const { return m_height; }
-    const QFont& Font() const { return m_font; }
-
-    qreal Width(const QString& text) const {
-        if (!ByCharacter(text))
-            return Whole(text).width;
-        qreal width = 0;
-        for (const QChar c : text)
-            width += Character(c).width;
-        return width;
-    }
-
-    // Draws `text` with its left end at x and its top at y.
-    void Draw(QPainter* painter, qreal x, qreal y, const QString& text) const {
-        if (!ByCharacter(text)) {
-            Add(Whole(text), x, y);
-        } else {
-            for (const QChar c : text) {
-                const Laid& laid = Character(c);
-                Add(laid, x, y);
-                x += laid.width;
-            }
-        }
-        Flush(painter);
-    }
-
-    // Glyphs of `text` laid out whole; kept.
-    const Laid& Whole(const QString& text) const {
-        auto it = m_texts.find(text);
-        if (it == m_texts.end()) {
-            if (m_texts.size() >= kKeptTexts)
-                m_texts.clear();
-            it = m_texts.insert(text, Lay(text));
-        }
-        return *it;
-    }
-
-    // Gathers the glyphs of `laid` placed at x, y, to be drawn by the next Flush().
-    void Add(const Laid& laid, qreal x, qreal y) const {
-        for (const Laid::Glyph& glyph : laid.glyphs) {
-            m_pendingFonts.push_back(glyph.font);
-            m_indexes.push_back(glyph.index);
-            m_positions.push_back(QPointF(x, y) + glyph.offset);
-        }
-    }
-
-    // Draws what Add() gathered, one glyph run for each stretch of glyphs of one font.
-    void Flush(QPainter* painter) const {
-        const size_t count = m_indexes.size();
-        for (size_t from = 0, to = 0; from < count; from = to) {
-            while (to < count && m_pendingFonts[to] == m_pendingFonts[from])
-                ++to;
-            m_run.setRawFont(m_fonts[size_t(m_pendingFonts[from])]);
-            m_run.setRawData(m_indexes.data() + from, m_positions.data() + from, int(to - from));
-            painter->drawGlyphRun(QPointF(), m_run);
-        }
-        m_pendingFonts.clear();
-        m_indexes.clear();
-        m_positions.clear();
-    }
-
-private:
-    static constexpr qsizetype kKeptTexts = 4096;
-
-    static bool ByCharacter(const QString& text) {
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            const bool plain = (u >= u'0' && u <= u'9') || u == u'.' || u == u'-' || u == u' ' || u == u'%' ||
-                               u == u'm' || u == u's' || (u >= 0x3000 && u <= 0x9FFF) ||
-                               (u >= 0xFF00 && u <= 0xFFEF);
-            if (!plain)
-                return false;
-        }
-        return true;
-    }
-
-    const Laid& Character(QChar c) const {
-        auto it = m_characters.find(c);
-        if (it == m_characters.end()) {
-            Laid laid = Lay(QString(c));
-            laid.width = m_metrics.horizontalAdvance(c);
-            it = m_characters.insert(c, std::move(laid));
-        }
-        return *it;
-    }
-
-    // Laid out on one line, its top left at 0, 0.
-    Laid Lay(const QString& string) const {
-        QTextLayout layout(string, m_font);
-        QTextOption option;
-        option.setWrapMode(QTextOption::NoWrap);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setPosition(QPointF());
-        layout.endLayout();
-        Laid laid;
-        laid.width = line.horizontalAdvance();
-        for (const QGlyphRun& run : layout.glyphRuns()) {
-            const QRawFont raw = run.rawFont();
-            auto found = std::find(m_fonts.begin(), m_fonts.end(), raw);
-            if (found == m_fonts.end())
-                found = m_fonts.insert(m_fonts.end(), raw);
-            const int font = int(found - m_fonts.begin());
-            const QList<quint32> indexes = run.glyphIndexes();
-            const QList<QPointF> positions = run.positions();
-            for (qsizetype i = 0; i < indexes.size(); ++i)
-                laid.glyphs.push_back({font, indexes[i], positions[i]});
-        }
-        return laid;
-    }
-
-    QFont m_font;
-    QFontMetricsF m_metrics;
-    qreal m_height;
-    mutable std::vector<QRawFont> m_fonts;
-    mutable QHash<QChar, Laid> m_characters;
-    mutable QHash<QString, Laid> m_texts;
-    // Glyphs gathered for the next draw, with the font of each.
-    mutable std::vector<int> m_pendingFonts;
-    mutable std::vector<quint32> m_indexes;
-    mutable std::vector<QPointF> m_positions;
-    mutable QGlyphRun m_run;
-};
-
-namespace {
-
-// A label for a figure that changes at every refresh, made cheap to change: it has the size of its
-// widest text for good, so a change does not lay the window out again; it paints its own background,
-// so the box behind it is not painted again; and it draws from kept text layouts.
-class TValueLabel : public QLabel {
-public:
-    TValueLabel(const TTextCache& texts, const QString& widest, QWidget* parent)
-        : QLabel(parent), m_texts(texts) {
-        SetWidest(widest);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    void SetWidest(const QString& widest) { setFixedSize(fontMetrics().size(0, widest) + QSize(4, 2)); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        const TTextCache& cache = m_texts;
-        QPainter painter(this);
-        // With the same painter as the text, rather than a second one for the widget's own fill.
-        painter.fillRect(rect(), palette().brush(backgroundRole()));
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QString shown = text();
-        const qreal x = alignment() & Qt::AlignRight ? width() - 2 - cache.Width(shown) : 2;
-        cache.Draw(&painter, x, (height() - cache.Height()) / 2, shown);
-    }
-
-private:
-    const TTextCache& m_texts;
-};
-
-// Paints the cells from kept glyphs (TTextCache), the bytes pair by pair from 256 kept pairs at a
-// fixed pitch, which also lines them up in columns. A cell reads its record once.
-class TTrafficDelegate : public QStyledItemDelegate {
-public:
-    TTrafficDelegate(const TTrafficModel* model, const TTextCache& texts, QObject* parent)
-        : QStyledItemDelegate(parent), m_model(model), m_texts(texts) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const TrafficRecord& record = m_model->RecordAt(index.row());
-        const int column = index.column();
-        const bool selected = option.state & QStyle::State_Selected;
-        const QPalette::ColorGroup group =
-            option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
-        const QColor background = TTrafficModel::Background(record);
-        if (selected)
-            painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
-        else if (background.isValid())
-            painter->fillRect(option.rect, background);
-        const QColor foreground = TTrafficModel::Foreground(record);
-        painter->setPen(selected               ? option.palette.color(group, QPalette::HighlightedText)
-                        : foreground.isValid() ? foreground
-                                               : option.palette.color(group, QPalette::Text));
-        const TTextCache& cache = m_texts;
-        const QRect area = option.rect.adjusted(kMargin, 0, -kMargin, 0);
-        const qreal y = area.top() + (area.height() - cache.Height()) / 2;
-        if (column == TTrafficModel::BytesColumn) {
-            PaintBytes(painter, cache, area, y, record.bytes);
-            return;
-        }
-        const QString text = m_model->Text(record, column);
-        const qreal width = cache.Width(text);
-        const qreal x = TTrafficModel::RightAligned(column) ? area.right() + 1 - width : area.left();
-        // Cut at the cell's edge only where the text is wider than the cell.
-        if (width <= area.width()) {
-            cache.Draw(painter, x, y, text);
-            return;
-        }
-        painter->save();
-        painter->setClipRect(area);
-        cache.Draw(painter, x, y, text);
-        painter->restore();
-    }
-
-private:
-    static constexpr int kMargin = 4;
-
-    void PaintBytes(QPainter* painter, const TTextCache& cache, const QRect& area, qreal y,
-                    const QByteArray& bytes) const {
-        // The cache keeps one font for good, so the pairs are laid out once.
-        if (m_pairs.empty()) {
-            const QFontMetricsF metrics(cache.Font());
-            for (int b = 0; b < 256; ++b) {
-                const QString pair = HexPairs(QByteArray(1, char(b)));
-                m_pairs.push_back(cache.Whole(pair));
-                m_pitch = std::max(m_pitch, metrics.horizontalAdvance(pair));
-            }
-            m_pitch += metrics.horizontalAdvance(QLatin1Char(' '));
-        }
-        // Whole pairs only, so no cut is needed; "…" where more bytes do not fit or are not shown.
-        const qsizetype fit = qsizetype((area.width() + m_pitch - m_pairs[0].width) / m_pitch);
-        const qsizetype shown = std::min({bytes.size(), fit, TTrafficModel::kCellBytes});
-        for (qsizetype i = 0; i < shown; ++i)
-            cache.Add(m_pairs[quint8(bytes[i])], area.left() + i * m_pitch, y);
-        cache.Flush(painter);
-        if (shown < bytes.size()) {
-            painter->save();
-            painter->setClipRect(area);
-            cache.Draw(painter, area.left() + shown * m_pitch, y, QStringLiteral("…"));
-            painter->restore();
-        }
-    }
-
-    const TTrafficModel* m_model;
-    const TTextCache& m_texts;
-    mutable std::vector<TTextCache::Laid> m_pairs;
-    mutable qreal m_pitch = 0;
-};
-
-// A scroll bar that repaints at a change of its range or value only where its picture changes: with
-// many rows its slider keeps its length and place at the bottom while every batch grows the range,
-// and while the rows are fewer it only grows shorter at its top end.
-class TQuietScrollBar : public QScrollBar {
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    void sliderChange(SliderChange change) override {
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        const QRect slider =
-            style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
-        const bool movable = maximum() > minimum();
-        if (change == SliderOrientationChange || movable != m_movable || m_slider.isNull()) {
-            m_slider = slider;
-            m_movable = movable;
-            QScrollBar::sliderChange(change);
-            return;
-        }
-        if (slider == m_slider)
-            return;
-        // The groove looks the same all along, and so does the slider across its length: only what
-        // it covers now and did not before, or the reverse, changes, with the rim of its ends. A
-        // repaint of the whole bar each batch would also set the painting helper threads to work.
-        QRegion changed;
-        for (const QRect& band : QRegion(slider).xored(QRegion(m_slider)))
-            changed += band.adjusted(-kRim, -kRim, kRim, kRim);
-        update(changed);
-        m_slider = slider;
-    }
-    void resizeEvent(QResizeEvent* event) override {
-        m_slider = {};
-        QScrollBar::resizeEvent(event);
-    }
-
-private:
-    static constexpr int kRim = 2;
-
-    QRect m_slider;
-    bool m_movable = false;
-};
-
-} // namespace
-
-// The monitor's table. A batch of rows gone from the top and new ones at the end leaves most of what
-// is on the screen as it was, only moved: the view moves those pixels and paints the rows new to the
-// screen, where a table view would paint every visible row again at each batch.
-class TTrafficView : public QTableView {
-public:
-    using QTableView::QTableView;
-
-    // Runs `sync`, which may only take rows from the top of the model and add rows at its end, and
-    // returns how many it took from the top.
-    int takeBatch(const std::function<int()>& sync) {
-        // Anything else pending is laid out and painted as usual first.
-        executeDelayedItemsLayout();
-        const int rowHeight = verticalHeader()->defaultSectionSize();
-        const int onScreen = (viewport()->height() + rowHeight - 1) / rowHeight;
-        const int top0 = verticalScrollBar()->value();
-        const int rows0 = model()->rowCount();
-        m_quiet = true;
-        const int gone = sync();
-        executeDelayedItemsLayout();
-        m_quiet = false;
-        // Scrolling has moved the pixels by the change of the top row; the rows gone from above
-        // move them further.
-        if (gone >= onScreen) {
-            viewport()->update();
-            return gone;
-        }
-        if (gone > 0)
-            viewport()->scroll(0, -gone * rowHeight);
-        // Rows on the screen now that were not before, in today's row numbers.
-        const int top = verticalScrollBar()->value();
-        const int shownFrom = top0 - gone;
-        const int shownTo = std::min(top0 + onScreen, rows0) - gone;
-        const auto repaint = [&](int from, int to) {
-            if (from < to)
-                viewport()->update(0, (from - top) * rowHeight, viewport()->width(), (to - from) * rowHeight);
-        };
-        // Not below the last row, where the view shows its background as it did.
-        const int rows = model()->rowCount();
-        repaint(top, std::min({top + onScreen, shownFrom, rows}));
-        repaint(std::max(top, shownTo), std::min(top + onScreen, rows));
-        return gone;
-    }
-
-protected:
-    void doItemsLayout() override {
-        if (!m_quiet) {
-            QTableView::doItemsLayout();
-            return;
-        }
-        // The layout without its repaint of the whole view.
-        const int rows = model()->rowCount();
-        const int rowHeight = verticalHeader()->defaultSectionSize();
-        if (qint64(rows) * rowHeight > maximumViewportSize().height()) {
-            // More rows than fit whatever the scroll bars do: only the rows' count changed, so only
-            // the vertical scroll bar's range changes, as the table's own layout would set it for rows
-            // of one height; its headers and margins stay as they are.
-            const int fit = std::max(1, viewport()->height() / rowHeight);
-            verticalScrollBar()->setRange(0, rows - fit);
-            verticalScrollBar()->setPageStep(fit);
-        } else {
-            updateGeometries();
-        }
-        // A table view stops painting the row header while rows go; it is hidden here anyway.
-        verticalHeader()->setUpdatesEnabled(true);
-    }
-
-private:
-    bool m_quiet = false;
-};
-
-void InstallTrafficMonitor(TMainWindow* window) {
-    auto monitor = std::make_shared<QPointer<TTrafficMonitor>>();
-    QObject::connect(window->MonitorAction, &QAction::triggered, window, [window, monitor] {
-        if (!*monitor)
-            *monitor = new TTrafficMonitor(window);
-        (*monitor)->ShowBeside();
-    });
-    QObject::connect(window->SaveTrafficAction, &QAction::triggered, window, [window] {
-        SaveTrafficAs(window, window->StartUs(), [window] {
-            const TrafficBuffer& buffer = window->Traffic();
-            return TrafficRange{buffer.Size(),
-                                [&buffer](qsizetype i) -> const TrafficRecord& { return buffer.At(i); }};
-        });
-    });
-}
 
 QRect PlaceBeside(const QRect& panel, const QRect& free, const QSize& want) {
     const int right = free.right() - panel.right() - kGap;
@@ -503,13 +107,10 @@ void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<Traffic
             QCoreApplication::translate("TTrafficMonitor", "无法写入 %1：\n%2").arg(path, why));
 }
 
-TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
-    : QWidget(window, Qt::Window), m_window(window),
-      m_model(new TTrafficModel(window->Traffic(), window->StartUs(), this)),
-      m_texts(std::make_unique<TTextCache>(font())) {
-    m_table = new TTrafficView(this);
+TTrafficMonitor::TTrafficMonitor(LineAccess* line, QWidget* panel)
+    : QWidget(panel, Qt::Window), m_line(line), m_model(new TTrafficModel(line->Traffic(), line->StartUs(), this)) {
+    m_table = new QTableView(this);
     m_table->setModel(m_model);
-    m_table->setItemDelegate(new TTrafficDelegate(m_model, *m_texts, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setWordWrap(false);
@@ -525,14 +126,11 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
 
     // The view follows the newest record until the user scrolls away from the bottom, and again once
     // they scroll back to it. Only scrolling that this window does not do itself decides that.
-    m_table->setVerticalScrollBar(new TQuietScrollBar(Qt::Vertical, m_table));
     QScrollBar* bar = m_table->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
         if (!m_scrolling)
             m_follow = value >= bar->maximum();
     });
-    // Opaque, so that its changes at each batch do not repaint the view and the window behind it.
-    bar->setAutoFillBackground(true);
     connect(bar, &QScrollBar::rangeChanged, this, [this](int, int maximum) {
         if (m_follow)
             scrollTo(maximum);
@@ -574,9 +172,9 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     tools->addWidget(m_save);
 
     // Sized to their widest texts in the language shown (retranslateUi).
-    m_shown = new TValueLabel(*m_texts, QString(), this);
+    m_shown = new QLabel(this);
     m_shown->setObjectName(QStringLiteral("shown"));
-    m_dropped = new TValueLabel(*m_texts, QString(), this);
+    m_dropped = new QLabel(this);
     m_dropped->setObjectName(QStringLiteral("dropped"));
     m_dropped->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* info = new QHBoxLayout;
@@ -592,7 +190,7 @@ TTrafficMonitor::TTrafficMonitor(TMainWindow* window)
     layout->addLayout(left, 1);
     layout->addWidget(createStatistics());
 
-    connect(window, &TMainWindow::trafficCleared, this, [this] {
+    connect(line, &LineAccess::trafficCleared, this, [this] {
         m_model->Reset();
         refreshStatistics();
     });
@@ -612,8 +210,8 @@ void TTrafficMonitor::retranslateUi() {
     m_copyButton->setToolTip(m_copy->toolTip());
     m_save->setText(tr("另存为…"));
     m_save->setToolTip(tr("把表中显示的记录存为文本或 CSV"));
-    static_cast<TValueLabel*>(m_shown)->SetWidest(ShownText(9999999, true, 9999999));
-    static_cast<TValueLabel*>(m_dropped)->SetWidest(DroppedText(9999999, 999999999));
+    m_shown->setMinimumWidth(fontMetrics().horizontalAdvance(ShownText(9999999, true, 9999999)));
+    m_dropped->setMinimumWidth(fontMetrics().horizontalAdvance(DroppedText(9999999, 999999999)));
 
     m_countsHeading->setText(tr("计数"));
     m_figureNames[0]->setText(tr("请求"));
@@ -623,11 +221,11 @@ void TTrafficMonitor::retranslateUi() {
         if (QLabel* name = m_countNames[size_t(i)])
             name->setText(VerdictName(Verdict(i)));
     m_timesHeading->setText(tr("响应时间"));
-    static_cast<TValueLabel*>(m_timed)->SetWidest(tr("%1 次").arg(QStringLiteral("000000000")));
+    m_timed->setMinimumWidth(fontMetrics().horizontalAdvance(tr("%1 次").arg(QStringLiteral("000000000"))));
     m_measured->setText(tr("实测"));
     m_lessHeader->setToolTip(tr("从请求交给串口到收到应答。串口在线路静默 %1 ms 之后才交付收到的字节，"
                                 "右列减去这段静默，余下的是设备和线路上传输所用的时间。")
-                                 .arg(m_window->Form()->Comm1->ReadIntervalTimeout()));
+                                 .arg(m_line->SilenceMs()));
     const QString names[] = {tr("最近"), tr("最小"), tr("平均"), tr("95%"), tr("最大")};
     for (size_t row = 0; row < m_timeNames.size(); ++row)
         m_timeNames[row]->setText(names[row]);
@@ -670,14 +268,9 @@ QWidget* TTrafficMonitor::createStatistics() {
     const QString widestCount = QStringLiteral("000000000");
     const QString widestTime = MillisecondsText(999999900);
     const auto value = [this, box](const QString& name, const QString& widest) {
-        auto* label = new TValueLabel(*m_texts, widest, box);
-        label->setObjectName(name);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        return label;
+        return figure(name, widest, box);
     };
 
-    // Plain headings rather than group boxes, whose shaded inside the figures' own background would
-    // not match.
     const auto heading = [box, column] {
         auto* label = new QLabel(box);
         QFont bold = label->font();
@@ -749,12 +342,20 @@ QWidget* TTrafficMonitor::createStatistics() {
     m_reset = new QPushButton(box);
     m_reset->setObjectName(QStringLiteral("resetStats"));
     connect(m_reset, &QPushButton::clicked, this, [this] {
-        m_window->ResetStats();
+        m_line->ResetStats();
         refreshStatistics();
     });
     column->addWidget(m_reset, 0, Qt::AlignLeft);
     column->addStretch(1);
     return box;
+}
+
+QLabel* TTrafficMonitor::figure(const QString& name, const QString& widest, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest));
+    return label;
 }
 
 void TTrafficMonitor::ShowBeside() {
@@ -768,7 +369,8 @@ void TTrafficMonitor::ShowBeside() {
 }
 
 void TTrafficMonitor::placeBeside() {
-    setGeometry(PlaceBeside(m_window->frameGeometry(), m_window->screen()->availableGeometry(),
+    QWidget* panel = parentWidget();
+    setGeometry(PlaceBeside(panel->frameGeometry(), panel->screen()->availableGeometry(),
                             kPreferredSize.expandedTo(sizeHint())));
 }
 
@@ -794,25 +396,21 @@ TrafficRange TTrafficMonitor::ShownRecords() const {
             [model](qsizetype row) -> const TrafficRecord& { return model->RecordAt(int(row)); }};
 }
 
-// New rows come in batches with the statistics, when the main window brings its status bar up to date
-// (a quarter of a second after the first record of a burst): a poll's request and its answer come in
-// one, and the window is painted once a poll, in the same pass as the status bar, whose painting has
-// just warmed much of what this one uses, and with no wake-up of its own.
+// New rows come in batches with the statistics, when the panel brings its status bar up to date (a
+// quarter of a second after the first record of a burst): a poll's request and its answer come in one,
+// and the window is painted once a poll, in the same pass as the status bar, with no wake-up of its own.
 void TTrafficMonitor::takeBatch() {
     syncRows();
     refreshStatistics();
 }
 
 void TTrafficMonitor::syncRows() {
-    m_table->takeBatch([this] {
-        const int value = m_table->verticalScrollBar()->value();
-        const int gone = m_model->Sync();
-        // Following, the view goes to the bottom when its layout takes the new rows in
-        // (rangeChanged). Scrolled away, the rows looked at stay in place as older ones go.
-        if (!m_follow && gone > 0)
-            scrollTo(value - gone);
-        return gone;
-    });
+    const int value = m_table->verticalScrollBar()->value();
+    const int gone = m_model->Sync();
+    // Following, the view goes to the bottom when its layout takes the new rows in (rangeChanged).
+    // Scrolled away, the rows looked at stay in place as older ones go.
+    if (!m_follow && gone > 0)
+        scrollTo(value - gone);
     showCounts();
 }
 
@@ -828,7 +426,7 @@ QString TTrafficMonitor::DroppedText(qsizetype capacity, qint64 dropped) {
 }
 
 void TTrafficMonitor::showCounts() {
-    const TrafficBuffer& buffer = m_window->Traffic();
+    const TrafficBuffer& buffer = m_line->Traffic();
     m_shown->setText(ShownText(m_model->rowCount(), m_model->Paused(), m_model->Waiting()));
     m_dropped->setText(DroppedText(buffer.Capacity(), buffer.Dropped()));
 }
@@ -845,7 +443,7 @@ void TTrafficMonitor::setProblemsOnly(bool problemsOnly) {
 }
 
 void TTrafficMonitor::clear() {
-    m_window->ClearTraffic();
+    m_line->ClearTraffic();
 }
 
 void TTrafficMonitor::copySelection() {
@@ -867,7 +465,7 @@ void TTrafficMonitor::saveShown() {
 }
 
 void TTrafficMonitor::refreshStatistics() {
-    const TrafficStats& stats = m_window->Stats();
+    const TrafficStats& stats = m_line->Stats();
     m_requests->setText(QString::number(stats.Requests()));
     m_polls->setText(QString::number(stats.Polls()));
     const std::optional<double> share = stats.AcceptedShare();
@@ -876,7 +474,7 @@ void TTrafficMonitor::refreshStatistics() {
         if (QLabel* label = m_counts[size_t(i)])
             label->setText(QString::number(stats.Count(Verdict(i))));
 
-    const qint64 intervalUs = qint64(m_window->Form()->Comm1->ReadIntervalTimeout()) * 1000;
+    const qint64 intervalUs = qint64(m_line->SilenceMs()) * 1000;
     m_lessHeader->setText(tr("减去 %1 ms 静默间隔").arg(intervalUs / 1000));
     const TrafficStats::ResponseTimes r = stats.Responses();
     const qint64 values[] = {r.lastUs, r.minUs, r.meanUs, r.p95Us, r.maxUs};
@@ -891,7 +489,7 @@ void TTrafficMonitor::refreshStatistics() {
 void TTrafficMonitor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_batches)
-        m_batches = connect(m_window, &TMainWindow::statusRefreshed, this, &TTrafficMonitor::takeBatch);
+        m_batches = connect(m_line, &LineAccess::refreshed, this, &TTrafficMonitor::takeBatch);
     takeBatch();
 }
 

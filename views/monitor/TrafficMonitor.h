@@ -1,6 +1,6 @@
 #pragma once
 // The monitor window 通讯监视: every frame on the line with the poll cycle's verdict, in a table over
-// the main window's traffic buffer, and the line's statistics beside it.
+// the line's traffic buffer, and the line's statistics beside it.
 
 #include "TrafficExport.h"
 #include "Verdict.h"
@@ -9,21 +9,14 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 
 class QAction;
 class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableView;
-class TMainWindow;
-class TTextCache;
+class LineAccess;
 class TTrafficModel;
-class TTrafficView;
-
-// Connects the main window's 查看 → 通讯监视 (the monitor, made at its first use, raised after that)
-// and 文件 → 保存通讯记录… (every record the buffer holds).
-void InstallTrafficMonitor(TMainWindow* window);
 
 // Where the monitor goes, given the panel's frame and the screen's free area: to the right of the
 // panel where there is room, else below it, else over its right part.
@@ -48,10 +41,11 @@ void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<Traffic
 class TTrafficMonitor : public QWidget {
     Q_OBJECT
 public:
-    explicit TTrafficMonitor(TMainWindow* window);
+    // A window of its own over `line`, placed beside `panel`, the window it belongs to.
+    TTrafficMonitor(LineAccess* line, QWidget* panel);
     ~TTrafficMonitor() override;
 
-    // The first time beside the main window, where the screen has room; raised and activated always.
+    // The first time beside the panel, where the screen has room; raised and activated always.
     void ShowBeside();
 
     TTrafficModel* Model() const { return m_model; }
@@ -70,8 +64,8 @@ public slots:
     void copySelection();
     void saveShown();
     void refreshStatistics();
-    // Takes the records added since the last call into the rows now (they otherwise come at the main
-    // window's status refresh) and keeps the newest in view while following.
+    // Takes the records added since the last call into the rows now (they otherwise come at the
+    // panel's status refresh) and keeps the newest in view while following.
     void syncRows();
 
 protected:
@@ -80,7 +74,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // The rows and the statistics, at the main window's status refresh.
+    // The rows and the statistics, at the panel's status refresh.
     void takeBatch();
     // Sets every text in the language in force; the figures and counts from the current state.
     void retranslateUi();
@@ -89,14 +83,16 @@ private:
     static QString ShownText(int rows, bool paused, qint64 waiting);
     static QString DroppedText(qsizetype capacity, qint64 dropped);
     QWidget* createStatistics();
+    // A label for a figure, right-aligned and at least as wide as `widest`, so that the window does not
+    // move as the figure changes.
+    QLabel* figure(const QString& name, const QString& widest, QWidget* parent);
     void showCounts();
     void scrollTo(int value);
     void placeBeside();
 
-    TMainWindow* m_window;
+    LineAccess* m_line;
     TTrafficModel* m_model;
-    std::unique_ptr<TTextCache> m_texts;
-    TTrafficView* m_table;
+    QTableView* m_table;
     QAction* m_copy;
     QPushButton* m_pause;
     QPushButton* m_clear;

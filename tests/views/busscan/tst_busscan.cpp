@@ -47,7 +47,7 @@ struct Rig {
     bool BoxesEnabled() const {
         return form->CheckBox2->isEnabled() && form->ComboBox5->isEnabled() && form->ComboBox6->isEnabled();
     }
-    int Count(Verdict verdict) const { return int(window.Stats().Count(verdict)); }
+    int Count(Verdict verdict) const { return int(window.Line()->Stats().Count(verdict)); }
 };
 
 // A device at kDevice that understands only 9600 baud with even parity and one stop bit. At 9600 with
@@ -283,7 +283,7 @@ void TestBusScanWindow::deviceVanishesMidScan() {
     QVERIFY(form->CheckBox2->isEnabled());
     QVERIFY(scan->StartButton->isEnabled());
     QVERIFY(scan->Progress->value() >= 1);
-    QCOMPARE(window.Stats().Count(Verdict::NoReply), scan->Scan()->Done());
+    QCOMPARE(window.Line()->Stats().Count(Verdict::NoReply), scan->Scan()->Done());
 }
 
 QTEST_MAIN(TestBusScanWindow)

@@ -47,9 +47,9 @@ void TestBusScanE2E::findsTheSimulatorsAddress() {
     QVERIFY(found.responseUs > 100000);
     QCOMPARE(scan->FoundTable->rowCount(), 1);
     QCOMPARE(scan->FoundTable->item(0, 0)->text(), QStringLiteral("17"));
-    QCOMPARE(window.Stats().Count(Verdict::Sent), 11);
-    QCOMPARE(window.Stats().Count(Verdict::Accepted), 1);
-    QCOMPARE(window.Stats().Count(Verdict::NoReply), 10);
+    QCOMPARE(window.Line()->Stats().Count(Verdict::Sent), 11);
+    QCOMPARE(window.Line()->Stats().Count(Verdict::Accepted), 1);
+    QCOMPARE(window.Line()->Stats().Count(Verdict::NoReply), 10);
     // The simulator saw one request for its address.
     const QByteArray counts = sim.Stop();
     QVERIFY2(TSimulatorProcess::Count(counts, "requests") == 1, counts.constData());
