@@ -76,7 +76,7 @@ QColor TTrafficModel::Foreground(const TrafficRecord& r) {
 }
 
 QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || index.row() >= rowCount() || !Held(index.row()))
         return {};
     const TrafficRecord& r = RecordAt(index.row());
     switch (role) {
@@ -135,7 +135,7 @@ QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
-int TTrafficModel::Sync() {
+int TTrafficModel::DropGone() {
     if (EndSeq() < m_takenSeq) {
         // Cleared without Reset(): what the rows referred to is gone.
         Reset();
@@ -163,9 +163,15 @@ int TTrafficModel::Sync() {
             endRemoveRows();
         }
     }
+    return gone;
+}
+
+int TTrafficModel::Sync() {
+    const int gone = DropGone();
     if (m_paused)
         return gone;
 
+    const qint64 dropped = m_buffer.Dropped();
     const qint64 start = std::max(m_takenSeq, dropped);
     const qint64 end = EndSeq();
     const int rows = rowCount();

@@ -29,10 +29,13 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Brings the rows up to the buffer: rows of records pushed out of it go (with those of the records
-    // next in line, up to TrimStep() in all), and unless paused the records added since the last call
-    // come in at the end. Returns the number of rows that went from the top.
+    // Brings the rows up to the buffer: rows of records pushed out of it go (DropGone), and unless
+    // paused the records added since the last call come in at the end. Returns the number of rows that
+    // went from the top.
     int Sync();
+    // Rows of records pushed out of the buffer go, with those of the records next in line, up to
+    // TrimStep() in all. Returns the number of rows that went from the top.
+    int DropGone();
     // The buffer was cleared: no rows.
     void Reset();
     // The language changed: the headers and the texts of every row are shown anew.
@@ -61,6 +64,10 @@ public:
     static bool RightAligned(int column) { return column == TimeColumn || column == LengthColumn; }
 
     qint64 SequenceAt(int row) const;
+    // Whether the buffer still holds the record of `row`: between batches it may push out records
+    // whose rows are still there. Such a row shows nothing until the next batch takes it away.
+    bool Held(int row) const { return SequenceAt(row) >= m_buffer.Dropped(); }
+    // The record of a held row.
     const TrafficRecord& RecordAt(int row) const;
     const TrafficBuffer& Buffer() const { return m_buffer; }
     qint64 OriginUs() const { return m_originUs; }

@@ -390,7 +390,9 @@ void TTrafficMonitor::scrollTo(int value) {
     m_scrolling = false;
 }
 
-TrafficRange TTrafficMonitor::ShownRecords() const {
+TrafficRange TTrafficMonitor::ShownRecords() {
+    // Only records the buffer still holds, though their rows would otherwise wait for the next batch.
+    takeRows(false);
     const TTrafficModel* model = m_model;
     return {model->rowCount(),
             [model](qsizetype row) -> const TrafficRecord& { return model->RecordAt(int(row)); }};
@@ -405,13 +407,17 @@ void TTrafficMonitor::takeBatch() {
 }
 
 void TTrafficMonitor::syncRows() {
+    takeRows(true);
+    showCounts();
+}
+
+void TTrafficMonitor::takeRows(bool newOnes) {
     const int value = m_table->verticalScrollBar()->value();
-    const int gone = m_model->Sync();
+    const int gone = newOnes ? m_model->Sync() : m_model->DropGone();
     // Following, the view goes to the bottom when its layout takes the new rows in (rangeChanged).
     // Scrolled away, the rows looked at stay in place as older ones go.
     if (!m_follow && gone > 0)
         scrollTo(value - gone);
-    showCounts();
 }
 
 QString TTrafficMonitor::ShownText(int rows, bool paused, qint64 waiting) {
@@ -447,6 +453,7 @@ void TTrafficMonitor::clear() {
 }
 
 void TTrafficMonitor::copySelection() {
+    takeRows(false);
     QModelIndexList rows = m_table->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return;

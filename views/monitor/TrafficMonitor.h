@@ -53,7 +53,7 @@ public:
     // New rows scroll into view while the view is at its bottom; scrolled up, it stays where it is.
     bool Following() const;
     // The records the view shows, in its order.
-    TrafficRange ShownRecords() const;
+    TrafficRange ShownRecords();
 
 public slots:
     void setPaused(bool paused);
@@ -76,6 +76,9 @@ protected:
 private:
     // The rows and the statistics, at the panel's status refresh.
     void takeBatch();
+    // Rows of records the buffer no longer holds go, and with `newOnes` the new records come in,
+    // keeping the rows looked at in place while not following.
+    void takeRows(bool newOnes);
     // Sets every text in the language in force; the figures and counts from the current state.
     void retranslateUi();
     void showPauseText();

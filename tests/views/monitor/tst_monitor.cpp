@@ -146,6 +146,7 @@ private slots:
     void rowsFollowTheBuffer_data();
     void rowsFollowTheBuffer();
     void oldRowsGoInSteps();
+    void rowsOfRecordsPushedOutBetweenBatches();
     void placedBesideThePanel_data();
     void placedBesideThePanel();
     void opensOnce();
@@ -253,6 +254,41 @@ void TestMonitor::oldRowsGoInSteps() {
     // Problems are every third record: 26 has gone and those before 32 with it.
     QCOMPARE(model.RecordAt(0).monotonicUs, 32);
     QCOMPARE(model.rowCount(), 199);
+}
+
+// Between two batches the ring may push out records whose rows are still there: such a row shows
+// nothing, and copying or saving takes the rows of gone records away first instead of reading before
+// the buffer's start.
+void TestMonitor::rowsOfRecordsPushedOutBetweenBatches() {
+    TrafficBuffer buffer(4);
+    TTrafficModel model(buffer, 0);
+    for (qint64 id = 0; id < 4; ++id)
+        buffer.Append(Made(id));
+    model.Sync();
+    buffer.Append(Made(4));
+    buffer.Append(Made(5));
+    QCOMPARE(model.rowCount(), 4);
+    QVERIFY(!model.Held(0) && !model.Held(1) && model.Held(2));
+    for (int column = 0; column < TTrafficModel::ColumnCount; ++column) {
+        QVERIFY(!model.index(1, column).data().isValid());
+        QVERIFY(!model.index(1, column).data(Qt::BackgroundRole).isValid());
+    }
+    QCOMPARE(model.index(2, TTrafficModel::TimeColumn).data().toString(), QStringLiteral("0.0"));
+
+    Monitored m;
+    const qint64 capacity = m.window.Line()->Traffic().Capacity();
+    m.Feed(0, capacity);
+    m.Feed(capacity, 3, false);
+    m.Table()->selectAll();
+    QApplication::clipboard()->clear();
+    m.monitor->copySelection();
+    const QStringList lines = QApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), m.monitor->Model()->rowCount());
+    QCOMPARE(lines.first(), TrafficLogLine(Made(m.monitor->Model()->RecordAt(0).monotonicUs)));
+    QVERIFY(m.monitor->Model()->RecordAt(0).monotonicUs >= 3);
+    const TrafficRange shown = m.monitor->ShownRecords();
+    QCOMPARE(shown.count, m.monitor->Model()->rowCount());
+    QVERIFY(shown.at(0).monotonicUs >= 3);
 }
 
 void TestMonitor::placedBesideThePanel_data() {
