@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QFontMetrics;
+
 struct LineStatusFacts {
     bool open = false;
     bool overTcp = false; // the port is a TCP connection to a serial device server
@@ -15,5 +17,10 @@ struct LineStatusFacts {
 };
 
 // Port, baud rate and format, slave address, polls, share accepted, last response time and the last
-// refusal or missing answer with its local time; only "端口已关闭" while the port is closed.
+// refusal or missing answer with its local time (and date, when it was not today); only "端口已关闭"
+// while the port is closed.
 QString LineStatusText(const LineStatusFacts& facts, const TrafficStats& stats);
+// The same fitted into `width` pixels: the port name elided in its middle first, then the response
+// time and then the poll count left out. The last problem's kind and time are never cut.
+QString FittedLineStatusText(const LineStatusFacts& facts, const TrafficStats& stats,
+                             const QFontMetrics& metrics, int width);

@@ -33,6 +33,8 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     createMenus();
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
+    // Its text is fitted to the room it has (refreshStatus) and never widens the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_status, 1);
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
@@ -115,6 +117,13 @@ void TMainWindow::retranslateUi() {
         action->setChecked(action->data().toString() == current);
 }
 
+void TMainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The status bar's room changed with the window's width.
+    if (m_statusTimer)
+        scheduleStatus();
+}
+
 void TMainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslateUi();
@@ -151,7 +160,14 @@ void TMainWindow::refreshStatus() {
     // What the line runs on, which a bus scan's sweep changes without the boxes.
     facts.format = LineFormatText(comm->Parity(), comm->StopBits());
     facts.address = m_form->Address();
-    m_status->setText(LineStatusText(facts, m_line->Stats()));
+    const TrafficStats& stats = m_line->Stats();
+    // The whole text in the tip; on the bar, what fits, with nothing the operator needs cut.
+    const QString whole = LineStatusText(facts, stats);
+    const int room = m_status->contentsRect().width() - 2 * m_status->margin();
+    m_status->setText(m_status->isVisible() && room > 0
+                          ? FittedLineStatusText(facts, stats, m_status->fontMetrics(), room)
+                          : whole);
+    m_status->setToolTip(whole);
     emit m_line->refreshed();
 }
 

@@ -9,11 +9,13 @@
 #include "HistoryHook.h"
 #include "HistoryTestData.h"
 #include "Language.h"
+#include "LineStatus.h"
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
 #include "TrafficModel.h"
+#include "TrafficText.h"
 #include "TrafficMonitor.h"
 #include "TrendWindow.h"
 #include "iLabel.h"
@@ -303,7 +305,70 @@ private slots:
     void secondaryWindowSwitches();
     void countsInEnglish_data();
     void countsInEnglish();
+    void statusBarKeepsWhatMatters_data();
+    void statusBarKeepsWhatMatters();
 };
+
+// The longest status the line can give, in either language, on the laid-out window's status bar: the
+// port name gives way in its middle, the last problem stays whole with its date, and the tip has it all.
+void TestLanguage::statusBarKeepsWhatMatters_data() {
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<bool>("overTcp");
+    QTest::newRow("Chinese, serial") << Language::Chinese << false;
+    QTest::newRow("Chinese, TCP") << Language::Chinese << true;
+    QTest::newRow("English, serial") << Language::English << false;
+    QTest::newRow("English, TCP") << Language::English << true;
+}
+
+void TestLanguage::statusBarKeepsWhatMatters() {
+    QFETCH(Language, language);
+    QFETCH(bool, overTcp);
+    QVERIFY(ApplyLanguage(language, BuiltTranslations()));
+    TMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    LineStatusFacts facts;
+    facts.open = true;
+    facts.overTcp = overTcp;
+    facts.port = overTcp ? QStringLiteral("tcp://furnace-hall-3-zone-controllers.plant.example.com:4001")
+                         : QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    facts.baudRate = 38400;
+    facts.format = QStringLiteral("8_O_1");
+    facts.address = 247;
+    TrafficStats stats;
+    TrafficRecord tx;
+    tx.direction = TrafficDirection::Tx;
+    tx.verdict = Verdict::Sent;
+    tx.function = 0x03;
+    tx.monotonicUs = 1;
+    for (int i = 0; i < 123456; ++i)
+        stats.Add(tx);
+    TrafficRecord refused;
+    refused.direction = TrafficDirection::Rx;
+    refused.verdict = Verdict::Exception;
+    refused.exceptionCode = 0x0B;
+    refused.function = 0x03;
+    refused.requestUs = 1;
+    refused.monotonicUs = 1000001;
+    const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+    refused.utcMs = yesterday.toMSecsSinceEpoch();
+    stats.Add(refused);
+
+    const QLabel* label = window.StatusLabel();
+    const int room = label->contentsRect().width();
+    const QString fitted = FittedLineStatusText(facts, stats, label->fontMetrics(), room);
+    QVERIFY2(label->fontMetrics().horizontalAdvance(fitted) <= room, qPrintable(fitted));
+    // The verdict, its code and its time whole; the exception's long name may give way at its end.
+    const QString kind = VerdictName(Verdict::Exception) + QStringLiteral(" 0B");
+    const QString when = yesterday.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QVERIFY2(fitted.contains(kind) && fitted.endsWith(u' ' + when), qPrintable(fitted));
+    QVERIFY2(fitted.contains(facts.port.left(5)) && fitted.contains(facts.port.right(2)) && fitted.contains(u'…'),
+             qPrintable(fitted));
+    const QString problem = VerdictText(Verdict::Exception, 0x0B);
+    const QString whole = LineStatusText(facts, stats);
+    QVERIFY(whole.contains(facts.port) && whole.contains(problem + u' ' + when));
+}
 
 void TestLanguage::choice_data() {
     QTest::addColumn<QString>("argument");
