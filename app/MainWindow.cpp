@@ -168,6 +168,10 @@ void TMainWindow::refreshStatus() {
                           ? FittedLineStatusText(facts, stats, m_status->fontMetrics(), room)
                           : whole);
     m_status->setToolTip(whole);
+    // Over TCP the device server sets the line's baud rate and format; the boxes keep their texts.
+    const QString notOverTcp = facts.overTcp ? tr("经TCP连接时不起作用：波特率和格式由设备服务器决定。") : QString();
+    m_form->ComboBox5->setToolTip(notOverTcp);
+    m_form->ComboBox6->setToolTip(notOverTcp);
     emit m_line->refreshed();
 }
 

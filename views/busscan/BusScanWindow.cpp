@@ -71,12 +71,16 @@ TBusScanWindow::TBusScanWindow(LineAccess* line, QWidget* parent) : QWidget(pare
 
     Progress = new QProgressBar(this);
     Progress->setFormat(QStringLiteral("%v / %m"));
-    Progress->setValue(0);
+    // Empty, with no count, until a scan starts.
+    Progress->reset();
     Message = new QLabel(this);
     Message->setWordWrap(true);
 
     FoundTable = new QTableWidget(0, ColumnCount, this);
+    // The answer takes what room is left, cut with "…" (its tip has it whole): never a scroll bar.
     FoundTable->horizontalHeader()->setStretchLastSection(true);
+    FoundTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FoundTable->setTextElideMode(Qt::ElideRight);
     FoundTable->verticalHeader()->hide();
     FoundTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     FoundTable->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -117,7 +121,6 @@ void TBusScanWindow::retranslateUi() {
     setWindowTitle(tr("总线扫描"));
     WaitBox->setToolTip(tr("串口在 %1 ms 静默后才交付应答，等待时间须长于此。").arg(m_silenceMs));
     SweepBox->setText(tr("扫描波特率和格式"));
-    SweepBox->setToolTip(tr("对一个地址依次试用所有波特率和格式，结束后恢复原设置。"));
     m_labels[0]->setText(tr("起始地址"));
     m_labels[1]->setText(tr("结束地址"));
     m_labels[2]->setText(tr("每个地址等待"));
@@ -134,9 +137,11 @@ void TBusScanWindow::retranslateUi() {
     for (int row = 0; row < FoundTable->rowCount(); ++row) {
         QTableWidgetItem* item = FoundTable->item(row, AnswerColumn);
         const int index = item->data(Qt::UserRole).toInt();
-        if (m_scan && index >= 0 && index < m_scan->Answers().size())
+        if (m_scan && index >= 0 && index < m_scan->Answers().size()) {
             item->setText(
                 VerdictText(m_scan->Answers()[index].verdict, m_scan->Answers()[index].exceptionCode));
+            item->setToolTip(item->text());
+        }
     }
     UseButton->setText(tr("使用"));
     UseButton->setToolTip(tr("把所选设备的地址、波特率和格式填入面板"));
@@ -173,7 +178,7 @@ void TBusScanWindow::start() {
         say([] { return tr("端口未打开：请先打开串口。"); });
         return;
     }
-    const bool sweep = SweepBox->isChecked();
+    const bool sweep = Sweeping();
     if (!sweep && FirstAddressBox->value() > LastAddressBox->value()) {
         say([] { return tr("起始地址大于结束地址。"); });
         return;
@@ -280,8 +285,11 @@ void TBusScanWindow::abandon(std::function<QString()> why) {
 }
 
 void TBusScanWindow::onPortEvent(PortEvent event) {
-    if (!m_running)
+    if (!m_running) {
+        // An opening may have put the line on TCP, or back on a serial port.
+        updateControls();
         return;
+    }
     if (event == PortEvent::Closed)
         abandon([] { return tr("端口已关闭，扫描已停止。"); });
     else if (event == PortEvent::Vanished)
@@ -336,6 +344,7 @@ void TBusScanWindow::addRow(const BusScan::Answer& answer) {
     put(FormatColumn, answer.probe.format);
     put(ResponseColumn, MillisecondsText(answer.responseUs));
     put(AnswerColumn, VerdictText(answer.verdict, answer.exceptionCode));
+    FoundTable->item(row, AnswerColumn)->setToolTip(FoundTable->item(row, AnswerColumn)->text());
 }
 
 void TBusScanWindow::useSelected() {
@@ -355,13 +364,29 @@ void TBusScanWindow::updateControls() {
     const bool idle = !m_running;
     StartButton->setEnabled(idle);
     CancelButton->setEnabled(m_running && m_scan->Ending() == BusScan::End::None);
-    const bool sweep = SweepBox->isChecked();
+    const bool sweep = Sweeping();
     FirstAddressBox->setEnabled(idle && !sweep);
     LastAddressBox->setEnabled(idle && !sweep);
     SweepAddressBox->setEnabled(idle && sweep);
     WaitBox->setEnabled(idle);
-    SweepBox->setEnabled(idle);
+    SweepBox->setEnabled(idle && !OverTcp());
+    SweepBox->setToolTip(OverTcp() ? tr("经TCP连接时，线路的波特率和格式由设备服务器决定，无从扫描。")
+                                   : tr("对一个地址依次试用所有波特率和格式，结束后恢复原设置。"));
     UseButton->setEnabled(idle && !FoundTable->selectedItems().isEmpty());
+}
+
+bool TBusScanWindow::OverTcp() const {
+    return m_line && m_line->Comm()->IsNetworkPort();
+}
+
+bool TBusScanWindow::Sweeping() const {
+    return SweepBox->isChecked() && !OverTcp();
+}
+
+void TBusScanWindow::showEvent(QShowEvent* event) {
+    // The port may have changed from serial to TCP while the window was closed.
+    updateControls();
+    QWidget::showEvent(event);
 }
 
 void TBusScanWindow::closeEvent(QCloseEvent* event) {

@@ -62,6 +62,7 @@ signals:
     void scanEnded();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -72,6 +73,9 @@ private:
         TComm::TStopBits stopBits = TComm::_2;
     };
 
+    // Over TCP the device server owns the line's baud rate and format: there is nothing to sweep.
+    bool OverTcp() const;
+    bool Sweeping() const;
     void sendNext();
     void deliver(const char* data, quint16 length);
     void expire();

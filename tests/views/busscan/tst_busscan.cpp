@@ -5,6 +5,7 @@
 #include "CRC16.h"
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
+#include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
 
@@ -76,6 +77,8 @@ private slots:
     void endsCleanly_data();
     void endsCleanly();
     void cancelTakesTheLastAnswer();
+    void cancelledRequestGetsItsOutcome();
+    void noSweepOverTcp();
     void deviceVanishesMidScan();
 };
 
@@ -256,6 +259,57 @@ void TestBusScanWindow::cancelTakesTheLastAnswer() {
     QCOMPARE(rig.form->Poll().Register(0), 0);
     QCOMPARE(rig.port->Written(), ScanRequest(kDevice));
     QCOMPARE(rig.scan->Message->text(), QStringLiteral("扫描已取消：找到 1 个设备。"));
+}
+
+// Cancelled while its request is out and nothing answers: the request still ends as a missing answer,
+// counted in the progress, before the line is given back.
+void TestBusScanWindow::cancelledRequestGetsItsOutcome() {
+    Rig rig;
+    QVERIFY(rig.Open());
+    QVERIFY(rig.scan->Progress->text().isEmpty());
+    rig.scan->FirstAddressBox->setValue(kDevice);
+    rig.scan->LastAddressBox->setValue(kDevice + 5);
+    rig.scan->WaitBox->setValue(150);
+    QSignalSpy ended(rig.scan, &TBusScanWindow::scanEnded);
+    QTest::mouseClick(rig.scan->StartButton, Qt::LeftButton);
+    QTest::mouseClick(rig.scan->CancelButton, Qt::LeftButton);
+    QVERIFY(ended.wait(1000));
+    QCOMPARE(rig.Count(Verdict::NoReply), 1);
+    const TrafficBuffer& traffic = rig.window.Line()->Traffic();
+    QCOMPARE(traffic.At(traffic.Size() - 1).direction, TrafficDirection::Missing);
+    QCOMPARE(traffic.At(traffic.Size() - 1).address, kDevice);
+    QCOMPARE(rig.scan->Progress->value(), 1);
+    QCOMPARE(rig.scan->Progress->text(), QStringLiteral("1 / 6"));
+    QVERIFY(!rig.form->LineLent());
+}
+
+// Over TCP the device server owns the line's baud rate and format: no sweep, and the panel's boxes say
+// that they do not apply; back on a serial port, both as before.
+void TestBusScanWindow::noSweepOverTcp() {
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    TMainWindow window;
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(form->Comm1->IsOpen());
+    window.ScanAction->trigger();
+    auto* scan = window.findChild<TBusScanWindow*>();
+    QVERIFY(scan);
+    QVERIFY(!scan->SweepBox->isEnabled());
+    QVERIFY2(scan->SweepBox->toolTip().contains(u"TCP"), qPrintable(scan->SweepBox->toolTip()));
+    QVERIFY(form->ComboBox5->toolTip().contains(u"TCP"));
+    QVERIFY(form->ComboBox6->toolTip().contains(u"TCP"));
+    QCOMPARE(form->ComboBox5->currentText(), QStringLiteral("19200"));
+
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(!form->Comm1->IsOpen());
+    PtyPair pty;
+    form->PresetPort(pty.name);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(form->Comm1->IsOpen());
+    QVERIFY(scan->SweepBox->isEnabled());
+    QTRY_VERIFY(form->ComboBox5->toolTip().isEmpty());
 }
 
 void TestBusScanWindow::deviceVanishesMidScan() {
