@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,6 +26,8 @@ constexpr int kStatusDelayMs = 250;
 } // namespace
 
 TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMainWindow(parent) {
+    // The program's icon on every window it opens, the tool windows and message boxes included.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/z7panel.png")));
     m_form = new TForm1(std::move(port), this);
     setCentralWidget(m_form);
     setWindowTitle(m_form->windowTitle());

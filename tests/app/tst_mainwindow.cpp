@@ -2,7 +2,9 @@
 // the menus, and the status bar's account of the line.
 #include "CRC16.h"
 #include "LoopbackServer.h"
+#include "BusScanWindow.h"
 #include "MainWindow.h"
+#include "TrafficMonitor.h"
 #include "PtyPair.h"
 
 #include <QAction>
@@ -48,6 +50,7 @@ private slots:
     void menus();
     void statusFollowsTheLine();
     void statusSaysTheLineIsReachedOverTcp();
+    void toolWindowsCarryTheIconAndCloseWithEsc();
 };
 
 void TestMainWindow::instrumentAreaUnchanged() {
@@ -149,6 +152,25 @@ void TestMainWindow::statusSaysTheLineIsReachedOverTcp() {
     // Baud rate and format set nothing on this road, so the status bar does not show them.
     QCOMPARE(window.StatusLabel()->text(),
              QStringLiteral("端口 %1 (经TCP)   地址 1   轮询 0").arg(server.Name()));
+}
+
+void TestMainWindow::toolWindowsCarryTheIconAndCloseWithEsc() {
+    TMainWindow window;
+    window.show();
+    QVERIFY(!window.windowIcon().isNull());
+    QVERIFY(!window.windowIcon().pixmap(32, 32).isNull());
+    window.MonitorAction->trigger();
+    window.ScanAction->trigger();
+    const QList<QWidget*> tools{window.findChild<TTrafficMonitor*>(), window.findChild<TBusScanWindow*>()};
+    for (QWidget* tool : tools) {
+        QVERIFY(tool && tool->isVisible());
+        QCOMPARE(tool->windowIcon().cacheKey(), window.windowIcon().cacheKey());
+        tool->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(tool));
+        QTest::keyClick(tool->focusWidget() ? tool->focusWidget() : tool, Qt::Key_Escape);
+        QVERIFY(!tool->isVisible());
+    }
+    QVERIFY(window.isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

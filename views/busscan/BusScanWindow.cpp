@@ -1,5 +1,6 @@
 #include "BusScanWindow.h"
 
+#include "ToolWindow.h"
 #include "TrafficText.h"
 
 #include <QCheckBox>
@@ -38,6 +39,7 @@ QSpinBox* NewSpinBox(QWidget* parent, int minimum, int maximum, int value) {
 } // namespace
 
 TBusScanWindow::TBusScanWindow(LineAccess* line, QWidget* parent) : QWidget(parent, Qt::Window), m_line(line) {
+    CloseOnEscape(this);
     m_silenceMs = line->SilenceMs();
 
     FirstAddressBox = NewSpinBox(this, kFirstSlave, kLastSlave, kFirstSlave);

@@ -2,6 +2,7 @@
 
 #include "HistoryCsv.h"
 #include "HistoryText.h"
+#include "ToolWindow.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -90,6 +91,7 @@ void TEventModel::Append(const std::vector<StoredEvent>& events) {
 }
 
 TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
+    CloseOnEscape(this);
     setObjectName(QStringLiteral("eventWindow"));
     m_model = new TEventModel(this);
     m_filter = new QSortFilterProxyModel(this);

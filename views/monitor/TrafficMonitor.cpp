@@ -1,6 +1,7 @@
 #include "TrafficMonitor.h"
 
 #include "LineAccess.h"
+#include "ToolWindow.h"
 #include "TrafficModel.h"
 #include "TrafficText.h"
 
@@ -109,6 +110,7 @@ void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<Traffic
 
 TTrafficMonitor::TTrafficMonitor(LineAccess* line, QWidget* panel)
     : QWidget(panel, Qt::Window), m_line(line), m_model(new TTrafficModel(line->Traffic(), line->StartUs(), this)) {
+    CloseOnEscape(this);
     m_table = new QTableView(this);
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -2,6 +2,7 @@
 
 #include "HistoryCsv.h"
 #include "HistoryText.h"
+#include "ToolWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -171,6 +172,7 @@ const QList<Quantity>& TTrendWindow::Offered() {
 }
 
 TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {
+    CloseOnEscape(this);
     setObjectName(QStringLiteral("trendWindow"));
     m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &m_openError);
 
