@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -491,15 +492,27 @@ void TestMonitor::savesAsTextOrCsv() {
 }
 
 void TestMonitor::saveFailureIsReported() {
-    // The menu's save writes every record held; into a missing folder it fails and says why.
+    // The menu's save writes every record held; where no file can be made it fails, and the operator
+    // is told in a message that names the file and the reason.
     Monitored m;
     m.Feed(0, 3);
-    QString why;
-    const TrafficBuffer& buffer = m.window.Line()->Traffic();
-    const TrafficRange all{buffer.Size(),
-                           [&buffer](qsizetype i) -> const TrafficRecord& { return buffer.At(i); }};
-    QVERIFY(!SaveTrafficFile(QStringLiteral("/nonexistent/x.txt"), TrafficFileFormat::LogText, 0, all, &why));
-    QVERIFY(!why.isEmpty());
+    const QString unwritable = QStringLiteral("/proc/self/z7-traffic.log");
+    AnswerSaveDialog(unwritable, 0);
+    QString told;
+    auto* watcher = new QTimer;
+    QObject::connect(watcher, &QTimer::timeout, [watcher, &told] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        watcher->deleteLater();
+        told = box->text();
+        box->accept();
+    });
+    watcher->start(10);
+    m.window.SaveTrafficAction->trigger();
+    QVERIFY2(told.contains(unwritable), qPrintable(told));
+    QVERIFY(told.split(u'\n').value(1).size() > 0);
+    QVERIFY(!QFileInfo::exists(unwritable));
 
     QTemporaryDir dir;
     AnswerSaveDialog(dir.filePath(QStringLiteral("all.log")), 1);
