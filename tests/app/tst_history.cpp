@@ -282,6 +282,27 @@ void TestHistoryApp::eventWindow() {
     events->SetKindFilter(std::nullopt);
     hook.Recorder().Record(HistoryEvent{now, kCom4, EventKind::LinkRestored, {}});
     QTRY_COMPARE(events->ShownRows(), 6);
+
+    // Events of a second panel on the same file, the later one stored with an older time: each shown
+    // once, in its place in time.
+    HistoryRecorder second;
+    QVERIFY2(second.Open(path, &why), qPrintable(why));
+    second.Record(HistoryEvent{now + 1000, kCom4, EventKind::LinkLost, QStringLiteral("second")});
+    second.Record(HistoryEvent{now - 40000, kCom4, EventKind::LinkRestored, QStringLiteral("late")});
+    second.Close();
+    hook.Recorder().Record(HistoryEvent{now + 2000, kCom4, EventKind::LinkRestored, {}});
+    QTRY_COMPARE(events->ShownRows(), 9);
+    hook.Recorder().Record(HistoryEvent{now + 3000, kCom4, EventKind::LinkLost, {}});
+    QTRY_COMPARE(events->ShownRows(), 10);
+    QTest::qWait(300);
+    QCOMPARE(events->ShownRows(), 10);
+    const auto* source = events->findChild<TEventModel*>();
+    QVERIFY(source);
+    QList<qint64> times;
+    for (int row = 0; row < source->rowCount(); ++row)
+        times << source->At(row).event.utcMs;
+    QVERIFY(std::is_sorted(times.begin(), times.end()));
+    QCOMPARE(times.count(now - 40000), 1);
 }
 
 void TestHistoryApp::exportWithoutDisplay() {

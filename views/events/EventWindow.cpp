@@ -17,6 +17,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 int TEventModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_events.size());
 }
@@ -83,11 +86,21 @@ void TEventModel::Retranslate() {
 }
 
 void TEventModel::Append(const std::vector<StoredEvent>& events) {
-    if (events.empty())
-        return;
-    beginInsertRows({}, int(m_events.size()), int(m_events.size() + events.size()) - 1);
-    m_events.insert(m_events.end(), events.begin(), events.end());
-    endInsertRows();
+    const auto before = [](const StoredEvent& a, const StoredEvent& b) {
+        return std::pair(a.event.utcMs, a.id) < std::pair(b.event.utcMs, b.id);
+    };
+    const qint64 shownUpTo = m_lastId;
+    for (const StoredEvent& e : events) {
+        if (e.id <= shownUpTo)
+            continue; // shown already
+        m_lastId = std::max(m_lastId, e.id);
+        // Nearly always at the end; an event older than the newest shown goes to its place in time.
+        const auto at = std::upper_bound(m_events.begin(), m_events.end(), e, before);
+        const int row = int(at - m_events.begin());
+        beginInsertRows({}, row, row);
+        m_events.insert(at, e);
+        endInsertRows();
+    }
 }
 
 TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidget(parent, Qt::Window) {

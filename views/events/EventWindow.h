@@ -29,10 +29,13 @@ public:
     // The language changed: the headers and the kinds are shown anew.
     void Retranslate();
     const StoredEvent& At(int row) const { return m_events[size_t(row)]; }
-    qint64 LastId() const { return m_events.empty() ? 0 : m_events.back().id; }
+    // The newest event read so far, by id: what the next read starts after. Events can be stored out of
+    // time order (a late event, a second panel on the same file), so it need not be the last row's.
+    qint64 LastId() const { return m_lastId; }
 
 private:
-    std::vector<StoredEvent> m_events;
+    std::vector<StoredEvent> m_events; // in time order, then id
+    qint64 m_lastId = 0;
 };
 
 class TEventWindow : public QWidget {
