@@ -6,6 +6,7 @@
 #include "HistoryHook.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "TrafficLogAlerts.h"
 #include "TrafficLogFile.h"
 #include "Unit2.h"
 #include "Z7Version.h"
@@ -89,9 +90,15 @@ int main(int argc, char* argv[]) {
 
     TMainWindow window;
     TForm1& form1 = *window.Form();
-    if (trafficLog.IsOpen())
+    if (trafficLog.IsOpen()) {
         QObject::connect(&form1, &TForm1::trafficRecorded,
                          [&trafficLog](const TrafficRecord& record) { trafficLog.Write(record); });
+        ReportTrafficLogTrouble(trafficLog, window, program);
+        // As logrotate expects of a program that keeps its log open.
+        QString why;
+        if (!trafficLog.ReopenOnHangUp(&why))
+            std::fprintf(stderr, "%s: SIGHUP: %s\n", qPrintable(program), qPrintable(why));
+    }
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
     TForm2 form2(&form1);

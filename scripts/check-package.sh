@@ -4,7 +4,8 @@
 #      changes no group and asks nothing while installing);
 #   2. the desktop entry, the AppStream metainfo and the manual pages with their own validators, then
 #      lintian, which must report no error;
-#   3. `apt-get install` of the package, the installed programs' --version without a display, the
+#   3. `apt-get install` of the package, the installed programs' hardening (PIE, full RELRO, stack
+#      protector, fortified calls: scripts/check-hardening.sh), their --version without a display, the
 #      installed English translation, and the installed panel in English under Xvfb until its window
 #      is drawn;
 #   4. removal of the package and of whatever apt-get installed with it, so the machine is left as
@@ -98,6 +99,12 @@ done
 grep -qx "Icon=$id" "${desktops[0]}" || fail "the desktop entry does not name the icon $id"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$tmp/files/usr/share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo does not launch $id.desktop"
+# The metainfo's translation domain names the installed Qt translations (DOMAIN_LANG.qm).
+domain=$(sed -n 's|.*<translation type="qt"[^>]*>\([^<]*\)</translation>.*|\1|p' \
+  "$tmp/files/usr/share/metainfo/$id.metainfo.xml")
+[ -n "$domain" ] || fail "the metainfo has no Qt translation tag"
+qms=("$tmp"/files/usr/share/z7panel/translations/"$domain"_*.qm)
+[ -f "${qms[0]}" ] || fail "the metainfo's translation domain '$domain' names no installed .qm file"
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
   "$tmp/files/usr/share/doc/z7panel/copyright" || fail "the copyright file is not machine-readable"
 wc -l <"$tmp/contents" | xargs echo "  entries:"
@@ -147,6 +154,9 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-rec
   -o Dpkg::Use-Pty=0 "$tmp/apt/$(basename "$deb")" </dev/null
 [ "$(command -v z7panel)" = /usr/bin/z7panel ] || fail "z7panel is not /usr/bin/z7panel on the PATH"
 [ -f "/usr/share/applications/$id.desktop" ] || fail "the desktop entry was not installed"
+
+step "installed programs' hardening"
+bash scripts/check-hardening.sh /usr/bin/z7panel /usr/bin/z7sim || fail "an installed program lacks hardening (above)"
 
 step "installed --version without a display"
 for program in z7panel z7sim; do

@@ -814,6 +814,29 @@
     </message>
 </context>
 <context>
+    <name>TrafficLogAlerts</name>
+    <message>
+        <source>通讯记录文件 %1 写入失败：%2</source>
+        <translation>Traffic log %1 cannot be written: %2</translation>
+    </message>
+    <message>
+        <source>无法写入通讯记录文件 %1。</source>
+        <translation>The traffic log %1 cannot be written.</translation>
+    </message>
+    <message>
+        <source>%1
+
+在写入恢复之前，通讯记录会丢失；恢复后，文件里有一行写明丢失了多少条（&quot;log lost 条数&quot;）。状态栏显示当前的情况；该文件被移走或删除，或面板收到 SIGHUP 时，会重新打开该文件。</source>
+        <translation>%1
+
+Traffic records are lost until writing works again; the log then gets a line saying how many (&quot;log lost COUNT&quot;). The status bar shows how it stands. The file is opened again when it is moved away or deleted, or when the panel receives SIGHUP.</translation>
+    </message>
+    <message>
+        <source>通讯记录文件 %1 恢复写入；丢失的记录：%2 条</source>
+        <translation>Traffic log %1 written again; records lost: %2</translation>
+    </message>
+</context>
+<context>
     <name>TrafficText</name>
     <message>
         <source>已发送</source>

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class QMainWindow;
+class TrafficLogFile;
+
+// Tells the operator when the traffic log cannot be written: the status bar says so while it lasts,
+// a message box (not modal: the panel works on) the first time in a run, and standard error each
+// time, for unattended runs. When writing works again, the status bar and standard error say how many
+// records were lost; the log itself has a line saying so.
+void ReportTrafficLogTrouble(TrafficLogFile& log, QMainWindow& window, const QString& programName);
