@@ -1,5 +1,7 @@
 #include "TrafficLogAlerts.h"
 
+#include "CRC16.h"
+#include "MainWindow.h"
 #include "TrafficLogFile.h"
 
 #include <QCoreApplication>
@@ -50,4 +52,13 @@ void ReportTrafficLogTrouble(TrafficLogFile& log, QMainWindow& window, const QSt
         std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(news));
         window.statusBar()->showMessage(news, kResumedShownMs);
     });
+}
+
+void AttachTrafficLog(TrafficLogFile& log, TMainWindow& window, const QString& programName) {
+    QObject::connect(window.Form(), &TForm1::trafficRecorded, &log,
+                     [&log](const TrafficRecord& record) { log.Write(record); });
+    ReportTrafficLogTrouble(log, window, programName);
+    QString why;
+    if (!log.ReopenOnHangUp(&why))
+        std::fprintf(stderr, "%s: SIGHUP: %s\n", qPrintable(programName), qPrintable(why));
 }

@@ -90,15 +90,8 @@ int main(int argc, char* argv[]) {
 
     TMainWindow window;
     TForm1& form1 = *window.Form();
-    if (trafficLog.IsOpen()) {
-        QObject::connect(&form1, &TForm1::trafficRecorded,
-                         [&trafficLog](const TrafficRecord& record) { trafficLog.Write(record); });
-        ReportTrafficLogTrouble(trafficLog, window, program);
-        // As logrotate expects of a program that keeps its log open.
-        QString why;
-        if (!trafficLog.ReopenOnHangUp(&why))
-            std::fprintf(stderr, "%s: SIGHUP: %s\n", qPrintable(program), qPrintable(why));
-    }
+    if (trafficLog.IsOpen())
+        AttachTrafficLog(trafficLog, window, program);
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
     TForm2 form2(&form1);
