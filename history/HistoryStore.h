@@ -59,6 +59,8 @@ public:
     static constexpr qint64 kFullResolutionMs = 14LL * 24 * 3600 * 1000;
     static constexpr qint64 kMinuteRowsMs = 2LL * 365 * 24 * 3600 * 1000;
     static constexpr qint64 kMinuteMs = 60 * 1000;
+    // How long a read or write waits for a lock held by another connection before it fails.
+    static constexpr int kBusyTimeoutMs = 5000;
 
     enum class Access { ReadWrite, ReadOnly };
 
@@ -69,7 +71,9 @@ public:
 
     // ReadWrite creates a missing (or empty) file and brings an older schema up to date; ReadOnly needs
     // an existing history. A file that is not a history of this program, or of a newer schema, is left
-    // untouched: false, with the reason in `error`.
+    // untouched: false, with the reason in `error`; so is one that cannot be read (cut short, locked by
+    // another program beyond the busy time-out) and, for ReadWrite, one that cannot be written (a
+    // read-only file or folder).
     bool Open(const QString& path, Access access, QString* error);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }

@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -16,7 +17,10 @@
 #include <QTest>
 
 #include <clocale>
+#include <grp.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -65,6 +69,46 @@ QList<StoredBlock> AllBlocks(HistoryStore& store, int deviceId = 0) {
         return true;
     });
     return blocks;
+}
+
+// What HistoryStore::Open says in another process: "opened", "refused: " and the reason, or how that
+// process ended. A crash then fails the case, not the test program; and the superuser, whom file
+// permissions do not bind, gives up its rights there first.
+QString OpenElsewhere(const QString& path, HistoryStore::Access access) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("no fork");
+    if (pid == 0) {
+        ::close(out[0]);
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        QByteArray said;
+        {
+            HistoryStore store;
+            QString why;
+            said = store.Open(path, access, &why) ? QByteArray("opened") : "refused: " + why.toUtf8();
+        }
+        const bool written = ::write(out[1], said.constData(), size_t(said.size())) == said.size();
+        ::_exit(written ? 0 : 4);
+    }
+    ::close(out[1]);
+    QByteArray said;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        said.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status))
+        return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
+    if (WEXITSTATUS(status) != 0)
+        return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
+    return QString::fromUtf8(said);
 }
 
 QList<MinuteRow> AllMinutes(HistoryStore& store, int deviceId) {
@@ -170,27 +214,69 @@ void TestHistory::storeRoundTrip() {
 void TestHistory::refusesFilesNotOurs_data() {
     QTest::addColumn<QByteArray>("setupSql"); // empty: `content` is written as plain bytes
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("damage"); // a history of ours made unusable so; `content` unused
     QTest::addColumn<QString>("reason");
-    QTest::newRow("text file") << QByteArray() << QByteArray("time,value\n1,2\n") << "not an SQLite database";
-    QTest::newRow("short file") << QByteArray() << QByteArray("SQLite") << "not an SQLite database";
+    QTest::addColumn<QString>("readReason"); // why reading is refused too; empty: it may be read
+    QTest::newRow("text file") << QByteArray() << QByteArray("time,value\n1,2\n") << QString()
+                               << "not an SQLite database"
+                               << "not an SQLite database";
+    QTest::newRow("short file") << QByteArray() << QByteArray("SQLite") << QString()
+                                << "not an SQLite database"
+                                << "not an SQLite database";
     QTest::newRow("another program's database")
         << QByteArray(
                "CREATE TABLE accounts (id INTEGER, balance REAL); INSERT INTO accounts VALUES (1, 2.5);")
-        << QByteArray() << "another program";
+        << QByteArray() << QString() << "another program"
+        << "another program";
     QTest::newRow("another application id") << QByteArray("PRAGMA application_id = 1234; CREATE TABLE t (x);")
-                                            << QByteArray() << "another program";
+                                            << QByteArray() << QString() << "another program"
+                                            << "another program";
     QTest::newRow("newer schema")
         << QByteArray(
                "PRAGMA application_id = 1513574472; PRAGMA user_version = 99; CREATE TABLE reading (x);")
-        << QByteArray() << "newer Z7 Panel";
+        << QByteArray() << QString() << "newer Z7 Panel"
+        << "newer Z7 Panel";
+    // Histories of ours that pass the first look but cannot be read or written.
+    QTest::newRow("truncated history") << QByteArray() << QByteArray() << "truncated"
+                                       << "malformed"
+                                       << "malformed";
+    QTest::newRow("in a read-only folder") << QByteArray() << QByteArray() << "read-only folder"
+                                           << "cannot write in the folder"
+                                           << "cannot read";
+    QTest::newRow("locked by another process") << QByteArray() << QByteArray() << "locked"
+                                               << "database is locked"
+                                               << "database is locked";
+    QTest::newRow("read-only file") << QByteArray() << QByteArray() << "read-only file"
+                                    << "cannot write to" << QString();
 }
 
 void TestHistory::refusesFilesNotOurs() {
     QFETCH(QByteArray, setupSql);
     QFETCH(QByteArray, content);
+    QFETCH(QString, damage);
     QFETCH(QString, reason);
-    const QString path = m_dir.filePath(QStringLiteral("foreign-%1.db").arg(QTest::currentDataTag()));
-    if (setupSql.isEmpty()) {
+    QFETCH(QString, readReason);
+    // Each file in a folder of its own, whose rights the case may take away.
+    QVERIFY(QDir(m_dir.path()).mkpath(QString::fromLatin1(QTest::currentDataTag())));
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    const QString path = folder + QStringLiteral("/history.db");
+    const auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    // The checks run in a process that is no superuser (see OpenElsewhere): the folders on the way must
+    // let it through.
+    QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ExeOther | QFile::ExeGroup);
+    if (!damage.isEmpty()) {
+        {
+            HistoryStore store;
+            QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+            std::vector<BlockSample> blocks;
+            for (int s = 0; s < 600; ++s)
+                blocks.push_back(Block(kT0 + s * 1000, 20, {{20, quint16(s)}}));
+            QVERIFY(store.Append(blocks, {}));
+        }
+        if (damage == u"truncated")
+            QVERIFY(QFile::resize(path, 1000));
+    } else if (setupSql.isEmpty()) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
@@ -200,16 +286,38 @@ void TestHistory::refusesFilesNotOurs() {
         QCOMPARE(sqlite3_exec(db, setupSql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
+    // The folder and the file open to everyone but for the right a case takes away.
+    const QFile::Permissions all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
+                                   QFile::ExeGroup | QFile::ExeOther;
+    const QFile::Permissions write = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    QVERIFY(QFile::setPermissions(folder, damage == u"read-only folder" ? all : all | write));
+    QVERIFY(QFile::setPermissions(path, damage == u"read-only file" ? all : all | write));
+    // Another process holds the file (a write of an exclusive connection) beyond the busy time-out.
+    sqlite3* holder = nullptr;
+    if (damage == u"locked") {
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+    }
     const QByteArray before = FileHash(path);
     for (HistoryStore::Access access : {HistoryStore::Access::ReadWrite, HistoryStore::Access::ReadOnly}) {
-        HistoryStore store;
-        QString why;
-        QVERIFY(!store.Open(path, access, &why));
-        QVERIFY2(why.contains(reason) && why.contains(path), qPrintable(why));
-        QVERIFY(!store.IsOpen());
+        const QString expected = access == HistoryStore::Access::ReadWrite ? reason : readReason;
+        const QString result = OpenElsewhere(path, access);
+        if (expected.isEmpty()) {
+            QCOMPARE(result, QStringLiteral("opened"));
+            continue;
+        }
+        QVERIFY2(result.startsWith(u"refused: ") && result.contains(expected) && result.contains(path),
+                 qPrintable(result));
+    }
+    if (holder) {
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
     }
     QCOMPARE(FileHash(path), before);
-    QVERIFY(!QFile::exists(path + "-wal"));
+    if (damage.isEmpty())
+        QVERIFY(!QFile::exists(path + "-wal"));
 }
 
 void TestHistory::migratesVersion1() {
