@@ -576,9 +576,12 @@ bool HistoryStore::Trim(qint64 nowMs) {
     // Every block about to go has its minute row first.
     if (!CatchUpMinutes())
         return false;
-    const qint64 blocksBefore = (nowMs - kFullResolutionMs) / kMinuteMs * kMinuteMs;
-    const qint64 minutesBefore = nowMs - kMinuteRowsMs;
+    // Counted back from the newest record when the clock runs ahead of it: a clock set years ahead
+    // must not make the whole history look old.
     const QList<int> ids = Devices().keys();
+    const qint64 until = std::min(nowMs, NewestRecord(ids).value_or(nowMs));
+    const qint64 blocksBefore = (until - kFullResolutionMs) / kMinuteMs * kMinuteMs;
+    const qint64 minutesBefore = until - kMinuteRowsMs;
     if (!Exec("BEGIN IMMEDIATE"))
         return false;
     bool ok = true;
@@ -609,6 +612,29 @@ bool HistoryStore::Trim(qint64 nowMs) {
         return false;
     }
     return Exec("COMMIT");
+}
+
+std::optional<qint64> HistoryStore::NewestRecord(const QList<int>& deviceIds) {
+    std::optional<qint64> newest;
+    const auto take = [&newest](Stmt& s) {
+        if (s && s.Step() == SQLITE_ROW && !s.IsNull(0))
+            newest = std::max(newest.value_or(kNoLimitFrom), s.Int(0));
+    };
+    // Each max() alone is one seek in its key or index.
+    for (int id : deviceIds) {
+        for (quint8 block : kBlockStarts) {
+            Stmt blocks(Prepare("SELECT max(time_ms) FROM reading WHERE device = ?1 AND block = ?2"));
+            blocks.Bind(1, id);
+            blocks.Bind(2, block);
+            take(blocks);
+        }
+        Stmt minutes(Prepare("SELECT max(time_ms) FROM minute WHERE device = ?1"));
+        minutes.Bind(1, id);
+        take(minutes);
+    }
+    Stmt events(Prepare("SELECT max(time_ms) FROM event"));
+    take(events);
+    return newest;
 }
 
 qint64 HistoryStore::LastTrimMs() {

@@ -87,7 +87,9 @@ public:
     // Minute rows for every minute whose blocks have none yet, the current one included (at the end of a
     // recording, and after a crash).
     bool CatchUpMinutes();
-    // Drops blocks older than 14 days and minute rows and events older than 2 years, counted from `nowMs`.
+    // Drops blocks older than 14 days and minute rows and events older than 2 years, counted from `nowMs`
+    // or from the newest record in the file if that is older: nothing newer than the newest record less
+    // the retention goes, whatever the clock says.
     bool Trim(qint64 nowMs);
     // When Trim last ran, from the file; 0 if never.
     qint64 LastTrimMs();
@@ -136,6 +138,8 @@ private:
     // Start of the newest minute row of a device as this writer knows it: never earlier than the
     // newest in the file (kNoLimitFrom if none).
     qint64 NewestRow(int deviceId);
+    // The time of the newest block, minute row or event of the devices given, if any.
+    std::optional<qint64> NewestRecord(const QList<int>& deviceIds);
     sqlite3_stmt* Prepare(const QByteArray& sql);
     bool Fail(const QString& what);
 

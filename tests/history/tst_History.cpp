@@ -127,6 +127,7 @@ private slots:
     void refusesFilesNotOurs();
     void migratesVersion1();
     void retentionKeepsSpikeAsMaximum();
+    void clockAheadKeepsTheHistory();
     void minuteRowsAfterCrash();
     void minuteRowKeepsUpWithLateBlocks_data();
     void minuteRowKeepsUpWithLateBlocks();
@@ -408,12 +409,36 @@ void TestHistory::retentionKeepsSpikeAsMaximum() {
     }
 
     // Two years on, the minute rows and events go too.
+    QVERIFY(store.Append({Block(kT0 + 2 * 365 * kDay + kDay, 20, {{20, 1000}})}, {}));
     QVERIFY(store.Trim(kT0 + 2 * 365 * kDay + kDay));
-    QCOMPARE(AllMinutes(store, id).size(), 1);
+    QCOMPARE(AllMinutes(store, id).size(), 2); // the block's 15 days on, and the new one's
     int events = 0;
     store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent&) { ++events; });
     QCOMPARE(events, 0);
     QCOMPARE(Query(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+}
+
+void TestHistory::clockAheadKeepsTheHistory() {
+    // The trim counts back from the newest record, not from a clock set years ahead at start.
+    const QString path = m_dir.filePath(QStringLiteral("clock-ahead.sqlite"));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    std::vector<BlockSample> blocks;
+    for (int day = 0; day < 20; ++day)
+        blocks.push_back(Block(kT0 + day * kDay, 20, {{20, quint16(day)}}));
+    QVERIFY(store.Append(blocks, {{kT0, kDevice, EventKind::PortOpen, "/dev/ttyUSB0"}}));
+    const qint64 newest = kT0 + 19 * kDay;
+    for (qint64 now : {newest + 10 * 365 * kDay, newest}) {
+        QVERIFY(store.Trim(now));
+        // The newest 14 days of blocks (days 5 to 19), every minute row and the event.
+        const QList<StoredBlock> left = AllBlocks(store);
+        QCOMPARE(left.size(), 15);
+        QCOMPARE(left.first().utcMs, kT0 + 5 * kDay);
+        QCOMPARE(AllMinutes(store, 1).size(), 20);
+        int events = 0;
+        store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent&) { ++events; });
+        QCOMPARE(events, 1);
+    }
 }
 
 void TestHistory::minuteRowsAfterCrash() {
