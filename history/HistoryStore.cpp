@@ -727,21 +727,24 @@ bool HistoryStore::ForEachMinute(int deviceId, qint64 from, qint64 to,
                                  const std::function<void(const MinuteRow&)>& sink) {
     if (m_version < 2)
         return true;
-    Stmt select(Prepare("SELECT time_ms, n0, n10, n20, " + MinuteColumns() +
-                        " FROM minute WHERE device = ?1 AND time_ms >= ?2 AND time_ms < ?3"));
+    const QByteArray columns = "SELECT device, time_ms, n0, n10, n20, " + MinuteColumns() + " FROM minute";
+    Stmt select(Prepare(
+        deviceId == 0 ? columns + " WHERE time_ms >= ?2 AND time_ms < ?3 ORDER BY time_ms, device"
+                      : columns + " WHERE device = ?1 AND time_ms >= ?2 AND time_ms < ?3 ORDER BY time_ms"));
     if (!select)
         return false;
-    select.Bind(1, deviceId);
+    if (deviceId != 0)
+        select.Bind(1, deviceId);
     select.Bind(2, from);
     select.Bind(3, to);
     MinuteRow m;
-    m.deviceId = deviceId;
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
-        m.utcMs = select.Int(0);
+        m.deviceId = int(select.Int(0));
+        m.utcMs = select.Int(1);
         for (int i = 0; i < 3; ++i)
-            m.counts[size_t(i)] = int(select.Int(1 + i));
-        int c = 4;
+            m.counts[size_t(i)] = int(select.Int(2 + i));
+        int c = 5;
         for (int i = 0; i < kQuantityCount; ++i) {
             if (kQuantities[size_t(i)].quantity == Quantity::Alarms) {
                 m.alarmsAny = qint32(select.Int(c++));

@@ -106,6 +106,7 @@ public:
     bool ForEachBlockOf(int deviceId, quint8 block, const std::vector<std::pair<qint64, qint64>>& spans,
                         const QList<Quantity>& quantities,
                         const std::function<void(const StoredBlock&)>& sink);
+    // Minute rows in time order, of one device or all (deviceId 0; then by device within a minute).
     bool ForEachMinute(int deviceId, qint64 from, qint64 to,
                        const std::function<void(const MinuteRow&)>& sink);
     // Minute rows in time order with the minimum and maximum of `quantities`, the counts of the blocks

@@ -140,6 +140,7 @@ private slots:
     void linkLostAndRestored();
     void csvFormat_data();
     void csvFormat();
+    void trendCsvHasEveryBlockKept();
     void trendDrawsBlocksWhereTheyAreKept();
     void trendColumnsFromMinuteRows_data();
     void trendColumnsFromMinuteRows();
@@ -501,11 +502,11 @@ void TestHistory::eventsFromTransitions_data() {
     QTest::newRow("quiet at first sight") << QList<BlockSample>{alarms(0), run(0)} << QStringList{};
     QTest::newRow("alarms at first sight")
         << QList<BlockSample>{alarms(0x105)}
-        << QStringList{"alarm-set PWER", "alarm-set S", "alarm-set CUUR SHO"};
+        << QStringList{"state-at-start PWER", "state-at-start S", "state-at-start CUUR SHO"};
     QTest::newRow("set then cleared") << QList<BlockSample>{alarms(0), alarms(0x10), alarms(0x10), alarms(0)}
                                       << QStringList{"alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
     QTest::newRow("several at once") << QList<BlockSample>{alarms(0x001), alarms(0x0C2)}
-                                     << QStringList{"alarm-set PWER", "alarm-clear PWER", "alarm-set R",
+                                     << QStringList{"state-at-start PWER", "alarm-clear PWER", "alarm-set R",
                                                     "alarm-set CUUR MAX", "alarm-set CUUR PLO"};
     QTest::newRow("every name") << QList<BlockSample>{alarms(0), alarms(0x1FF)}
                                 << QStringList{
@@ -515,16 +516,18 @@ void TestHistory::eventsFromTransitions_data() {
     QTest::newRow("bits above the LEDs") << QList<BlockSample>{alarms(0), alarms(0xFE00)} << QStringList{};
     QTest::newRow("run and stop") << QList<BlockSample>{run(0), run(1), run(1), run(0)}
                                   << QStringList{"run", "stop"};
-    QTest::newRow("running at first sight") << QList<BlockSample>{run(1)} << QStringList{"run"};
+    QTest::newRow("running at first sight") << QList<BlockSample>{run(1), run(1), run(0), run(1)}
+                                            << QStringList{"state-at-start run", "stop", "run"};
     QTest::newRow("only bit 0 runs") << QList<BlockSample>{run(0), run(2), run(3), run(0xFFFE)}
                                      << QStringList{"run", "stop"};
     QTest::newRow("other blocks leave the state")
         << QList<BlockSample>{alarms(0x10), Block(kT0, 20, {{20, 0x10}}), Block(kT0, 0, {{0, 0x10}}),
                               alarms(0x10)}
-        << QStringList{"alarm-set TEMP MAX"};
+        << QStringList{"state-at-start TEMP MAX"};
     QTest::newRow("each device its own state")
-        << QList<BlockSample>{alarms(0x10), alarms(0x10, second), alarms(0, second)}
-        << QStringList{"alarm-set TEMP MAX", "alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
+        << QList<BlockSample>{alarms(0x10), alarms(0x10, second), alarms(0, second), alarms(0x10, second)}
+        << QStringList{"state-at-start TEMP MAX", "state-at-start TEMP MAX", "alarm-clear TEMP MAX",
+                       "alarm-set TEMP MAX"};
 }
 
 void TestHistory::eventsFromTransitions() {
@@ -645,6 +648,13 @@ void TestHistory::linkLostAndRestored() {
     QCOMPARE(seen, (QStringList{"link-lost 3 polls unanswered", "link-restored"}));
     const HistoryEvent port = detector.OnPort(PortChange::Vanished, kDevice, kT0);
     QCOMPARE(Texts({port}), QStringList{"port-vanished /dev/ttyUSB0"});
+    QCOMPARE(Texts({detector.OnRecording(true, kDevice, "z7panel 1.0", kT0),
+                    detector.OnRecording(false, kDevice, "SIGTERM", kT0)}),
+             (QStringList{"recording-started z7panel 1.0", "recording-stopped SIGTERM"}));
+    // Every kind is read back from its keyword.
+    for (int k = 0; k < kEventKindCount; ++k)
+        QCOMPARE(EventKindFromKeyword(QString::fromLatin1(EventKindKeyword(EventKind(k)))),
+                 std::optional<EventKind>(EventKind(k)));
 }
 
 void TestHistory::csvFormat_data() {
@@ -719,6 +729,76 @@ void TestHistory::csvFormat() {
         lines[1].startsWith("2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1,3,12.34,12.3400,12.34,1,1.00,1,100.0,"),
         lines[1].constData());
     QVERIFY(lines[1].endsWith(",6553.5,6553.500,6553.5\r"));
+}
+
+void TestHistory::trendCsvHasEveryBlockKept() {
+    // Three weeks of a device, a block of currents every minute on the minute, its minute rows written,
+    // trimmed to 14 days of blocks; then two blocks in a minute whose row is not written yet.
+    const QString path = m_dir.filePath(QStringLiteral("trend-csv.sqlite"));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    const DeviceKey other{QStringLiteral("COM9"), 3};
+    std::vector<BlockSample> blocks;
+    const int minutes = 21 * 24 * 60;
+    for (int m = 0; m < minutes; ++m)
+        blocks.push_back(Block(kT0 + m * 60000LL, 20, {{20, quint16(m % 1000)}}));
+    blocks.push_back(Block(kT0 + 5000, 10, {{13, 0x10}}, other));
+    QVERIFY(store.Append(blocks, {}));
+    const qint64 last = kT0 + (minutes - 1) * 60000LL;
+    QVERIFY(store.Trim(last));
+    QVERIFY(store.Append({Block(last + 60000, 20, {{20, 2500}}), Block(last + 61000, 10, {{13, 0x21}})}, {}));
+    const int id = *store.DeviceId(kDevice);
+    const qint64 oldest = *store.OldestBlock(id);
+    QCOMPARE(oldest, last - 14 * kDay);
+
+    // Ten minutes before the oldest block to the end: three lines for each minute row, then every block.
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    QString why;
+    QVERIFY2(WriteTrendCsv(store, id, oldest - 600000, last + 120000, csv, &why), qPrintable(why));
+    QList<QByteArray> lines = csv.data().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.takeFirst() + '\n', ReadingsCsvHeader());
+    QCOMPARE(lines.size(), 3 * 10 + 14 * 24 * 60 + 1 + 2);
+    const int before = int((oldest - 600000 - kT0) / 60000) % 1000;
+    const QByteArray minuteStart = IsoUtcMs(oldest - 600000).toLatin1() + ",/dev/ttyUSB0#1,";
+    QCOMPARE(lines[0],
+             minuteStart + "min,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) + ",0.0,0.0,0.0\r");
+    QCOMPARE(lines[1], minuteStart + "mean,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) +
+                           "00,0.000,0.000,0.000\r");
+    QCOMPARE(lines[2],
+             minuteStart + "max,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) + ",0.0,0.0,0.0\r");
+    QVERIFY2(lines[30].startsWith(IsoUtcMs(oldest).toLatin1() + ",/dev/ttyUSB0#1,20,"),
+             lines[30].constData());
+    for (int i = 30; i < lines.size(); ++i)
+        QVERIFY2(!lines[i].contains(",min,") && !lines[i].contains(",max,"), lines[i].constData());
+    // The newest minute, which has no row yet, and nothing of the other device.
+    QCOMPARE(lines.last(),
+             IsoUtcMs(last + 61000).toLatin1() + ",/dev/ttyUSB0#1,10,,,,,0.0,0.0,0,33,0.0,,,,\r");
+    QVERIFY(!csv.data().contains("COM9"));
+
+    // Where only minute rows are left, they alone; the alarms' bits at any time and throughout.
+    QVERIFY(store.CatchUpMinutes());
+    QBuffer rows;
+    rows.open(QIODevice::WriteOnly);
+    QVERIFY(WriteTrendCsv(store, *store.DeviceId(other), kNoLimitFrom, kNoLimitTo, rows, &why));
+    QCOMPARE(rows.data().count("\r\n"), 1 + 3);
+    QVERIFY2(rows.data().contains(",COM9#3,min,,,,,0.0,0.0,0,16,0.0,,,,\r\n") &&
+                 rows.data().contains(",COM9#3,mean,,,,,0.000,0.000,0.00,,0.000,,,,\r\n") &&
+                 rows.data().contains(",COM9#3,max,,,,,0.0,0.0,0,16,0.0,,,,\r\n"),
+             rows.data().constData());
+
+    // The minute rows of every device, in time order.
+    QBuffer all;
+    all.open(QIODevice::WriteOnly);
+    QVERIFY(WriteMinutesCsv(store, 0, kNoLimitFrom, kT0 + 120000, all, &why));
+    QVERIFY(all.data().startsWith(MinutesCsvHeader()));
+    QStringList order;
+    for (const QByteArray& line : all.data().split('\n').mid(1, 3))
+        order << QString::fromLatin1(line.left(line.indexOf(',', 25)));
+    QCOMPARE(order, (QStringList{"2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1", "2026-12-10T08:00:00.000Z,COM9#3",
+                                 "2026-12-10T08:01:00.000Z,/dev/ttyUSB0#1"}));
+    QCOMPARE(all.data().count("\r\n"), 1 + 3);
 }
 
 void TestHistory::trendDrawsBlocksWhereTheyAreKept() {
