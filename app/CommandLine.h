@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HistoryTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,11 +20,14 @@ struct TCommandLine {
 
     // The history: `--history PATH` records into (or exports from) PATH instead of the default file,
     // `--no-history` records nothing. `--export-csv OUT` and `--export-events OUT` write the readings
-    // and the events as CSV and exit, limited by `--from` and `--to` (ISO 8601).
+    // (the minute rows with `--minutes`) and the events as CSV and exit, limited by `--from` and `--to`
+    // (ISO 8601) and to one device by `--device PORT#ADDRESS`.
     QString History;
     bool NoHistory = false;
     QString ExportCsv;
     QString ExportEvents;
+    bool Minutes = false;
+    std::optional<DeviceKey> Device;
     std::optional<qint64> FromMs;
     std::optional<qint64> ToMs;
     bool ExportRequested() const { return !ExportCsv.isEmpty() || !ExportEvents.isEmpty(); }

@@ -15,9 +15,16 @@ std::optional<qint64> ParseIsoTime(const QString& text) {
     QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!time.isValid())
         time = QDateTime::fromString(text, Qt::ISODate);
-    if (!time.isValid())
+    if (time.isValid())
+        return time.toMSecsSinceEpoch();
+    // A local time the clocks skipped when they were set forward: read with the offset that held
+    // before, which moves it forward by the gap, as the clock on the wall would have shown it.
+    if (time.timeSpec() != Qt::LocalTime || !time.date().isValid() || !time.time().isValid())
         return std::nullopt;
-    return time.toMSecsSinceEpoch();
+    const qint64 naive = QDateTime(time.date(), time.time(), Qt::UTC).toMSecsSinceEpoch();
+    constexpr qint64 kDayMs = 24LL * 3600 * 1000;
+    const int offsetBefore = QDateTime::fromMSecsSinceEpoch(naive - kDayMs, Qt::LocalTime).offsetFromUtc();
+    return naive - offsetBefore * 1000LL;
 }
 
 namespace {
@@ -28,21 +35,22 @@ struct HistoryExport {
 
 using Writer = bool (*)(HistoryStore&, int, qint64, qint64, QIODevice&, QString*);
 
-bool Export(HistoryStore& store, Writer write, const QString& out, qint64 from, qint64 to, QString* error) {
+bool Export(HistoryStore& store, Writer write, int deviceId, const QString& out, qint64 from, qint64 to,
+            QString* error) {
     if (out == u"-") {
         QFile standardOutput;
         if (!standardOutput.open(stdout, QIODevice::WriteOnly)) {
             *error = standardOutput.errorString();
             return false;
         }
-        return write(store, 0, from, to, standardOutput, error) && standardOutput.flush();
+        return write(store, deviceId, from, to, standardOutput, error) && standardOutput.flush();
     }
     QSaveFile file(out);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    if (!write(store, 0, from, to, file, error)) {
+    if (!write(store, deviceId, from, to, file, error)) {
         file.cancelWriting();
         return false;
     }
@@ -65,13 +73,29 @@ int RunHistoryExport(const TCommandLine& commandLine, const QString& programName
     QString why;
     if (!store.Open(path, HistoryStore::Access::ReadOnly, &why))
         return fail(HistoryExport::tr("无法读取历史记录：%1").arg(why));
+    int deviceId = 0;
+    if (commandLine.Device) {
+        const std::optional<int> id = store.DeviceId(*commandLine.Device);
+        if (!id) {
+            QStringList known;
+            for (const DeviceKey& device : store.Devices())
+                known << device.Name();
+            known.sort();
+            return fail(HistoryExport::tr("历史记录里没有设备 %1（有：%2）")
+                            .arg(commandLine.Device->Name(), known.join(QStringLiteral(", "))));
+        }
+        deviceId = *id;
+    }
     const qint64 from = commandLine.FromMs.value_or(kNoLimitFrom);
     const qint64 to = commandLine.ToMs.value_or(kNoLimitTo);
     if (!commandLine.ExportCsv.isEmpty() &&
-        !Export(store, WriteReadingsCsv, commandLine.ExportCsv, from, to, &why))
-        return fail(HistoryExport::tr("无法把读数写到 %1：%2").arg(commandLine.ExportCsv, why));
+        !Export(store, commandLine.Minutes ? WriteMinutesCsv : WriteReadingsCsv, deviceId,
+                commandLine.ExportCsv, from, to, &why))
+        return fail((commandLine.Minutes ? HistoryExport::tr("无法把每分钟的记录写到 %1：%2")
+                                         : HistoryExport::tr("无法把读数写到 %1：%2"))
+                        .arg(commandLine.ExportCsv, why));
     if (!commandLine.ExportEvents.isEmpty() &&
-        !Export(store, WriteEventsCsv, commandLine.ExportEvents, from, to, &why))
+        !Export(store, WriteEventsCsv, deviceId, commandLine.ExportEvents, from, to, &why))
         return fail(HistoryExport::tr("无法把事件写到 %1：%2").arg(commandLine.ExportEvents, why));
     return 0;
 }

@@ -3,11 +3,12 @@
 
 #include "CommandLine.h"
 
-// Writes the readings (--export-csv) and events (--export-events) of the history file to their files
-// ("-" is standard output) and returns the exit status: 0 when all is written; otherwise a message on
-// standard error and 1. A file is replaced only once it is complete.
+// Writes the readings or minute rows (--export-csv, --minutes) and events (--export-events) of the
+// history file, of every device or of --device, to their files ("-" is standard output) and returns the
+// exit status: 0 when all is written; otherwise a message on standard error and 1. A file is replaced
+// only once it is complete.
 int RunHistoryExport(const TCommandLine& commandLine, const QString& programName);
 
 // An ISO 8601 time: "2026-12-10T08:15:02.123Z", with an offset, or without one as local time; a date
-// alone is its midnight.
+// alone is its midnight. A local time that the clocks skipped (set forward) is moved forward by the gap.
 std::optional<qint64> ParseIsoTime(const QString& text);

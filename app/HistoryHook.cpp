@@ -1,6 +1,7 @@
 #include "HistoryHook.h"
 
 #include "CRC16.h"
+#include "CommandLine.h"
 #include "EventWindow.h"
 #include "TrendWindow.h"
 
@@ -23,7 +24,8 @@ THistoryHook::~THistoryHook() {
     // The windows read the file; the writer finishes its last batch before the file is let go.
     delete m_trend;
     delete m_events;
-    m_recorder.Close();
+    if (IsRecording())
+        Stop(QStringLiteral("window closed"));
 }
 
 bool THistoryHook::Start(const QString& path, QString* error) {
@@ -37,6 +39,10 @@ bool THistoryHook::Start(const QString& path, QString* error) {
         QMetaObject::invokeMethod(
             this, [this, why] { emit failed(why); }, Qt::QueuedConnection);
     });
+    m_recorder.SetRecovered(
+        [this] { QMetaObject::invokeMethod(this, &THistoryHook::recovered, Qt::QueuedConnection); });
+    record(
+        {m_detector.OnRecording(true, CurrentDevice(), VersionText(), QDateTime::currentMSecsSinceEpoch())});
     connect(m_form, &TForm1::trafficRecorded, this,
             [this](const TrafficRecord& r) { record(m_detector.OnTraffic(r, m_form->Comm1->CommName())); });
     connect(m_form, &TForm1::portEvent, this, [this](PortEvent e) {
@@ -53,6 +59,13 @@ bool THistoryHook::Start(const QString& path, QString* error) {
     return true;
 }
 
+void THistoryHook::Stop(const QString& reason) {
+    if (!IsRecording())
+        return;
+    record({m_detector.OnRecording(false, CurrentDevice(), reason, QDateTime::currentMSecsSinceEpoch())});
+    m_recorder.Close();
+}
+
 TTrendWindow* THistoryHook::TrendWindow() const {
     return m_trend;
 }
@@ -66,12 +79,17 @@ DeviceKey THistoryHook::CurrentDevice() const {
 }
 
 void THistoryHook::record(const EventDetector::Output& out) {
+    // Nothing is queued once the recording stopped: no writer would take it.
+    if (!m_recorder.IsOpen())
+        return;
     if (out.block)
         m_recorder.Record(*out.block);
     record(out.events);
 }
 
 void THistoryHook::record(const std::vector<HistoryEvent>& events) {
+    if (!m_recorder.IsOpen())
+        return;
     for (const HistoryEvent& e : events)
         m_recorder.Record(e);
 }

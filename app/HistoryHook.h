@@ -19,9 +19,12 @@ public:
     explicit THistoryHook(TForm1* form, QObject* parent = nullptr);
     ~THistoryHook() override;
 
-    // Starts recording into `path`; false with the reason when the file cannot be used, and then the
-    // panel records nothing.
+    // Starts recording into `path`, with the event recording-started; false with the reason when the
+    // file cannot be used, and then the panel records nothing.
     bool Start(const QString& path, QString* error);
+    // A clean end: the event recording-stopped with `reason` ("window closed", "SIGTERM", ...), then
+    // what is queued and the last minute's rows are written and the file is let go.
+    void Stop(const QString& reason);
     bool IsRecording() const { return m_recorder.IsOpen(); }
     QString Path() const { return m_path; }
     HistoryRecorder& Recorder() { return m_recorder; }
@@ -34,8 +37,9 @@ public:
 signals:
     // In the GUI thread, after the writer committed what was handed over.
     void committed();
-    // In the GUI thread, when writing fails (a full disk, a removed file).
+    // In the GUI thread, when writing fails (a full disk, a removed file), and when it works again.
     void failed(const QString& why);
+    void recovered();
 
 public slots:
     void showTrend(QWidget* parent);

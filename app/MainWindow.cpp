@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -222,8 +223,16 @@ bool TMainWindow::AttachHistory(THistoryHook* history, const QString& path) {
     EventsAction->setEnabled(true);
     connect(TrendAction, &QAction::triggered, history, [this, history] { history->showTrend(this); });
     connect(EventsAction, &QAction::triggered, history, [this, history] { history->showEvents(this); });
-    connect(history, &THistoryHook::failed, this, [this](const QString& failure) {
-        statusBar()->showMessage(tr("历史记录写入失败：%1").arg(failure));
+    // The failure stands until recording works again, not for the rest of the run.
+    auto shown = std::make_shared<QString>();
+    connect(history, &THistoryHook::failed, this, [this, shown](const QString& failure) {
+        *shown = tr("历史记录写入失败：%1").arg(failure);
+        statusBar()->showMessage(*shown);
+    });
+    connect(history, &THistoryHook::recovered, this, [this, shown] {
+        if (statusBar()->currentMessage() == *shown)
+            statusBar()->clearMessage();
+        shown->clear();
     });
     return true;
 }

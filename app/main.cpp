@@ -6,6 +6,7 @@
 #include "HistoryHook.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "StopSignals.h"
 #include "TrafficLogAlerts.h"
 #include "TrafficLogFile.h"
 #include "Unit2.h"
@@ -87,6 +88,21 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QString::fromLatin1(kZ7AppId));
     ApplyClassicLook(app);
     UseLanguage(commandLine, program);
+    // How the run ends, for the history: closing the window, a signal, or the end of the session.
+    QString stopReason;
+    TStopSignals stopSignals;
+    QObject::connect(&stopSignals, &TStopSignals::received, &app, [&stopReason](const QString& name) {
+        if (stopReason.isEmpty())
+            stopReason = name;
+        // Every event loop ends, a message box's too, whatever the windows say.
+        QCoreApplication::exit(0);
+    });
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&stopReason] {
+        if (stopReason.isEmpty())
+            stopReason = QStringLiteral("log-out");
+    });
+#endif
 
     TMainWindow window;
     TForm1& form1 = *window.Form();
@@ -103,5 +119,7 @@ int main(int argc, char* argv[]) {
 #ifdef Z7_FIRST_FRAME_PROBE
     ExitAfterFirstFrame(window);
 #endif
-    return app.exec();
+    const int status = app.exec();
+    history.Stop(stopReason.isEmpty() ? QStringLiteral("window closed") : stopReason);
+    return status;
 }

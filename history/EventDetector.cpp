@@ -86,10 +86,13 @@ void EventDetector::OnBlock(const BlockSample& block, std::vector<HistoryEvent>&
     const auto event = [&](EventKind kind, QString detail = {}) {
         events.push_back(HistoryEvent{block.utcMs, block.device, kind, std::move(detail)});
     };
+    // At first sight only a running device and the alarms set are news, and not changes: they were so
+    // already, since a time the recording does not know. A stopped device is the quiet state.
     if (block.block == Info(Quantity::Run).block) {
         const bool running = ScaledValue(Quantity::Run, reg(Quantity::Run)) != 0;
-        // At first sight only a running device is news; a stopped one is the quiet state.
-        if (state.running.value_or(false) != running)
+        if (!state.running && running)
+            event(EventKind::StateAtStart, QStringLiteral("run"));
+        else if (state.running && *state.running != running)
             event(running ? EventKind::Run : EventKind::Stop);
         state.running = running;
     }
@@ -98,9 +101,11 @@ void EventDetector::OnBlock(const BlockSample& block, std::vector<HistoryEvent>&
         const quint16 before = state.alarms.value_or(0);
         for (int k = 0; k < kAlarmCount; ++k) {
             const bool was = (before >> k) & 1, is = (alarms >> k) & 1;
-            if (was != is)
-                event(is ? EventKind::AlarmSet : EventKind::AlarmClear,
-                      QString::fromLatin1(kAlarmNames[size_t(k)]));
+            const QString name = QString::fromLatin1(kAlarmNames[size_t(k)]);
+            if (!state.alarms && is)
+                event(EventKind::StateAtStart, name);
+            else if (was != is)
+                event(is ? EventKind::AlarmSet : EventKind::AlarmClear, name);
         }
         state.alarms = alarms;
     }
@@ -119,4 +124,10 @@ HistoryEvent EventDetector::OnPort(PortChange change, const DeviceKey& device, q
                            : change == PortChange::Closed ? EventKind::PortClose
                                                           : EventKind::PortVanished;
     return HistoryEvent{utcMs, device, kind, device.port};
+}
+
+HistoryEvent EventDetector::OnRecording(bool started, const DeviceKey& device, const QString& detail,
+                                        qint64 utcMs) const {
+    return HistoryEvent{utcMs, device, started ? EventKind::RecordingStarted : EventKind::RecordingStopped,
+                        detail};
 }

@@ -2,6 +2,8 @@
 
 #include "Traffic.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
@@ -69,31 +71,105 @@ QByteArray EventsCsvLine(const HistoryEvent& event) {
            EventKindKeyword(event.kind) + ',' + CsvField(event.detail) + kLineEnd;
 }
 
-bool WriteReadingsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
-                      QString* error) {
-    if (!WriteOut(out, ReadingsCsvHeader(), error))
-        return false;
+namespace {
+
+// Lines gathered and written in pieces, so a long export does not hold the whole file in memory.
+class ChunkedOut {
+public:
+    ChunkedOut(QIODevice& out, QString* error) : m_out(out), m_error(error) {}
+    // False once a write failed: the caller stops reading.
+    bool Add(const QByteArray& line) {
+        m_chunk += line;
+        if (m_chunk.size() > (1 << 16))
+            Flush();
+        return m_ok;
+    }
+    bool Flush() {
+        if (m_ok && !m_chunk.isEmpty())
+            m_ok = WriteOut(m_out, m_chunk, m_error);
+        m_chunk.clear();
+        return m_ok;
+    }
+
+private:
+    QIODevice& m_out;
+    QString* m_error;
+    QByteArray m_chunk;
+    bool m_ok = true;
+};
+
+QHash<int, QString> DeviceNames(HistoryStore& store) {
     QHash<int, QString> names;
     const QHash<int, DeviceKey> devices = store.Devices();
     for (auto it = devices.cbegin(); it != devices.cend(); ++it)
         names.insert(it.key(), it.value().Name());
-    // Written in pieces, so a long export does not hold the whole file in memory.
-    QByteArray chunk;
-    bool written = true;
-    const bool read = store.ForEachBlock(deviceId, from, to, [&](const StoredBlock& b) {
-        chunk += ReadingsCsvLine(b, names.value(b.deviceId));
-        if (chunk.size() > (1 << 16)) {
-            written = WriteOut(out, chunk, error);
-            chunk.clear();
+    return names;
+}
+
+QByteArray MinutesCsvLine(const MinuteRow& m, const QString& device) {
+    QByteArray line = IsoUtcMs(m.utcMs).toLatin1() + ',' + CsvField(device) + ',' +
+                      QByteArray::number(m.counts[0] + m.counts[1] + m.counts[2]);
+    for (const QuantityInfo& q : kQuantities) {
+        const size_t i = size_t(q.quantity);
+        if (q.quantity == Quantity::Alarms) {
+            line += m.Count(q.quantity) > 0
+                        ? ',' + QByteArray::number(m.alarmsAny) + ',' + QByteArray::number(m.alarmsAll)
+                        : QByteArray(",,");
+            continue;
         }
-        return written;
+        if (m.Count(q.quantity) == 0) {
+            line += ",,,";
+            continue;
+        }
+        line += ',' + CsvValue(q.quantity, m.min[i]) + ',' + MeanValue(q, m.sum[i], m.Count(q.quantity)) +
+                ',' + CsvValue(q.quantity, m.max[i]);
+    }
+    return line + kLineEnd;
+}
+
+// A minute row in the readings' columns: three lines, "min", "mean" and "max" in the block column. The
+// alarms' minimum is the bits set throughout the minute, their maximum the bits set at any time in it.
+QByteArray MinuteAsReadingsLines(const MinuteRow& m, const QString& device) {
+    QByteArray lines;
+    const QByteArray start = IsoUtcMs(m.utcMs).toLatin1() + ',' + CsvField(device) + ',';
+    for (const char* statistic : {"min", "mean", "max"}) {
+        const bool mean = statistic[1] == 'e', max = statistic[1] == 'a';
+        QByteArray line = start + statistic;
+        for (const QuantityInfo& q : kQuantities) {
+            const size_t i = size_t(q.quantity);
+            line += ',';
+            if (m.Count(q.quantity) == 0)
+                continue;
+            if (q.quantity == Quantity::Alarms) {
+                if (!mean)
+                    line += QByteArray::number(max ? m.alarmsAny : m.alarmsAll);
+                continue;
+            }
+            line += mean ? MeanValue(q, m.sum[i], m.Count(q.quantity))
+                         : CsvValue(q.quantity, max ? m.max[i] : m.min[i]);
+        }
+        lines += line + kLineEnd;
+    }
+    return lines;
+}
+
+} // namespace
+
+bool WriteReadingsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
+                      QString* error) {
+    if (!WriteOut(out, ReadingsCsvHeader(), error))
+        return false;
+    const QHash<int, QString> names = DeviceNames(store);
+    ChunkedOut chunked(out, error);
+    const bool read = store.ForEachBlock(deviceId, from, to, [&](const StoredBlock& b) {
+        return chunked.Add(ReadingsCsvLine(b, names.value(b.deviceId)));
     });
     if (!read) {
         if (error)
             *error = store.LastError();
         return false;
     }
-    return written && WriteOut(out, chunk, error);
+    return chunked.Flush();
 }
 
 bool WriteEventsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
@@ -109,8 +185,7 @@ bool WriteEventsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, Q
     return WriteOut(out, text, error);
 }
 
-bool WriteMinutesCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
-                     QString* error) {
+QByteArray MinutesCsvHeader() {
     QByteArray header = "time,device,blocks";
     for (const QuantityInfo& q : kQuantities) {
         if (q.quantity == Quantity::Alarms)
@@ -118,32 +193,46 @@ bool WriteMinutesCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, 
         else
             header += QByteArray(",") + q.key + "_min," + q.key + "_mean," + q.key + "_max";
     }
-    QByteArray text = header + kLineEnd;
-    const QString device = store.Devices().value(deviceId).Name();
+    return header + kLineEnd;
+}
+
+bool WriteMinutesCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
+                     QString* error) {
+    if (!WriteOut(out, MinutesCsvHeader(), error))
+        return false;
+    const QHash<int, QString> names = DeviceNames(store);
+    ChunkedOut chunked(out, error);
     const bool read = store.ForEachMinute(deviceId, from, to, [&](const MinuteRow& m) {
-        text += IsoUtcMs(m.utcMs).toLatin1() + ',' + CsvField(device) + ',' +
-                QByteArray::number(m.counts[0] + m.counts[1] + m.counts[2]);
-        for (const QuantityInfo& q : kQuantities) {
-            const size_t i = size_t(q.quantity);
-            if (q.quantity == Quantity::Alarms) {
-                text += m.Count(q.quantity) > 0
-                            ? ',' + QByteArray::number(m.alarmsAny) + ',' + QByteArray::number(m.alarmsAll)
-                            : QByteArray(",,");
-                continue;
-            }
-            if (m.Count(q.quantity) == 0) {
-                text += ",,,";
-                continue;
-            }
-            text += ',' + CsvValue(q.quantity, m.min[i]) + ',' + MeanValue(q, m.sum[i], m.Count(q.quantity)) +
-                    ',' + CsvValue(q.quantity, m.max[i]);
-        }
-        text += kLineEnd;
+        chunked.Add(MinutesCsvLine(m, names.value(m.deviceId)));
     });
     if (!read) {
         if (error)
             *error = store.LastError();
         return false;
     }
-    return WriteOut(out, text, error);
+    return chunked.Flush();
+}
+
+bool WriteTrendCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
+                   QString* error) {
+    if (!WriteOut(out, ReadingsCsvHeader(), error))
+        return false;
+    const QString device = store.Devices().value(deviceId).Name();
+    ChunkedOut chunked(out, error);
+    // One state of the file throughout, though the panel records and trims meanwhile.
+    const bool snapshot = store.BeginRead();
+    // Minute rows only for the minutes wholly before the oldest block kept; every block after.
+    const std::optional<qint64> oldest = store.OldestBlock(deviceId);
+    const qint64 minutesTo = oldest ? std::clamp(*oldest - *oldest % HistoryStore::kMinuteMs, from, to) : to;
+    bool read = from >= minutesTo || store.ForEachMinute(deviceId, from, minutesTo, [&](const MinuteRow& m) {
+        chunked.Add(MinuteAsReadingsLines(m, device));
+    });
+    read = read && store.ForEachBlock(deviceId, std::max(from, minutesTo), to, [&](const StoredBlock& b) {
+        return chunked.Add(ReadingsCsvLine(b, device));
+    });
+    if (!read && error)
+        *error = store.LastError();
+    if (snapshot)
+        store.EndRead();
+    return read && chunked.Flush();
 }

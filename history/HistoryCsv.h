@@ -7,6 +7,9 @@
 //             of the quantities the block does not carry are empty
 //   events:   time,device,kind,detail
 //   minutes:  time,device,blocks,<quantity>_min,<quantity>_mean,<quantity>_max,...,alarms_any,alarms_all
+//   trend:    the readings' columns; before the oldest block kept, each minute row as three lines with
+//             "min", "mean" and "max" in the block column (the alarms: the bits set throughout the
+//             minute, none, the bits set at any time in it)
 
 #include "HistoryStore.h"
 
@@ -22,11 +25,15 @@ QByteArray ReadingsCsvLine(const StoredBlock& block, const QString& device);
 QByteArray EventsCsvHeader();
 QByteArray EventsCsvLine(const HistoryEvent& event);
 
-// Writes the readings or events of one device (deviceId 0: all) in [from, to) to `out`; false with the
-// reason when reading or writing fails.
+// Writes the readings, events or minute rows of one device (deviceId 0: all) in [from, to) to `out`;
+// false with the reason when reading or writing fails.
 bool WriteReadingsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
                       QString* error);
 bool WriteEventsCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
                     QString* error);
+QByteArray MinutesCsvHeader();
 bool WriteMinutesCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out,
                      QString* error);
+// What a device's trend holds over [from, to): every block kept there, the newest minute's included, and
+// the minute rows of the minutes older than the oldest block kept.
+bool WriteTrendCsv(HistoryStore& store, int deviceId, qint64 from, qint64 to, QIODevice& out, QString* error);

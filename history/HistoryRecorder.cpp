@@ -8,8 +8,9 @@ namespace {
 
 constexpr qint64 kTrimIntervalMs = 24LL * 3600 * 1000;
 // A batch that could not be written is tried again with the next; beyond this many blocks (an hour of
-// polling) the oldest are given up, so a full disk cannot eat the memory.
+// polling) or events the oldest are given up, so a full disk cannot eat the memory.
 constexpr size_t kRetryLimit = 3600;
+constexpr size_t kEventRetryLimit = 10000;
 
 } // namespace
 
@@ -50,6 +51,11 @@ void HistoryRecorder::SetCommitted(std::function<void()> committed) {
 void HistoryRecorder::SetFailed(std::function<void(const QString&)> failed) {
     const std::lock_guard lock(m_mutex);
     m_failed = std::move(failed);
+}
+
+void HistoryRecorder::SetRecovered(std::function<void()> recovered) {
+    const std::lock_guard lock(m_mutex);
+    m_recovered = std::move(recovered);
 }
 
 void HistoryRecorder::Record(const BlockSample& block) {
@@ -94,7 +100,8 @@ void HistoryRecorder::Run() {
             lock.lock();
             continue;
         }
-        if (m_blocks.empty() && m_events.empty() && !m_stop) {
+        // A batch that failed is tried again without waiting for more.
+        if (m_blocks.empty() && m_events.empty() && blocks.empty() && events.empty() && !m_stop) {
             m_wake.wait_for(lock, std::chrono::milliseconds(std::min<qint64>(nextTrim - now, 60000)));
             continue;
         }
@@ -106,14 +113,16 @@ void HistoryRecorder::Run() {
         m_events.clear();
         lock.unlock();
 
-        bool ok = blocks.empty() && events.empty();
-        if (!ok)
-            ok = m_store.Append(blocks, events);
+        const bool any = !blocks.empty() || !events.empty();
+        const bool ok = !any || m_store.Append(blocks, events);
         if (ok) {
             blocks.clear();
             events.clear();
-        } else if (blocks.size() > kRetryLimit) {
-            blocks.erase(blocks.begin(), blocks.end() - qsizetype(kRetryLimit));
+        } else {
+            if (blocks.size() > kRetryLimit)
+                blocks.erase(blocks.begin(), blocks.end() - qsizetype(kRetryLimit));
+            if (events.size() > kEventRetryLimit)
+                events.erase(events.begin(), events.end() - qsizetype(kEventRetryLimit));
         }
         if (stopping)
             m_store.CatchUpMinutes();
@@ -121,14 +130,18 @@ void HistoryRecorder::Run() {
         lock.lock();
         const auto committed = m_committed;
         const auto failed = m_failed;
+        const auto recovered = m_recovered;
         m_settled += taken;
         lock.unlock();
         m_done.notify_all();
-        if (ok && taken > 0 && committed)
+        if (ok && any && failing && recovered)
+            recovered();
+        if (ok && any && committed)
             committed();
         if (!ok && !failing && failed)
             failed(m_store.LastError());
-        failing = !ok;
+        if (any)
+            failing = !ok;
         if (stopping)
             return;
         if (!ok)

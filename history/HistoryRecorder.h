@@ -32,10 +32,13 @@ public:
     // Waits until everything queued before the call is committed (or failed).
     void Flush();
 
-    // Runs in the writer thread after each commit that wrote something, and once with the reason when
-    // writing fails (later failures are not reported again until a write succeeds).
+    // Run in the writer thread: after each commit that wrote something; once with the reason when
+    // writing fails (later failures are not reported again until a write succeeds); and once when a
+    // write succeeds after a failure. While writes fail, the newest hour of blocks and the newest
+    // 10000 events are held to be tried again every second; older ones are given up.
     void SetCommitted(std::function<void()> committed);
     void SetFailed(std::function<void(const QString& why)> failed);
+    void SetRecovered(std::function<void()> recovered);
 
 private:
     void Run();
@@ -45,6 +48,7 @@ private:
     std::function<qint64()> m_now;
     std::function<void()> m_committed;
     std::function<void(const QString&)> m_failed;
+    std::function<void()> m_recovered;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -285,6 +285,7 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
     Close();
     m_path = path;
     m_error.clear();
+    // Closing finalizes every prepared statement: no Stmt may be alive when this runs.
     const auto fail = [&](const QString& why) {
         m_error = why;
         // The statements prepared while checking the file go first: a connection with statements
@@ -294,6 +295,7 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
             *error = why;
         return false;
     };
+    const auto sqliteSays = [this] { return QString::fromUtf8(sqlite3_errmsg(m_db)); };
     const QFileInfo info(path);
     const bool fresh = !info.exists() || (info.isFile() && info.size() == 0);
     if (info.exists() && !info.isFile())
@@ -305,34 +307,46 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
         return fail(QStringLiteral("%1 is not a Z7 Panel history (not an SQLite database)").arg(path));
     if (fresh && !info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+    // The write-ahead log and its index are files beside the history, made and removed as it is
+    // written: a folder that takes no new files would fail the first write, not the opening.
+    if (access == Access::ReadWrite && !QFileInfo(info.absolutePath()).isWritable())
+        return fail(QStringLiteral("cannot record into %1: cannot write in the folder %2")
+                        .arg(path, info.absolutePath()));
 
     int flags = access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (fresh)
         flags |= SQLITE_OPEN_CREATE;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK) {
-        const QString why = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+        const QString why = m_db ? sqliteSays() : QStringLiteral("out of memory");
         return fail(QStringLiteral("cannot open %1: %2").arg(path, why));
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    // SQLite opens a file it may not write for reading only, without a word.
+    if (access == Access::ReadWrite && sqlite3_db_readonly(m_db, "main") == 1)
+        return fail(QStringLiteral("cannot write to %1: the file is read-only").arg(path));
 
+    // The first reads: a file cut short, a folder where the log's index cannot be made, or a lock held
+    // beyond the busy time-out fail here.
     qint64 applicationId = 0, tables = 0;
-    {
+    const bool readable = [&] {
         Stmt id(Prepare("PRAGMA application_id"));
         if (!id || id.Step() != SQLITE_ROW)
-            return fail(
-                QStringLiteral("cannot read %1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+            return false;
         applicationId = id.Int(0);
         Stmt version(Prepare("PRAGMA user_version"));
         if (!version || version.Step() != SQLITE_ROW)
-            return fail(QStringLiteral("cannot read %1").arg(path));
+            return false;
         m_version = int(version.Int(0));
         Stmt count(Prepare("SELECT count(*) FROM sqlite_master"));
         if (!count || count.Step() != SQLITE_ROW)
-            return fail(QStringLiteral("cannot read %1").arg(path));
+            return false;
         tables = count.Int(0);
-    }
+        return true;
+    }();
+    if (!readable)
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, sqliteSays()));
     const bool empty = applicationId == 0 && m_version == 0 && tables == 0;
     if (!empty && applicationId != kApplicationId)
         return fail(
@@ -351,14 +365,12 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
     }
 
     // Each transaction reaches the disk before it returns; the log keeps readers and the writer apart.
-    bool walOn = false;
-    {
+    const bool walOn = [&] {
         Stmt wal(Prepare("PRAGMA journal_mode = WAL"));
-        walOn = wal && wal.Step() == SQLITE_ROW && wal.Text(0) == u"wal";
-    }
+        return wal && wal.Step() == SQLITE_ROW && wal.Text(0) == u"wal";
+    }();
     if (!walOn)
-        return fail(QStringLiteral("%1: cannot switch to write-ahead logging: %2")
-                        .arg(path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+        return fail(QStringLiteral("%1: cannot switch to write-ahead logging: %2").arg(path, sqliteSays()));
     if (!Exec("PRAGMA synchronous = FULL") || !Exec("PRAGMA mmap_size = 1073741824"))
         return fail(QStringLiteral("%1: %2").arg(path, m_error));
     if (m_version < kSchemaVersion) {
@@ -366,6 +378,11 @@ bool HistoryStore::Open(const QString& path, Access access, QString* error) {
             return fail(QStringLiteral("%1: %2").arg(path, m_error));
         m_version = kSchemaVersion;
     }
+    // A write lock taken and given back: what keeps this file from being written (a log or its index
+    // that may not be written, a lock held elsewhere) shows now rather than at the first write.
+    if (!Exec("BEGIN IMMEDIATE"))
+        return fail(QStringLiteral("cannot write to %1: %2").arg(path, m_error));
+    Exec("ROLLBACK");
     return true;
 }
 
@@ -559,9 +576,12 @@ bool HistoryStore::Trim(qint64 nowMs) {
     // Every block about to go has its minute row first.
     if (!CatchUpMinutes())
         return false;
-    const qint64 blocksBefore = (nowMs - kFullResolutionMs) / kMinuteMs * kMinuteMs;
-    const qint64 minutesBefore = nowMs - kMinuteRowsMs;
+    // Counted back from the newest record when the clock runs ahead of it: a clock set years ahead
+    // must not make the whole history look old.
     const QList<int> ids = Devices().keys();
+    const qint64 until = std::min(nowMs, NewestRecord(ids).value_or(nowMs));
+    const qint64 blocksBefore = (until - kFullResolutionMs) / kMinuteMs * kMinuteMs;
+    const qint64 minutesBefore = until - kMinuteRowsMs;
     if (!Exec("BEGIN IMMEDIATE"))
         return false;
     bool ok = true;
@@ -592,6 +612,29 @@ bool HistoryStore::Trim(qint64 nowMs) {
         return false;
     }
     return Exec("COMMIT");
+}
+
+std::optional<qint64> HistoryStore::NewestRecord(const QList<int>& deviceIds) {
+    std::optional<qint64> newest;
+    const auto take = [&newest](Stmt& s) {
+        if (s && s.Step() == SQLITE_ROW && !s.IsNull(0))
+            newest = std::max(newest.value_or(kNoLimitFrom), s.Int(0));
+    };
+    // Each max() alone is one seek in its key or index.
+    for (int id : deviceIds) {
+        for (quint8 block : kBlockStarts) {
+            Stmt blocks(Prepare("SELECT max(time_ms) FROM reading WHERE device = ?1 AND block = ?2"));
+            blocks.Bind(1, id);
+            blocks.Bind(2, block);
+            take(blocks);
+        }
+        Stmt minutes(Prepare("SELECT max(time_ms) FROM minute WHERE device = ?1"));
+        minutes.Bind(1, id);
+        take(minutes);
+    }
+    Stmt events(Prepare("SELECT max(time_ms) FROM event"));
+    take(events);
+    return newest;
 }
 
 qint64 HistoryStore::LastTrimMs() {
@@ -684,21 +727,24 @@ bool HistoryStore::ForEachMinute(int deviceId, qint64 from, qint64 to,
                                  const std::function<void(const MinuteRow&)>& sink) {
     if (m_version < 2)
         return true;
-    Stmt select(Prepare("SELECT time_ms, n0, n10, n20, " + MinuteColumns() +
-                        " FROM minute WHERE device = ?1 AND time_ms >= ?2 AND time_ms < ?3"));
+    const QByteArray columns = "SELECT device, time_ms, n0, n10, n20, " + MinuteColumns() + " FROM minute";
+    Stmt select(Prepare(
+        deviceId == 0 ? columns + " WHERE time_ms >= ?2 AND time_ms < ?3 ORDER BY time_ms, device"
+                      : columns + " WHERE device = ?1 AND time_ms >= ?2 AND time_ms < ?3 ORDER BY time_ms"));
     if (!select)
         return false;
-    select.Bind(1, deviceId);
+    if (deviceId != 0)
+        select.Bind(1, deviceId);
     select.Bind(2, from);
     select.Bind(3, to);
     MinuteRow m;
-    m.deviceId = deviceId;
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
-        m.utcMs = select.Int(0);
+        m.deviceId = int(select.Int(0));
+        m.utcMs = select.Int(1);
         for (int i = 0; i < 3; ++i)
-            m.counts[size_t(i)] = int(select.Int(1 + i));
-        int c = 4;
+            m.counts[size_t(i)] = int(select.Int(2 + i));
+        int c = 5;
         for (int i = 0; i < kQuantityCount; ++i) {
             if (kQuantities[size_t(i)].quantity == Quantity::Alarms) {
                 m.alarmsAny = qint32(select.Int(c++));

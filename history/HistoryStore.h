@@ -59,6 +59,8 @@ public:
     static constexpr qint64 kFullResolutionMs = 14LL * 24 * 3600 * 1000;
     static constexpr qint64 kMinuteRowsMs = 2LL * 365 * 24 * 3600 * 1000;
     static constexpr qint64 kMinuteMs = 60 * 1000;
+    // How long a read or write waits for a lock held by another connection before it fails.
+    static constexpr int kBusyTimeoutMs = 5000;
 
     enum class Access { ReadWrite, ReadOnly };
 
@@ -69,7 +71,9 @@ public:
 
     // ReadWrite creates a missing (or empty) file and brings an older schema up to date; ReadOnly needs
     // an existing history. A file that is not a history of this program, or of a newer schema, is left
-    // untouched: false, with the reason in `error`.
+    // untouched: false, with the reason in `error`; so is one that cannot be read (cut short, locked by
+    // another program beyond the busy time-out) and, for ReadWrite, one that cannot be written (a
+    // read-only file or folder).
     bool Open(const QString& path, Access access, QString* error);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
@@ -83,7 +87,9 @@ public:
     // Minute rows for every minute whose blocks have none yet, the current one included (at the end of a
     // recording, and after a crash).
     bool CatchUpMinutes();
-    // Drops blocks older than 14 days and minute rows and events older than 2 years, counted from `nowMs`.
+    // Drops blocks older than 14 days and minute rows and events older than 2 years, counted from `nowMs`
+    // or from the newest record in the file if that is older: nothing newer than the newest record less
+    // the retention goes, whatever the clock says.
     bool Trim(qint64 nowMs);
     // When Trim last ran, from the file; 0 if never.
     qint64 LastTrimMs();
@@ -100,6 +106,7 @@ public:
     bool ForEachBlockOf(int deviceId, quint8 block, const std::vector<std::pair<qint64, qint64>>& spans,
                         const QList<Quantity>& quantities,
                         const std::function<void(const StoredBlock&)>& sink);
+    // Minute rows in time order, of one device or all (deviceId 0; then by device within a minute).
     bool ForEachMinute(int deviceId, qint64 from, qint64 to,
                        const std::function<void(const MinuteRow&)>& sink);
     // Minute rows in time order with the minimum and maximum of `quantities`, the counts of the blocks
@@ -132,6 +139,8 @@ private:
     // Start of the newest minute row of a device as this writer knows it: never earlier than the
     // newest in the file (kNoLimitFrom if none).
     qint64 NewestRow(int deviceId);
+    // The time of the newest block, minute row or event of the devices given, if any.
+    std::optional<qint64> NewestRecord(const QList<int>& deviceIds);
     sqlite3_stmt* Prepare(const QByteArray& sql);
     bool Fail(const QString& what);
 

@@ -2,10 +2,22 @@
 
 namespace {
 
-constexpr std::array<const char*, kEventKindCount> kKeywords = {
-    "alarm-set",       "alarm-clear",        "run",       "stop",       "command",       "command-confirmed",
-    "command-refused", "command-unanswered", "port-open", "port-close", "port-vanished", "link-lost",
-    "link-restored"};
+constexpr std::array<const char*, kEventKindCount> kKeywords = {"alarm-set",
+                                                                "alarm-clear",
+                                                                "run",
+                                                                "stop",
+                                                                "command",
+                                                                "command-confirmed",
+                                                                "command-refused",
+                                                                "command-unanswered",
+                                                                "port-open",
+                                                                "port-close",
+                                                                "port-vanished",
+                                                                "link-lost",
+                                                                "link-restored",
+                                                                "recording-started",
+                                                                "recording-stopped",
+                                                                "state-at-start"};
 
 } // namespace
 

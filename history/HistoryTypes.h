@@ -39,12 +39,16 @@ enum class EventKind : quint8 {
     PortVanished,
     LinkLost,
     LinkRestored,
+    RecordingStarted,
+    RecordingStopped,
+    StateAtStart,
 };
-inline constexpr int kEventKindCount = int(EventKind::LinkRestored) + 1;
+inline constexpr int kEventKindCount = int(EventKind::StateAtStart) + 1;
 
 // "alarm-set", "alarm-clear", "run", "stop", "command", "command-confirmed", "command-refused",
-// "command-unanswered", "port-open", "port-close", "port-vanished", "link-lost", "link-restored":
-// the kind as the database and the CSV files hold it.
+// "command-unanswered", "port-open", "port-close", "port-vanished", "link-lost", "link-restored",
+// "recording-started", "recording-stopped", "state-at-start": the kind as the database and the CSV
+// files hold it.
 const char* EventKindKeyword(EventKind kind);
 std::optional<EventKind> EventKindFromKeyword(QStringView keyword);
 
@@ -52,6 +56,8 @@ struct HistoryEvent {
     qint64 utcMs = 0;
     DeviceKey device;
     EventKind kind = EventKind::Command;
-    QString detail; // the alarm's name for alarms; register and value for commands; the port for ports
+    // The alarm's name for alarms; register and value for commands; the port for ports; for a state
+    // found at start, "run" or the alarm's name; how the recording ended for its stop.
+    QString detail;
     friend bool operator==(const HistoryEvent&, const HistoryEvent&) = default;
 };

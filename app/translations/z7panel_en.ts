@@ -36,8 +36,25 @@
         <translation>--from and --to limit an export: give --export-csv or --export-events</translation>
     </message>
     <message>
+        <source>--device 要写成 端口#地址，例如 /dev/ttyUSB0#1，不是 %1</source>
+        <translation>--device takes PORT#ADDRESS, e.g. /dev/ttyUSB0#1, not %1</translation>
+    </message>
+    <message>
+        <source>--device 只用于导出：请同时给出 --export-csv 或 --export-events</source>
+        <translation>--device limits an export: give --export-csv or --export-events</translation>
+    </message>
+    <message>
+        <source>--minutes 只用于 --export-csv</source>
+        <translation>--minutes goes with --export-csv only</translation>
+    </message>
+    <message>
+        <source>--from 必须早于 --to</source>
+        <translation>--from must be before --to</translation>
+    </message>
+    <message>
         <source>用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]
-      %1 [--history 文件] [--export-csv 输出] [--export-events 输出] [--from 时间] [--to 时间]
+      %1 [--history 文件] [--export-csv 输出 [--minutes]] [--export-events 输出]
+         [--device 端口#地址] [--from 时间] [--to 时间]
   --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：
                       tcp://主机:端口（IPv6 地址放在方括号里）
   --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：
@@ -46,18 +63,23 @@
   --no-history        不记录历史
   --export-csv 输出   把记录的全部读数以 CSV 写到输出（'-'：标准输出）后退出，
                       不开窗口
+  --minutes           --export-csv 写每分钟的记录（最小值、平均值、最大值）
+                      而不是每个读数
   --export-events 输出
                       把事件记录以 CSV 写到输出后退出
+  --device 端口#地址  只导出这个设备，例如 /dev/ttyUSB0#1
   --from 时间, --to 时间
                       只导出 时间 &lt;= t &lt; 时间 的部分，ISO 8601 格式
-                      （2026-12-10T08:00:00Z；不带时区时按本地时间）
+                      （2026-12-10T08:00:00Z；不带时区时按本地时间，
+                      夏令时跳过的时刻往后移）
   --lang zh|en        界面语言：中文或英文（默认：窗口里上次选的语言，
                       否则按系统的语言）
   --help              显示本说明
   --version           显示版本
 </source>
         <translation>usage: %1 [--port NAME] [--traffic-log FILE] [--history FILE | --no-history] [--lang zh|en]
-       %1 [--history FILE] [--export-csv OUT] [--export-events OUT] [--from TIME] [--to TIME]
+       %1 [--history FILE] [--export-csv OUT [--minutes]] [--export-events OUT]
+          [--device PORT#ADDRESS] [--from TIME] [--to TIME]
   --port NAME         preset the serial port, e.g. /dev/ttyUSB0, or a serial device
                       server's TCP port: tcp://HOST:PORT (IPv6 in brackets)
   --traffic-log FILE  append every request, every reply and every missing answer to FILE,
@@ -66,11 +88,16 @@
   --no-history        record nothing
   --export-csv OUT    write every recorded reading as CSV to OUT ('-': standard output)
                       and exit, without a window
+  --minutes           with --export-csv, write the minute rows (minimum, mean, maximum)
+                      instead of every reading
   --export-events OUT
                       write the event log as CSV to OUT and exit
+  --device PORT#ADDRESS
+                      export this device only, e.g. /dev/ttyUSB0#1
   --from TIME, --to TIME
                       limit an export to TIME &lt;= t &lt; TIME, ISO 8601
-                      (2026-12-10T08:00:00Z; without a zone, local time)
+                      (2026-12-10T08:00:00Z; without a zone, local time, a time
+                      skipped when the clocks went forward moved forward)
   --lang zh|en        the window's language: Chinese or English (default: the one last
                       chosen in the window, else the system's)
   --help              show this text
@@ -118,6 +145,14 @@
     <message>
         <source>无法把事件写到 %1：%2</source>
         <translation>cannot write the events to %1: %2</translation>
+    </message>
+    <message>
+        <source>无法把每分钟的记录写到 %1：%2</source>
+        <translation>cannot write the minute rows to %1: %2</translation>
+    </message>
+    <message>
+        <source>历史记录里没有设备 %1（有：%2）</source>
+        <translation>no device %1 in the history (there are: %2)</translation>
     </message>
 </context>
 <context>
@@ -221,6 +256,18 @@
     <message>
         <source>通讯恢复</source>
         <translation>Link restored</translation>
+    </message>
+    <message>
+        <source>开始记录</source>
+        <translation>Recording started</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>开始时的状态</source>
+        <translation>State at start</translation>
     </message>
 </context>
 <context>

@@ -311,7 +311,9 @@ bool PrepareData() {
     if (!week.Open(g_week, HistoryStore::Access::ReadWrite, nullptr) ||
         !GenerateHistory(week, g_now - 7 * kDayMs, g_now, false) ||
         !month.Open(g_month, HistoryStore::Access::ReadWrite, nullptr) ||
-        !GenerateHistory(month, g_now - 60 * kDayMs, g_now - 30 * kDayMs, false) || !month.Trim(g_now)) {
+        !GenerateHistory(month, g_now - 60 * kDayMs, g_now - 30 * kDayMs, false) ||
+        // The trim counts back from the newest record: one at g_now lets it take every block of the month.
+        !month.Append({GeneratedBlock(g_now / 1000, g_now)}, {}) || !month.Trim(g_now)) {
         std::fprintf(stderr, "cannot generate the history: %s %s\n", qPrintable(week.LastError()),
                      qPrintable(month.LastError()));
         return false;

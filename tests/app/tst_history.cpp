@@ -1,6 +1,8 @@
-// The history in the panel: the menu entries, a file that is not ours, recording through the hook, the
+// The history in the panel: the menu entries, a file that is not ours or cannot be read, recording
+// through the hook from its start to its stop, a write failure in the status bar, a stop by signal, the
 // trend and event windows over a prepared file, and the export from the command line without a display.
 #include "CRC16.h"
+#include "CommandLine.h"
 #include "DisplayRefresh.h"
 #include "EventWindow.h"
 #include "HistoryCsv.h"
@@ -19,11 +21,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+
+#include <csignal>
+#include <sqlite3.h>
 
 namespace {
 
@@ -69,11 +75,13 @@ struct Run {
     QByteArray out;
     QByteArray err;
 };
-Run RunPanel(const QStringList& args) {
+Run RunPanel(const QStringList& args, const QString& timeZone = {}) {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(name));
+    if (!timeZone.isEmpty())
+        env.insert(QStringLiteral("TZ"), timeZone);
     program.setProcessEnvironment(env);
     // In English, the language of the messages checked below.
     program.start(QStringLiteral(Z7PANEL_PATH),
@@ -87,17 +95,55 @@ Run RunPanel(const QStringList& args) {
     return run;
 }
 
+// The events of a history file, "device kind detail" each, in time order.
+QStringList EventTexts(const QString& path) {
+    HistoryStore store;
+    QStringList events;
+    if (!store.Open(path, HistoryStore::Access::ReadOnly, nullptr))
+        return events;
+    store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) {
+        events << QStringLiteral("%1 %2 %3")
+                      .arg(e.event.device.Name(), EventKindKeyword(e.event.kind), e.event.detail)
+                      .trimmed();
+    });
+    return events;
+}
+
+int AllMinuteRows(HistoryStore& store) {
+    int rows = 0;
+    store.ForEachMinute(0, kNoLimitFrom, kNoLimitTo, [&](const MinuteRow&) { ++rows; });
+    return rows;
+}
+
+// A history of ours cut short: it looks like SQLite but cannot be read.
+void WriteTruncatedHistory(const QString& path) {
+    {
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        std::vector<BlockSample> blocks;
+        for (int s = 0; s < 600; ++s)
+            blocks.push_back(Block(kT0 + s * 1000, 20, {{20, quint16(s)}}));
+        QVERIFY(store.Append(blocks, {}));
+    }
+    QVERIFY(QFile::resize(path, 1000));
+}
+
 } // namespace
 
 class TestHistoryApp : public QObject {
     Q_OBJECT
 private slots:
     void menuEntries();
+    void fileNotOursLeavesPanelRunning_data();
     void fileNotOursLeavesPanelRunning();
     void recordsThroughTheHook();
+    void writeFailureShownUntilRecordingWorks();
+    void signalStopsCleanly_data();
+    void signalStopsCleanly();
     void trendWindow();
     void eventWindow();
     void exportWithoutDisplay();
+    void exportLocalTimeInGap();
     void exportFailures_data();
     void exportFailures();
 
@@ -119,13 +165,25 @@ void TestHistoryApp::menuEntries() {
     QVERIFY(trend->isEnabled() && events->isEnabled());
 }
 
+void TestHistoryApp::fileNotOursLeavesPanelRunning_data() {
+    QTest::addColumn<bool>("truncated");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("notes") << false << "not an SQLite database";
+    QTest::newRow("history cut short") << true << "malformed";
+}
+
 void TestHistoryApp::fileNotOursLeavesPanelRunning() {
-    const QString path = m_dir.filePath(QStringLiteral("notes.txt"));
-    {
+    QFETCH(bool, truncated);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(QStringLiteral("notes-%1.txt").arg(truncated));
+    if (truncated) {
+        WriteTruncatedHistory(path);
+    } else {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("my notes, not a history\n");
     }
+    const QByteArray before = FileBytes(path);
     TMainWindow window;
     window.show();
     THistoryHook hook(window.Form());
@@ -133,11 +191,12 @@ void TestHistoryApp::fileNotOursLeavesPanelRunning() {
     QVERIFY(!hook.IsRecording());
     QMessageBox* box = nullptr;
     QTRY_VERIFY((box = window.findChild<QMessageBox*>()) && box->isVisible());
-    QVERIFY2(box->informativeText().contains(path), qPrintable(box->informativeText()));
+    QVERIFY2(box->informativeText().contains(path) && box->informativeText().contains(reason),
+             qPrintable(box->informativeText()));
     QCOMPARE(box->windowModality(), Qt::NonModal);
     QVERIFY(window.Form()->Timer1->isActive());
     QVERIFY(!ViewAction(window, QStringLiteral("趋势"))->isEnabled());
-    QCOMPARE(FileBytes(path), QByteArray("my notes, not a history\n"));
+    QCOMPARE(FileBytes(path), before);
 }
 
 void TestHistoryApp::recordsThroughTheHook() {
@@ -148,8 +207,9 @@ void TestHistoryApp::recordsThroughTheHook() {
     TForm1* form = window.Form();
     QCOMPARE(hook.CurrentDevice(), kCom4);
     // An accepted reply and a refused one; only the first is a reading.
-    form->ReportTraffic(ReadRecord(Block(kT0, 10, {{13, 0x10}, {12, 81}}, kCom4)));
-    form->ReportTraffic(ReadRecord(Block(kT0 + 500, 10, {{13, 0}, {12, 99}}, kCom4), Verdict::Crc));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    form->ReportTraffic(ReadRecord(Block(now, 10, {{13, 0x10}, {12, 81}}, kCom4)));
+    form->ReportTraffic(ReadRecord(Block(now + 1, 10, {{13, 0}, {12, 99}}, kCom4), Verdict::Crc));
     // A knob released while communication is off: a command that was never sent.
     QTest::mouseClick(form->iKnob2, Qt::LeftButton, {}, form->iKnob2->rect().center());
     hook.Recorder().Flush();
@@ -163,15 +223,74 @@ void TestHistoryApp::recordsThroughTheHook() {
     });
     QCOMPARE(blocks.size(), 1);
     QCOMPARE(blocks[0].raw[size_t(Quantity::Temperature)], 81);
-    QStringList events;
-    store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) {
-        events << QStringLiteral("%1 %2 %3")
-                      .arg(e.event.device.Name(), EventKindKeyword(e.event.kind), e.event.detail);
-    });
-    QCOMPARE(events,
-             (QStringList{"COM4#1 alarm-set TEMP MAX",
-                          QStringLiteral("COM4#1 command register 4 value %1; not sent, communication is off")
-                              .arg(KnobWriteValue(form->iKnob2->Position()))}));
+    const QString command =
+        QStringLiteral("COM4#1 command register 4 value %1; not sent, communication is off")
+            .arg(KnobWriteValue(form->iKnob2->Position()));
+    // The start, the alarm found set at the first reading (not seen coming on), the command.
+    QCOMPARE(EventTexts(path), (QStringList{"COM4#1 recording-started " + VersionText(),
+                                            "COM4#1 state-at-start TEMP MAX", command}));
+    QCOMPARE(AllMinuteRows(store), 0);
+
+    // A clean stop: its event, and the minute's row of the block written.
+    hook.Stop(QStringLiteral("window closed"));
+    QVERIFY(!hook.IsRecording());
+    QCOMPARE(EventTexts(path).last(), QStringLiteral("COM4#1 recording-stopped window closed"));
+    QCOMPARE(AllMinuteRows(store), 1);
+}
+
+void TestHistoryApp::writeFailureShownUntilRecordingWorks() {
+    const QString path = m_dir.filePath(QStringLiteral("failing.sqlite"));
+    TMainWindow window;
+    THistoryHook hook(window.Form());
+    QVERIFY(window.AttachHistory(&hook, path));
+    hook.Recorder().Flush();
+    // Another program holds the write lock beyond the busy time-out.
+    sqlite3* holder = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    window.Form()->ReportTraffic(ReadRecord(Block(kT0, 10, {{12, 81}}, kCom4)));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.statusBar()->currentMessage().startsWith(QStringLiteral("历史记录写入失败")), 15000);
+    QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("locked")),
+             qPrintable(window.statusBar()->currentMessage()));
+    // Free again: the reading held meanwhile goes in, and the message goes.
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().isEmpty(), 15000);
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
+    int blocks = 0;
+    store.ForEachBlock(0, kNoLimitFrom, kNoLimitTo, [&](const StoredBlock&) { return ++blocks; });
+    QCOMPARE(blocks, 1);
+}
+
+void TestHistoryApp::signalStopsCleanly_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << "SIGTERM";
+    QTest::newRow("SIGINT") << int(SIGINT) << "SIGINT";
+}
+
+void TestHistoryApp::signalStopsCleanly() {
+    QFETCH(int, signal);
+    QFETCH(QString, name);
+    const QString path = m_dir.filePath(QStringLiteral("signal-%1.sqlite").arg(name));
+    QTemporaryDir config;
+    QProcess panel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    panel.setProcessEnvironment(env);
+    panel.start(QStringLiteral(Z7PANEL_PATH), {"--lang", "en", "--history", path});
+    QVERIFY(panel.waitForStarted());
+    // Once the recording's start is in the file, the panel is running.
+    QTRY_VERIFY_WITH_TIMEOUT(EventTexts(path).size() == 1, 20000);
+    QVERIFY(EventTexts(path).first().startsWith(u"COM4#1 recording-started z7panel "));
+    ::kill(pid_t(panel.processId()), signal);
+    QVERIFY(panel.waitForFinished(20000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(panel.exitCode(), 0);
+    QCOMPARE(EventTexts(path).last(), "COM4#1 recording-stopped " + name);
 }
 
 void TestHistoryApp::trendWindow() {
@@ -260,10 +379,11 @@ void TestHistoryApp::eventWindow() {
     TMainWindow window;
     THistoryHook hook(window.Form());
     QVERIFY(window.AttachHistory(&hook, path));
+    hook.Recorder().Flush();
     ViewAction(window, QStringLiteral("事件记录"))->trigger();
     TEventWindow* events = hook.EventWindow();
     QVERIFY(events && events->isVisible());
-    QCOMPARE(events->ShownRows(), 5);
+    QCOMPARE(events->ShownRows(), 5 + 1); // and the start of this recording
     const QAbstractItemModel* model = events->Table()->model();
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("时间"));
     QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("警报出现"));
@@ -281,7 +401,7 @@ void TestHistoryApp::eventWindow() {
     // New events show as the writer commits them.
     events->SetKindFilter(std::nullopt);
     hook.Recorder().Record(HistoryEvent{now, kCom4, EventKind::LinkRestored, {}});
-    QTRY_COMPARE(events->ShownRows(), 6);
+    QTRY_COMPARE(events->ShownRows(), 7);
 
     // Events of a second panel on the same file, the later one stored with an older time: each shown
     // once, in its place in time.
@@ -291,11 +411,11 @@ void TestHistoryApp::eventWindow() {
     second.Record(HistoryEvent{now - 40000, kCom4, EventKind::LinkRestored, QStringLiteral("late")});
     second.Close();
     hook.Recorder().Record(HistoryEvent{now + 2000, kCom4, EventKind::LinkRestored, {}});
-    QTRY_COMPARE(events->ShownRows(), 9);
-    hook.Recorder().Record(HistoryEvent{now + 3000, kCom4, EventKind::LinkLost, {}});
     QTRY_COMPARE(events->ShownRows(), 10);
+    hook.Recorder().Record(HistoryEvent{now + 3000, kCom4, EventKind::LinkLost, {}});
+    QTRY_COMPARE(events->ShownRows(), 11);
     QTest::qWait(300);
-    QCOMPARE(events->ShownRows(), 10);
+    QCOMPARE(events->ShownRows(), 11);
     const auto* source = events->findChild<TEventModel*>();
     QVERIFY(source);
     QList<qint64> times;
@@ -331,6 +451,51 @@ void TestHistoryApp::exportWithoutDisplay() {
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out.count("\r\n"), 2);
     QVERIFY(run.out.contains("08:01:00.000Z"));
+
+    // One device; its minute rows.
+    {
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        QVERIFY(store.Append({Block(kT0 + 1000, 20, {{20, 7}}, kCom4)},
+                             {{kT0 + 6, kCom4, EventKind::PortOpen, "COM4"}}));
+        QVERIFY(store.CatchUpMinutes());
+    }
+    run = RunPanel({"--history", path, "--export-csv", "-", "--device", "COM4#1"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out,
+             ReadingsCsvHeader() + "2026-12-10T08:00:01.000Z,COM4#1,20,,,,,,,,,,0.7,0.0,0.0,0.0\r\n");
+    run = RunPanel({"--history", path, "--export-events", "-", "--device", "/dev/ttyUSB0#1"});
+    QCOMPARE(run.out, "time,device,kind,detail\r\n2026-12-10T08:00:00.005Z,/dev/ttyUSB0#1,port-open,"
+                      "/dev/ttyUSB0\r\n");
+    run = RunPanel({"--history", path, "--export-csv", "-", "--minutes"});
+    QCOMPARE(run.exitCode, 0);
+    QList<QByteArray> rows = run.out.split('\n');
+    QCOMPARE(rows.size(), 1 + 3 + 1);
+    QCOMPARE(rows[0] + '\n', MinutesCsvHeader());
+    QVERIFY(rows[1].startsWith("2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1,1,12.34,12.3400,12.34,"));
+    QVERIFY(rows[2].startsWith("2026-12-10T08:00:00.000Z,COM4#1,1,"));
+    QVERIFY(rows[3].startsWith("2026-12-10T08:01:00.000Z,/dev/ttyUSB0#1,1,"));
+    run = RunPanel({"--history", path, "--export-csv", "-", "--minutes", "--device", "COM4#1"});
+    QCOMPARE(run.out.count("\r\n"), 2);
+}
+
+void TestHistoryApp::exportLocalTimeInGap() {
+    // Berlin's clocks went from 02:00 to 03:00 on 2026-03-29: 02:30 local is moved forward to 03:30,
+    // 01:30 UTC.
+    const QString path = m_dir.filePath(QStringLiteral("gap.sqlite"));
+    {
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        const qint64 at =
+            QDateTime::fromString(QStringLiteral("2026-03-29T01:30:00Z"), Qt::ISODate).toMSecsSinceEpoch();
+        QVERIFY(store.Append({Block(at - 1, 20, {{20, 1}}), Block(at, 20, {{20, 2}})}, {}));
+    }
+    const Run run = RunPanel({"--history", path, "--export-csv", "-", "--from", "2026-03-29T02:30:00", "--to",
+                              "2026-03-29T04:00:00"},
+                             QStringLiteral("Europe/Berlin"));
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out,
+             ReadingsCsvHeader() + "2026-03-29T01:30:00.000Z,/dev/ttyUSB0#1,20,,,,,,,,,,0.2,0.0,0.0,0.0\r\n");
 }
 
 void TestHistoryApp::exportFailures_data() {
@@ -348,8 +513,22 @@ void TestHistoryApp::exportFailures_data() {
     QTest::newRow("unwritable output")
         << QStringList{"--history", good, "--export-csv", m_dir.filePath("no/such/dir.csv")} << 1
         << "cannot write the readings";
+    QTest::newRow("history cut short")
+        << QStringList{"--history", m_dir.filePath("cut.sqlite"), "--export-csv", out} << 1 << "malformed";
+    QTest::newRow("unknown device") << QStringList{"--history", good,       "--export-csv",
+                                                   out,         "--device", "COM1#5"}
+                                    << 1
+                                    << "no device COM1#5 in the history (there are: /dev/ttyUSB0#1, COM4#1)";
     QTest::newRow("bad time") << QStringList{"--history", good, "--export-csv", out, "--from", "yesterday"}
                               << 2 << "not an ISO 8601 time";
+    QTest::newRow("span the wrong way round")
+        << QStringList{"--history", good, "--export-csv", out, "--from", "2026-12-11", "--to", "2026-12-10"}
+        << 2 << "--from must be before --to";
+    QTest::newRow("device without address")
+        << QStringList{"--history", good, "--export-csv", out, "--device", "COM4"} << 2 << "--device takes";
+    QTest::newRow("device without export") << QStringList{"--device", "COM4#1"} << 2 << "--device limits";
+    QTest::newRow("minutes without readings")
+        << QStringList{"--history", good, "--export-events", out, "--minutes"} << 2 << "--minutes goes";
     QTest::newRow("span without export") << QStringList{"--to", "2026-12-10"} << 2 << "limit an export";
     QTest::newRow("no history and export")
         << QStringList{"--no-history", "--export-events", out} << 2 << "--no-history";
@@ -361,6 +540,8 @@ void TestHistoryApp::exportFailures() {
     QFETCH(QString, message);
     if (!QFile::exists(m_dir.filePath(QStringLiteral("export.sqlite"))))
         QSKIP("needs the file of exportWithoutDisplay");
+    if (!QFile::exists(m_dir.filePath(QStringLiteral("cut.sqlite"))))
+        WriteTruncatedHistory(m_dir.filePath(QStringLiteral("cut.sqlite")));
     const Run run = RunPanel(args);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());

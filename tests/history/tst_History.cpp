@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -16,7 +17,10 @@
 #include <QTest>
 
 #include <clocale>
+#include <grp.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -67,6 +71,50 @@ QList<StoredBlock> AllBlocks(HistoryStore& store, int deviceId = 0) {
     return blocks;
 }
 
+constexpr char kNoRightsToGiveUp[] = "cannot give up the superuser's rights";
+
+// What HistoryStore::Open says in another process: "opened", "refused: " and the reason, or how that
+// process ended. A crash then fails the case, not the test program. With `unprivileged`, the superuser,
+// whom file permissions do not bind, gives up its rights there first.
+QString OpenElsewhere(const QString& path, HistoryStore::Access access, bool unprivileged) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("no fork");
+    if (pid == 0) {
+        ::close(out[0]);
+        if (unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        QByteArray said;
+        {
+            HistoryStore store;
+            QString why;
+            said = store.Open(path, access, &why) ? QByteArray("opened") : "refused: " + why.toUtf8();
+        }
+        const bool written = ::write(out[1], said.constData(), size_t(said.size())) == said.size();
+        ::_exit(written ? 0 : 4);
+    }
+    ::close(out[1]);
+    QByteArray said;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        said.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status))
+        return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
+    if (WEXITSTATUS(status) == 3)
+        return QString::fromLatin1(kNoRightsToGiveUp);
+    if (WEXITSTATUS(status) != 0)
+        return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
+    return QString::fromUtf8(said);
+}
+
 QList<MinuteRow> AllMinutes(HistoryStore& store, int deviceId) {
     QList<MinuteRow> rows;
     store.ForEachMinute(deviceId, kNoLimitFrom, kNoLimitTo, [&](const MinuteRow& m) { rows << m; });
@@ -83,6 +131,7 @@ private slots:
     void refusesFilesNotOurs();
     void migratesVersion1();
     void retentionKeepsSpikeAsMaximum();
+    void clockAheadKeepsTheHistory();
     void minuteRowsAfterCrash();
     void minuteRowKeepsUpWithLateBlocks_data();
     void minuteRowKeepsUpWithLateBlocks();
@@ -95,6 +144,7 @@ private slots:
     void linkLostAndRestored();
     void csvFormat_data();
     void csvFormat();
+    void trendCsvHasEveryBlockKept();
     void trendDrawsBlocksWhereTheyAreKept();
     void trendColumnsFromMinuteRows_data();
     void trendColumnsFromMinuteRows();
@@ -170,27 +220,69 @@ void TestHistory::storeRoundTrip() {
 void TestHistory::refusesFilesNotOurs_data() {
     QTest::addColumn<QByteArray>("setupSql"); // empty: `content` is written as plain bytes
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("damage"); // a history of ours made unusable so; `content` unused
     QTest::addColumn<QString>("reason");
-    QTest::newRow("text file") << QByteArray() << QByteArray("time,value\n1,2\n") << "not an SQLite database";
-    QTest::newRow("short file") << QByteArray() << QByteArray("SQLite") << "not an SQLite database";
+    QTest::addColumn<QString>("readReason"); // why reading is refused too; empty: it may be read
+    QTest::newRow("text file") << QByteArray() << QByteArray("time,value\n1,2\n") << QString()
+                               << "not an SQLite database"
+                               << "not an SQLite database";
+    QTest::newRow("short file") << QByteArray() << QByteArray("SQLite") << QString()
+                                << "not an SQLite database"
+                                << "not an SQLite database";
     QTest::newRow("another program's database")
         << QByteArray(
                "CREATE TABLE accounts (id INTEGER, balance REAL); INSERT INTO accounts VALUES (1, 2.5);")
-        << QByteArray() << "another program";
+        << QByteArray() << QString() << "another program"
+        << "another program";
     QTest::newRow("another application id") << QByteArray("PRAGMA application_id = 1234; CREATE TABLE t (x);")
-                                            << QByteArray() << "another program";
+                                            << QByteArray() << QString() << "another program"
+                                            << "another program";
     QTest::newRow("newer schema")
         << QByteArray(
                "PRAGMA application_id = 1513574472; PRAGMA user_version = 99; CREATE TABLE reading (x);")
-        << QByteArray() << "newer Z7 Panel";
+        << QByteArray() << QString() << "newer Z7 Panel"
+        << "newer Z7 Panel";
+    // Histories of ours that pass the first look but cannot be read or written.
+    QTest::newRow("truncated history") << QByteArray() << QByteArray() << "truncated"
+                                       << "malformed"
+                                       << "malformed";
+    QTest::newRow("in a read-only folder") << QByteArray() << QByteArray() << "read-only folder"
+                                           << "cannot write in the folder"
+                                           << "cannot read";
+    QTest::newRow("locked by another process") << QByteArray() << QByteArray() << "locked"
+                                               << "database is locked"
+                                               << "database is locked";
+    QTest::newRow("read-only file") << QByteArray() << QByteArray() << "read-only file"
+                                    << "cannot write to" << QString();
 }
 
 void TestHistory::refusesFilesNotOurs() {
     QFETCH(QByteArray, setupSql);
     QFETCH(QByteArray, content);
+    QFETCH(QString, damage);
     QFETCH(QString, reason);
-    const QString path = m_dir.filePath(QStringLiteral("foreign-%1.db").arg(QTest::currentDataTag()));
-    if (setupSql.isEmpty()) {
+    QFETCH(QString, readReason);
+    // Each file in a folder of its own, whose rights the case may take away.
+    QVERIFY(QDir(m_dir.path()).mkpath(QString::fromLatin1(QTest::currentDataTag())));
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    const QString path = folder + QStringLiteral("/history.db");
+    const auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    // The checks run in a process that is no superuser (see OpenElsewhere): the folders on the way must
+    // let it through.
+    QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ExeOther | QFile::ExeGroup);
+    if (!damage.isEmpty()) {
+        {
+            HistoryStore store;
+            QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+            std::vector<BlockSample> blocks;
+            for (int s = 0; s < 600; ++s)
+                blocks.push_back(Block(kT0 + s * 1000, 20, {{20, quint16(s)}}));
+            QVERIFY(store.Append(blocks, {}));
+        }
+        if (damage == u"truncated")
+            QVERIFY(QFile::resize(path, 1000));
+    } else if (setupSql.isEmpty()) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
@@ -200,16 +292,40 @@ void TestHistory::refusesFilesNotOurs() {
         QCOMPARE(sqlite3_exec(db, setupSql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
+    // The folder and the file open to everyone but for the right a case takes away.
+    const QFile::Permissions all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
+                                   QFile::ExeGroup | QFile::ExeOther;
+    const QFile::Permissions write = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    QVERIFY(QFile::setPermissions(folder, damage == u"read-only folder" ? all : all | write));
+    QVERIFY(QFile::setPermissions(path, damage == u"read-only file" ? all : all | write));
+    // Another process holds the file (a write of an exclusive connection) beyond the busy time-out.
+    sqlite3* holder = nullptr;
+    if (damage == u"locked") {
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+    }
     const QByteArray before = FileHash(path);
     for (HistoryStore::Access access : {HistoryStore::Access::ReadWrite, HistoryStore::Access::ReadOnly}) {
-        HistoryStore store;
-        QString why;
-        QVERIFY(!store.Open(path, access, &why));
-        QVERIFY2(why.contains(reason) && why.contains(path), qPrintable(why));
-        QVERIFY(!store.IsOpen());
+        const QString expected = access == HistoryStore::Access::ReadWrite ? reason : readReason;
+        const QString result = OpenElsewhere(path, access, damage.startsWith(u"read-only"));
+        if (result == QLatin1String(kNoRightsToGiveUp))
+            QSKIP(kNoRightsToGiveUp);
+        if (expected.isEmpty()) {
+            QCOMPARE(result, QStringLiteral("opened"));
+            continue;
+        }
+        QVERIFY2(result.startsWith(u"refused: ") && result.contains(expected) && result.contains(path),
+                 qPrintable(result));
+    }
+    if (holder) {
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
     }
     QCOMPARE(FileHash(path), before);
-    QVERIFY(!QFile::exists(path + "-wal"));
+    if (damage.isEmpty())
+        QVERIFY(!QFile::exists(path + "-wal"));
 }
 
 void TestHistory::migratesVersion1() {
@@ -300,12 +416,36 @@ void TestHistory::retentionKeepsSpikeAsMaximum() {
     }
 
     // Two years on, the minute rows and events go too.
+    QVERIFY(store.Append({Block(kT0 + 2 * 365 * kDay + kDay, 20, {{20, 1000}})}, {}));
     QVERIFY(store.Trim(kT0 + 2 * 365 * kDay + kDay));
-    QCOMPARE(AllMinutes(store, id).size(), 1);
+    QCOMPARE(AllMinutes(store, id).size(), 2); // the block's 15 days on, and the new one's
     int events = 0;
     store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent&) { ++events; });
     QCOMPARE(events, 0);
     QCOMPARE(Query(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+}
+
+void TestHistory::clockAheadKeepsTheHistory() {
+    // The trim counts back from the newest record, not from a clock set years ahead at start.
+    const QString path = m_dir.filePath(QStringLiteral("clock-ahead.sqlite"));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    std::vector<BlockSample> blocks;
+    for (int day = 0; day < 20; ++day)
+        blocks.push_back(Block(kT0 + day * kDay, 20, {{20, quint16(day)}}));
+    QVERIFY(store.Append(blocks, {{kT0, kDevice, EventKind::PortOpen, "/dev/ttyUSB0"}}));
+    const qint64 newest = kT0 + 19 * kDay;
+    for (qint64 now : {newest + 10 * 365 * kDay, newest}) {
+        QVERIFY(store.Trim(now));
+        // The newest 14 days of blocks (days 5 to 19), every minute row and the event.
+        const QList<StoredBlock> left = AllBlocks(store);
+        QCOMPARE(left.size(), 15);
+        QCOMPARE(left.first().utcMs, kT0 + 5 * kDay);
+        QCOMPARE(AllMinutes(store, 1).size(), 20);
+        int events = 0;
+        store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent&) { ++events; });
+        QCOMPARE(events, 1);
+    }
 }
 
 void TestHistory::minuteRowsAfterCrash() {
@@ -368,11 +508,11 @@ void TestHistory::eventsFromTransitions_data() {
     QTest::newRow("quiet at first sight") << QList<BlockSample>{alarms(0), run(0)} << QStringList{};
     QTest::newRow("alarms at first sight")
         << QList<BlockSample>{alarms(0x105)}
-        << QStringList{"alarm-set PWER", "alarm-set S", "alarm-set CUUR SHO"};
+        << QStringList{"state-at-start PWER", "state-at-start S", "state-at-start CUUR SHO"};
     QTest::newRow("set then cleared") << QList<BlockSample>{alarms(0), alarms(0x10), alarms(0x10), alarms(0)}
                                       << QStringList{"alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
     QTest::newRow("several at once") << QList<BlockSample>{alarms(0x001), alarms(0x0C2)}
-                                     << QStringList{"alarm-set PWER", "alarm-clear PWER", "alarm-set R",
+                                     << QStringList{"state-at-start PWER", "alarm-clear PWER", "alarm-set R",
                                                     "alarm-set CUUR MAX", "alarm-set CUUR PLO"};
     QTest::newRow("every name") << QList<BlockSample>{alarms(0), alarms(0x1FF)}
                                 << QStringList{
@@ -382,16 +522,18 @@ void TestHistory::eventsFromTransitions_data() {
     QTest::newRow("bits above the LEDs") << QList<BlockSample>{alarms(0), alarms(0xFE00)} << QStringList{};
     QTest::newRow("run and stop") << QList<BlockSample>{run(0), run(1), run(1), run(0)}
                                   << QStringList{"run", "stop"};
-    QTest::newRow("running at first sight") << QList<BlockSample>{run(1)} << QStringList{"run"};
+    QTest::newRow("running at first sight") << QList<BlockSample>{run(1), run(1), run(0), run(1)}
+                                            << QStringList{"state-at-start run", "stop", "run"};
     QTest::newRow("only bit 0 runs") << QList<BlockSample>{run(0), run(2), run(3), run(0xFFFE)}
                                      << QStringList{"run", "stop"};
     QTest::newRow("other blocks leave the state")
         << QList<BlockSample>{alarms(0x10), Block(kT0, 20, {{20, 0x10}}), Block(kT0, 0, {{0, 0x10}}),
                               alarms(0x10)}
-        << QStringList{"alarm-set TEMP MAX"};
+        << QStringList{"state-at-start TEMP MAX"};
     QTest::newRow("each device its own state")
-        << QList<BlockSample>{alarms(0x10), alarms(0x10, second), alarms(0, second)}
-        << QStringList{"alarm-set TEMP MAX", "alarm-set TEMP MAX", "alarm-clear TEMP MAX"};
+        << QList<BlockSample>{alarms(0x10), alarms(0x10, second), alarms(0, second), alarms(0x10, second)}
+        << QStringList{"state-at-start TEMP MAX", "state-at-start TEMP MAX", "alarm-clear TEMP MAX",
+                       "alarm-set TEMP MAX"};
 }
 
 void TestHistory::eventsFromTransitions() {
@@ -512,6 +654,13 @@ void TestHistory::linkLostAndRestored() {
     QCOMPARE(seen, (QStringList{"link-lost 3 polls unanswered", "link-restored"}));
     const HistoryEvent port = detector.OnPort(PortChange::Vanished, kDevice, kT0);
     QCOMPARE(Texts({port}), QStringList{"port-vanished /dev/ttyUSB0"});
+    QCOMPARE(Texts({detector.OnRecording(true, kDevice, "z7panel 1.0", kT0),
+                    detector.OnRecording(false, kDevice, "SIGTERM", kT0)}),
+             (QStringList{"recording-started z7panel 1.0", "recording-stopped SIGTERM"}));
+    // Every kind is read back from its keyword.
+    for (int k = 0; k < kEventKindCount; ++k)
+        QCOMPARE(EventKindFromKeyword(QString::fromLatin1(EventKindKeyword(EventKind(k)))),
+                 std::optional<EventKind>(EventKind(k)));
 }
 
 void TestHistory::csvFormat_data() {
@@ -586,6 +735,76 @@ void TestHistory::csvFormat() {
         lines[1].startsWith("2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1,3,12.34,12.3400,12.34,1,1.00,1,100.0,"),
         lines[1].constData());
     QVERIFY(lines[1].endsWith(",6553.5,6553.500,6553.5\r"));
+}
+
+void TestHistory::trendCsvHasEveryBlockKept() {
+    // Three weeks of a device, a block of currents every minute on the minute, its minute rows written,
+    // trimmed to 14 days of blocks; then two blocks in a minute whose row is not written yet.
+    const QString path = m_dir.filePath(QStringLiteral("trend-csv.sqlite"));
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+    const DeviceKey other{QStringLiteral("COM9"), 3};
+    std::vector<BlockSample> blocks;
+    const int minutes = 21 * 24 * 60;
+    for (int m = 0; m < minutes; ++m)
+        blocks.push_back(Block(kT0 + m * 60000LL, 20, {{20, quint16(m % 1000)}}));
+    blocks.push_back(Block(kT0 + 5000, 10, {{13, 0x10}}, other));
+    QVERIFY(store.Append(blocks, {}));
+    const qint64 last = kT0 + (minutes - 1) * 60000LL;
+    QVERIFY(store.Trim(last));
+    QVERIFY(store.Append({Block(last + 60000, 20, {{20, 2500}}), Block(last + 61000, 10, {{13, 0x21}})}, {}));
+    const int id = *store.DeviceId(kDevice);
+    const qint64 oldest = *store.OldestBlock(id);
+    QCOMPARE(oldest, last - 14 * kDay);
+
+    // Ten minutes before the oldest block to the end: three lines for each minute row, then every block.
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    QString why;
+    QVERIFY2(WriteTrendCsv(store, id, oldest - 600000, last + 120000, csv, &why), qPrintable(why));
+    QList<QByteArray> lines = csv.data().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.takeFirst() + '\n', ReadingsCsvHeader());
+    QCOMPARE(lines.size(), 3 * 10 + 14 * 24 * 60 + 1 + 2);
+    const int before = int((oldest - 600000 - kT0) / 60000) % 1000;
+    const QByteArray minuteStart = IsoUtcMs(oldest - 600000).toLatin1() + ",/dev/ttyUSB0#1,";
+    QCOMPARE(lines[0],
+             minuteStart + "min,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) + ",0.0,0.0,0.0\r");
+    QCOMPARE(lines[1], minuteStart + "mean,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) +
+                           "00,0.000,0.000,0.000\r");
+    QCOMPARE(lines[2],
+             minuteStart + "max,,,,,,,,,," + CsvValue(Quantity::CurrentR, before) + ",0.0,0.0,0.0\r");
+    QVERIFY2(lines[30].startsWith(IsoUtcMs(oldest).toLatin1() + ",/dev/ttyUSB0#1,20,"),
+             lines[30].constData());
+    for (int i = 30; i < lines.size(); ++i)
+        QVERIFY2(!lines[i].contains(",min,") && !lines[i].contains(",max,"), lines[i].constData());
+    // The newest minute, which has no row yet, and nothing of the other device.
+    QCOMPARE(lines.last(),
+             IsoUtcMs(last + 61000).toLatin1() + ",/dev/ttyUSB0#1,10,,,,,0.0,0.0,0,33,0.0,,,,\r");
+    QVERIFY(!csv.data().contains("COM9"));
+
+    // Where only minute rows are left, they alone; the alarms' bits at any time and throughout.
+    QVERIFY(store.CatchUpMinutes());
+    QBuffer rows;
+    rows.open(QIODevice::WriteOnly);
+    QVERIFY(WriteTrendCsv(store, *store.DeviceId(other), kNoLimitFrom, kNoLimitTo, rows, &why));
+    QCOMPARE(rows.data().count("\r\n"), 1 + 3);
+    QVERIFY2(rows.data().contains(",COM9#3,min,,,,,0.0,0.0,0,16,0.0,,,,\r\n") &&
+                 rows.data().contains(",COM9#3,mean,,,,,0.000,0.000,0.00,,0.000,,,,\r\n") &&
+                 rows.data().contains(",COM9#3,max,,,,,0.0,0.0,0,16,0.0,,,,\r\n"),
+             rows.data().constData());
+
+    // The minute rows of every device, in time order.
+    QBuffer all;
+    all.open(QIODevice::WriteOnly);
+    QVERIFY(WriteMinutesCsv(store, 0, kNoLimitFrom, kT0 + 120000, all, &why));
+    QVERIFY(all.data().startsWith(MinutesCsvHeader()));
+    QStringList order;
+    for (const QByteArray& line : all.data().split('\n').mid(1, 3))
+        order << QString::fromLatin1(line.left(line.indexOf(',', 25)));
+    QCOMPARE(order, (QStringList{"2026-12-10T08:00:00.000Z,/dev/ttyUSB0#1", "2026-12-10T08:00:00.000Z,COM9#3",
+                                 "2026-12-10T08:01:00.000Z,/dev/ttyUSB0#1"}));
+    QCOMPARE(all.data().count("\r\n"), 1 + 3);
 }
 
 void TestHistory::trendDrawsBlocksWhereTheyAreKept() {

@@ -1,6 +1,7 @@
 // The writer thread: what the GUI thread hands over reaches the file in order and is readable while the
-// writer goes on; closing writes the open minute; and a recording killed with SIGKILL leaves a sound file
-// that lacks at most its last second.
+// writer goes on; closing writes the open minute; failed writes are held within bounds and tried again
+// until they succeed; and a recording killed with SIGKILL leaves a sound file that lacks at most its last
+// second.
 #include "HistoryRecorder.h"
 #include "HistoryTestData.h"
 
@@ -67,6 +68,7 @@ class TestHistoryRecorder : public QObject {
 private slots:
     void recordsOffTheGuiThread();
     void closeWritesTheOpenMinute();
+    void failedWritesAreHeldWithinBounds();
     void killedRecordingLosesAtMostASecond();
 
 private:
@@ -125,6 +127,45 @@ void TestHistoryRecorder::closeWritesTheOpenMinute() {
             recorder.Record(Block(kT0 + s * 1000, 20, {{20, quint16(s * 10)}}));
     }
     QCOMPARE(Query(path, "SELECT n20 || ' ' || reg20_max FROM minute"), QStringLiteral("5 40"));
+}
+
+void TestHistoryRecorder::failedWritesAreHeldWithinBounds() {
+    const QString path = m_dir.filePath(QStringLiteral("failing.sqlite"));
+    HistoryRecorder recorder;
+    QString why;
+    QVERIFY2(recorder.Open(path, &why), qPrintable(why));
+    std::atomic<int> failures = 0, recoveries = 0;
+    recorder.SetFailed([&](const QString&) { ++failures; });
+    recorder.SetRecovered([&] { ++recoveries; });
+    recorder.Record(HistoryEvent{kT0, kDevice, EventKind::PortOpen, QStringLiteral("before")});
+    recorder.Flush();
+
+    // Another connection holds the write lock beyond the busy time-out: every write fails meanwhile.
+    sqlite3* holder = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const int blocks = 3600 + 100, events = 10000 + 100;
+    for (int i = 0; i < blocks; ++i)
+        recorder.Record(Block(kT0 + 1000 + i * 1000, 20, {{20, quint16(i)}}));
+    for (int i = 0; i < events; ++i)
+        recorder.Record(HistoryEvent{kT0 + 1000 + i, kDevice, EventKind::LinkLost, QString::number(i)});
+    recorder.Flush();
+    QCOMPARE(failures.load(), 1);
+    QCOMPARE(recoveries.load(), 0);
+
+    // Free again: what is held goes in without anything new handed over, and the recovery is told once.
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    QTRY_COMPARE_WITH_TIMEOUT(recoveries.load(), 1, 20000);
+    recorder.Close();
+    QCOMPARE(failures.load(), 1);
+    // The newest hour of blocks and the newest 10000 events.
+    QCOMPARE(Query(path, "SELECT count(*) || ' ' || min(reg20) || ' ' || max(reg20) FROM reading"),
+             QStringLiteral("3600 100 3699"));
+    QCOMPARE(Query(path, "SELECT count(*) || ' ' || min(CAST(detail AS INTEGER)) || ' ' || "
+                         "max(CAST(detail AS INTEGER)) FROM event WHERE kind = 'link-lost'"),
+             QStringLiteral("10000 100 10099"));
+    QCOMPARE(Query(path, "SELECT count(*) FROM event WHERE detail = 'before'"), QStringLiteral("1"));
 }
 
 void TestHistoryRecorder::killedRecordingLosesAtMostASecond() {

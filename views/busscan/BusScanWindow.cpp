@@ -148,6 +148,8 @@ void TBusScanWindow::retranslateUi() {
     UseButton->setText(tr("使用"));
     UseButton->setToolTip(tr("把所选设备的地址、波特率和格式填入面板"));
     Message->setText(m_message ? m_message() : QString());
+    // The sweep's tip, which says whether the line is on TCP.
+    updateControls();
 }
 
 void TBusScanWindow::changeEvent(QEvent* event) {

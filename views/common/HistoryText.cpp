@@ -79,6 +79,12 @@ QString EventKindName(EventKind kind) {
         return HistoryText::tr("通讯中断");
     case EventKind::LinkRestored:
         return HistoryText::tr("通讯恢复");
+    case EventKind::RecordingStarted:
+        return HistoryText::tr("开始记录");
+    case EventKind::RecordingStopped:
+        return HistoryText::tr("停止记录");
+    case EventKind::StateAtStart:
+        return HistoryText::tr("开始时的状态");
     }
     return {};
 }

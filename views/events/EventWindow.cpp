@@ -42,6 +42,9 @@ QVariant TEventModel::data(const QModelIndex& index, int role) const {
         case EventKind::LinkLost:
         case EventKind::PortVanished:
             return QColor(190, 0, 0);
+        case EventKind::StateAtStart:
+            // An alarm found on at start, as an alarm coming on.
+            return e.detail == u"run" ? QVariant() : QVariant(QColor(190, 0, 0));
         default:
             return {};
         }

@@ -621,9 +621,7 @@ bool TTrendWindow::ExportCsv(const QString& path, QString* error) {
             *error = file.errorString();
         return false;
     }
-    const bool written = m_data.blocksFrom <= m_from
-                             ? WriteReadingsCsv(m_store, deviceId(), m_from, m_to, file, error)
-                             : WriteMinutesCsv(m_store, deviceId(), m_from, m_to, file, error);
+    const bool written = WriteTrendCsv(m_store, deviceId(), m_from, m_to, file, error);
     if (!written) {
         file.cancelWriting();
         return false;
