@@ -1,11 +1,11 @@
 #include "CommandLine.h"
 
-#include "HistoryExport.h"
-#include "HistoryHook.h"
 #include "Z7Version.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSet>
+#include <QStandardPaths>
 
 namespace {
 
@@ -137,4 +137,29 @@ QString TrafficLogOpenError(const QString& programName, const QString& path, con
 
 QString VersionText() {
     return QStringLiteral("z7panel ") + QLatin1String(kZ7Version);
+}
+
+std::optional<qint64> ParseIsoTime(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!time.isValid())
+        time = QDateTime::fromString(text, Qt::ISODate);
+    if (time.isValid())
+        return time.toMSecsSinceEpoch();
+    // A local time the clocks skipped when they were set forward: read with the offset that held
+    // before, which moves it forward by the gap, as the clock on the wall would have shown it.
+    if (time.timeSpec() != Qt::LocalTime || !time.date().isValid() || !time.time().isValid())
+        return std::nullopt;
+    const qint64 naive = QDateTime(time.date(), time.time(), Qt::UTC).toMSecsSinceEpoch();
+    constexpr qint64 kDayMs = 24LL * 3600 * 1000;
+    const int offsetBefore = QDateTime::fromMSecsSinceEpoch(naive - kDayMs, Qt::LocalTime).offsetFromUtc();
+    return naive - offsetBefore * 1000LL;
+}
+
+QString DefaultHistoryPath() {
+    // The same folder with or without an application object: the export runs without one.
+    const QString saved = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("z7panel"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(saved);
+    return folder + QStringLiteral("/history.sqlite");
 }

@@ -40,3 +40,9 @@ QString UsageText(const QString& programName);
 QString TrafficLogOpenError(const QString& programName, const QString& path, const QString& why);
 // "z7panel MAJOR.MINOR", the first line of `--version`.
 QString VersionText();
+// An ISO 8601 time of --from and --to: "2026-12-10T08:15:02.123Z", with an offset, or without one as
+// local time (a local time the clocks skipped is moved forward); a date alone is its midnight.
+std::optional<qint64> ParseIsoTime(const QString& text);
+// Where the history lives unless --history names another file: history.sqlite in the user's data
+// folder for the panel (~/.local/share/z7panel on Linux).
+QString DefaultHistoryPath();

@@ -1,7 +1,6 @@
 #include "HistoryExport.h"
 
 #include "HistoryCsv.h"
-#include "HistoryHook.h"
 #include "HistoryStore.h"
 
 #include <QCoreApplication>
@@ -10,22 +9,6 @@
 #include <QSaveFile>
 
 #include <cstdio>
-
-std::optional<qint64> ParseIsoTime(const QString& text) {
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!time.isValid())
-        time = QDateTime::fromString(text, Qt::ISODate);
-    if (time.isValid())
-        return time.toMSecsSinceEpoch();
-    // A local time the clocks skipped when they were set forward: read with the offset that held
-    // before, which moves it forward by the gap, as the clock on the wall would have shown it.
-    if (time.timeSpec() != Qt::LocalTime || !time.date().isValid() || !time.time().isValid())
-        return std::nullopt;
-    const qint64 naive = QDateTime(time.date(), time.time(), Qt::UTC).toMSecsSinceEpoch();
-    constexpr qint64 kDayMs = 24LL * 3600 * 1000;
-    const int offsetBefore = QDateTime::fromMSecsSinceEpoch(naive - kDayMs, Qt::LocalTime).offsetFromUtc();
-    return naive - offsetBefore * 1000LL;
-}
 
 namespace {
 

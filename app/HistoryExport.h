@@ -9,6 +9,3 @@
 // only once it is complete.
 int RunHistoryExport(const TCommandLine& commandLine, const QString& programName);
 
-// An ISO 8601 time: "2026-12-10T08:15:02.123Z", with an offset, or without one as local time; a date
-// alone is its midnight. A local time that the clocks skipped (set forward) is moved forward by the gap.
-std::optional<qint64> ParseIsoTime(const QString& text);

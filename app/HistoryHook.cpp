@@ -7,16 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QStandardPaths>
-
-QString DefaultHistoryPath() {
-    // The same folder with or without an application object: the export runs without one.
-    const QString saved = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName(QStringLiteral("z7panel"));
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QCoreApplication::setApplicationName(saved);
-    return folder + QStringLiteral("/history.sqlite");
-}
 
 THistoryHook::THistoryHook(TForm1* form, QObject* parent) : QObject(parent), m_form(form) {}
 

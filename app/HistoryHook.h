@@ -56,7 +56,3 @@ private:
     QPointer<TTrendWindow> m_trend;
     QPointer<TEventWindow> m_events;
 };
-
-// Where the history lives unless --history names another file: history.sqlite in the user's data
-// folder for the panel (~/.local/share/z7panel on Linux).
-QString DefaultHistoryPath();
