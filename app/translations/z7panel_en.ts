@@ -308,6 +308,10 @@
 <context>
     <name>TBusScanWindow</name>
     <message>
+        <source>经TCP连接时，线路的波特率和格式由设备服务器决定，无从扫描。</source>
+        <translation>Over TCP the device server sets the line&apos;s baud rate and format: there is nothing to sweep.</translation>
+    </message>
+    <message>
         <source>总线扫描</source>
         <translation>Bus scan</translation>
     </message>
@@ -540,6 +544,10 @@
 </context>
 <context>
     <name>TMainWindow</name>
+    <message>
+        <source>经TCP连接时不起作用：波特率和格式由设备服务器决定。</source>
+        <translation>Does not apply over TCP: the device server sets the baud rate and format.</translation>
+    </message>
     <message>
         <source>文件</source>
         <translation>File</translation>
