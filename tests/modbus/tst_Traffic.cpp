@@ -55,6 +55,7 @@ private slots:
     void keywordsRoundTrip();
     void logLine();
     void bufferKeepsTheNewest();
+    void bufferBoundedByBytes();
     void statisticsCount();
     void responseTimes_data();
     void responseTimes();
@@ -230,6 +231,44 @@ void TestTraffic::bufferKeepsTheNewest() {
     buffer.Clear();
     QCOMPARE(buffer.Size(), 0);
     QCOMPARE(buffer.Dropped(), 0);
+}
+
+// The bytes held are bounded too: long chunks push out the oldest records before the count does.
+void TestTraffic::bufferBoundedByBytes() {
+    TrafficBuffer buffer(100, 1000);
+    for (int i = 1; i <= 10; ++i) {
+        TrafficRecord r;
+        r.monotonicUs = i;
+        r.bytes = QByteArray(300, char(i));
+        buffer.Append(r);
+    }
+    QCOMPARE(buffer.Size(), 3);
+    QCOMPARE(buffer.Bytes(), 900);
+    QCOMPARE(buffer.Dropped(), 7);
+    QCOMPARE(buffer.At(0).monotonicUs, 8);
+    QCOMPARE(buffer.At(2).monotonicUs, 10);
+    // A record larger than the bound is kept, alone; short ones then fill up again.
+    TrafficRecord big;
+    big.bytes = QByteArray(1500, 'x');
+    buffer.Append(big);
+    QCOMPARE(buffer.Size(), 1);
+    QCOMPARE(buffer.Dropped(), 10);
+    TrafficRecord empty;
+    buffer.Append(empty);
+    QCOMPARE(buffer.Size(), 1);
+    QCOMPARE(buffer.Bytes(), 0);
+    buffer.Append(empty);
+    QCOMPARE(buffer.Size(), 2);
+
+    // A babbling line's largest chunks: the panel's buffer holds at most 32 MiB of them.
+    TrafficBuffer panel;
+    TrafficRecord chunk;
+    chunk.bytes = QByteArray(2048, '\x55'); // shared by every copy: the test itself stays small
+    for (int i = 0; i < 20000; ++i)
+        panel.Append(chunk);
+    QCOMPARE(panel.Bytes(), 32 * 1024 * 1024);
+    QCOMPARE(panel.Size(), 16384);
+    QCOMPARE(panel.Dropped(), 20000 - 16384);
 }
 
 // Counts come from the poll cycle's own records: a reply of each kind to four polls of a device.
