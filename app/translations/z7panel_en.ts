@@ -844,6 +844,10 @@
         <translation>Wrong address</translation>
     </message>
     <message>
+        <source>杂散字节</source>
+        <translation>Stray bytes</translation>
+    </message>
+    <message>
         <source>功能码不符</source>
         <translation>Wrong function</translation>
     </message>

@@ -71,6 +71,13 @@ void TestTraffic::readReplyVerdicts_data() {
     QTest::newRow("accepted, trailing bytes") << kGoodReply + Hex("FFFF") << Verdict::Accepted << 0;
     QTest::newRow("crc") << WithByte(kGoodReply, 24, char(kGoodReply[24] ^ 0xFF)) << Verdict::Crc << 0;
     QTest::newRow("address") << ReadReply(2, {1, 2, 3}) << Verdict::Address << 0;
+    QTest::newRow("address, another slave's exception") << WithCrc(Hex("028302")) << Verdict::Address << 0;
+    QTest::newRow("address, another master's request")
+        << WithCrc(Hex("050300000001")) << Verdict::Address << 0;
+    QTest::newRow("noise, tail of a split reply") << kGoodReply.mid(12) << Verdict::Noise << 0;
+    QTest::newRow("noise, garbage before the reply") << Hex("7E00") + kGoodReply << Verdict::Noise << 0;
+    QTest::newRow("noise, one byte") << Hex("FF") << Verdict::Noise << 0;
+    QTest::newRow("noise, own address then no frame") << Hex("01F40000") << Verdict::Noise << 0;
     QTest::newRow("function") << WithCrc(WithByte(kGoodReply.left(23), 1, 0x04)) << Verdict::Function << 0;
     QTest::newRow("count") << WithCrc(WithByte(kGoodReply.left(23), 2, 18)) << Verdict::Count << 0;
     QTest::newRow("short") << kGoodReply.left(24) << Verdict::Short << 0;
@@ -115,6 +122,7 @@ void TestTraffic::writeAnswerVerdicts_data() {
     QTest::newRow("exception 03") << WithCrc(Hex("018603")) << Verdict::Exception;
     QTest::newRow("crc") << WithByte(request, 7, char(request[7] ^ 1)) << Verdict::Crc;
     QTest::newRow("address") << WithCrc(Hex("020600040190")) << Verdict::Address;
+    QTest::newRow("noise") << Hex("0090AB") << Verdict::Noise;
     QTest::newRow("function") << kGoodReply << Verdict::Function;
     QTest::newRow("short") << request.left(7) << Verdict::Short;
 }
