@@ -633,7 +633,7 @@ void TForm1::Comm1ReceiveData(QObject*, const char* Buffer, quint16 BufferLength
     }
     const bool readReply = m_poll.WritePending() == 0;
     const quint8 phase = m_poll.PollPhase();
-    const CommLamp lamp = m_poll.Receive(Buffer, BufferLength);
+    const CommLamp lamp = m_poll.Receive(Buffer, BufferLength, Comm1->LastChunkEnd() == TChunkEnd::Silence);
     ApplyCommLamp(lamp);
     if (readReply && lamp == CommLamp::Lit && phase == 2)
         Memo12->setPlainText(QString::number(m_memo12Value).left(7));

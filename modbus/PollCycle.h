@@ -31,9 +31,14 @@ struct ModbusLink {
 //                     if (CheckBox2->isChecked()) ApplyLamp(poll.SendWriteRequest(address));
 //   Timer2Timer:      poll.WriteTimeoutStep() at its place in the tick, then read Register(n).
 //
-// Records (ModbusLink::report): a read request that nothing came back for by the next tick, and a sent
-// write whose answer has not come when the display tick times it out, are reported once as missing
-// answers. A refused answer is an answer: it is reported with its verdict, not as missing.
+// A delivery is judged against the request whose answer is awaited: the last one the port took, until
+// a read is answered by an accepted or an exception reply, a write by its first delivery, a read is
+// given up at the next tick or a write at its time-out. Any other delivery is Unexpected.
+//
+// Records (ModbusLink::report): a read request that nothing at all came back for by the next tick, and
+// a write that nothing came back for by its time-out or by the next write, are reported once as missing
+// answers. Any delivery after a request is an answer to it, whatever the delivery is judged: a refused
+// answer, or one that arrived with other bytes, is reported with that delivery's verdict, not as missing.
 //
 // The lamp is lit only by an accepted read reply or a good write echo. It goes out when a tick does not
 // poll, when a tick finds the last read request still unanswered, when the port refuses a request, and
@@ -53,7 +58,8 @@ public:
     CommLamp Tick(bool commTicked, quint8 address);
 
     // One delivered chunk of received bytes. The bytes are copied; the caller may release them after.
-    CommLamp Receive(const char* buffer, quint16 length);
+    // `endedBySilence`: the chunk ended by the line's silence (TrafficRecord::endedBySilence).
+    CommLamp Receive(const char* buffer, quint16 length, bool endedBySilence = true);
 
     // Sends the read request for `count` registers from `startRegister` and pauses. Unlit if refused.
     CommLamp SendReadRequest(quint8 address, quint8 startRegister, quint8 count);
@@ -95,13 +101,17 @@ private:
     struct SentRequest {
         ModbusRequest request{};
         qint64 sentUs = 0;
+        bool IsWrite() const { return request[1] == kWriteSingleRegister; }
     };
 
-    bool Send(const ModbusRequest& request, int pauseMs, qint64& sentUs);
+    // Hands the request to the port and pauses; the request taken is awaited from then on.
+    std::optional<SentRequest> Send(const ModbusRequest& request, int pauseMs);
     void StoreBlock();
+    // Reports the request as missing once, if nothing came back for it, and forgets it.
+    void GiveUp(std::optional<SentRequest>& unanswered);
     // Stamps and hands on one record; `awaited` is the request it concerns, if any.
     void Report(TrafficDirection direction, Verdict verdict, QByteArray bytes, const SentRequest* awaited,
-                quint8 exceptionCode = 0) const;
+                quint8 exceptionCode = 0, bool endedBySilence = true) const;
 
     ModbusLink m_link;
     quint8 m_pollPhase = 0;
@@ -112,11 +122,14 @@ private:
     quint8 m_writeTimeoutCounter = 0;
     std::array<quint8, kReceiveBufferSize> m_receiveBuffer{};
     std::array<qint32, kImageSize> m_image{};
-    // The last read request the port took, and whether a reply to it is still awaited.
-    std::optional<SentRequest> m_read;
+    // Whether the last read request the port took has not had an accepted reply (the lamp's test).
     bool m_readOutstanding = false;
-    // Whether nothing at all has come back for that request yet and it has not been reported missing.
-    bool m_readAwaitingAnswer = false;
-    // The write request on the wire for the current command, which a good reply repeats.
-    std::optional<SentRequest> m_writeRequest;
+    // The request whose answer the next delivery is judged against.
+    std::optional<SentRequest> m_awaited;
+    // The last read and the last write the port took, while nothing at all has come back since and
+    // they have not been reported missing.
+    std::optional<SentRequest> m_unansweredRead;
+    std::optional<SentRequest> m_unansweredWrite;
+    // Whether the port took the current command's write request.
+    bool m_writeSent = false;
 };
