@@ -46,6 +46,8 @@ std::optional<PollCycle::SentRequest> PollCycle::Send(const ModbusRequest& reque
             GiveUp(m_unansweredWrite);
         m_awaited = sent;
         (sent.IsWrite() ? m_unansweredWrite : m_unansweredRead) = sent;
+        m_lastSentUs = sent.sentUs;
+        m_deliveryOwed = true;
     }
     if (m_link.report)
         Report(TrafficDirection::Tx, taken ? Verdict::Sent : Verdict::Refused, bytes, &sent);
@@ -90,11 +92,41 @@ void PollCycle::SetWriteCommand(quint8 writeRegister, quint16 writeValue) {
     m_writeValue = writeValue;
     // Until this command is on the wire, no reply can be its echo.
     m_writeSent = false;
+    m_writeWaiting = false;
 }
 
 CommLamp PollCycle::SendWriteRequest(quint8 address) {
-    m_writeSent = Send(BuildWriteRequest(address, m_writeRegister, m_writeValue), kWritePauseMs).has_value();
+    m_writeAddress = address;
+    m_writeWaiting = AnswerDue();
+    if (m_writeWaiting)
+        return CommLamp::Unchanged;
+    return SendWrite();
+}
+
+CommLamp PollCycle::SendWaitingWrite() {
+    if (!m_writeWaiting || AnswerDue())
+        return CommLamp::Unchanged;
+    m_writeWaiting = false;
+    return SendWrite();
+}
+
+CommLamp PollCycle::SendWrite() {
+    m_writeSent =
+        Send(BuildWriteRequest(m_writeAddress, m_writeRegister, m_writeValue), kWritePauseMs).has_value();
     return m_writeSent ? CommLamp::Unchanged : CommLamp::Unlit;
+}
+
+bool PollCycle::AnswerDue() const {
+    if (!m_deliveryOwed || !m_link.silenceMs)
+        return false;
+    return AnswerDueForUs() > 0 || (m_link.receiving && m_link.receiving());
+}
+
+qint64 PollCycle::AnswerDueForUs() const {
+    if (!m_deliveryOwed || !m_link.silenceMs)
+        return 0;
+    const qint64 silenceUs = qint64(std::max(m_link.silenceMs(), 0)) * 1000;
+    return std::max<qint64>(m_lastSentUs + silenceUs - TrafficMonotonicUs(), 0);
 }
 
 void PollCycle::WriteTimeoutStep() {
@@ -102,6 +134,7 @@ void PollCycle::WriteTimeoutStep() {
         if (++m_writeTimeoutCounter > 3) {
             m_writePending = 0;
             m_writeTimeoutCounter = 0;
+            m_writeWaiting = false;
             GiveUp(m_unansweredWrite);
             if (m_awaited && m_awaited->IsWrite())
                 m_awaited.reset();
@@ -118,15 +151,16 @@ CommLamp PollCycle::Receive(const char* buffer, quint16 length, bool endedBySile
         std::memcpy(m_receiveBuffer.data(), buffer, size_t(kept));
 
     // Whatever it holds, the delivery came back for every request still unanswered.
+    m_deliveryOwed = false;
     m_unansweredRead.reset();
     m_unansweredWrite.reset();
 
     ReplyCheck check{Verdict::Unexpected};
     std::optional<SentRequest> awaited;
     CommLamp lamp = CommLamp::Unlit;
-    // The first delivery after a command ends it, whatever it holds; only the lamp tells whether the
-    // device repeated the request.
-    const bool endsCommand = m_writePending == 1;
+    // The first delivery after a command ends it, whatever it holds, unless its request still waits
+    // for the line; only the lamp tells whether the device repeated the request.
+    const bool endsCommand = m_writePending == 1 && !m_writeWaiting;
     if (endsCommand && !m_writeSent) {
         // A command that never reached the wire has no answer, and takes the delivery all the same.
         m_awaited.reset();

@@ -16,10 +16,17 @@ enum class CommLamp { Unchanged, Lit, Unlit };
 // `sleepMs` pauses the GUI thread after each send, which is part of the line discipline. `report`, when
 // set, receives a record of every request, every delivery and every missing answer with the cycle's
 // verdict on it, before the cycle goes on.
+//
+// `silenceMs` is the port's read interval and `receiving` tells whether bytes have come in that the port
+// has not delivered yet. With both, an answer is due on the line from a request until a delivery, or
+// until the silence interval after it has passed with nothing received; a command waits while one is
+// due, since on a half-duplex line its request would meet the answer. Without them, nothing is due.
 struct ModbusLink {
     std::function<bool(const char* data, quint16 length)> sendData;
     std::function<void(int milliseconds)> sleepMs;
     std::function<void(const TrafficRecord& record)> report = {};
+    std::function<int()> silenceMs = {};
+    std::function<bool()> receiving = {};
 };
 
 // The Modbus master's state and the logic of its handlers, without any window. TForm1 keeps one
@@ -27,8 +34,11 @@ struct ModbusLink {
 //
 //   Timer1Timer:      ApplyLamp(poll.Tick(CheckBox2->isChecked(), SlaveAddress(ComboBox1->currentText())));
 //   Comm1ReceiveData: ApplyLamp(poll.Receive(Buffer, BufferLength));
+//                     then, if WriteWaiting(), ApplyLamp(poll.SendWaitingWrite());
 //   a command:        poll.SetWriteCommand(reg, value);
 //                     if (CheckBox2->isChecked()) ApplyLamp(poll.SendWriteRequest(address));
+//                     while WriteWaiting(), ApplyLamp(poll.SendWaitingWrite()) again once
+//                     AnswerDueForUs() has passed
 //   Timer2Timer:      poll.WriteTimeoutStep() at its place in the tick, then read Register(n).
 //
 // A delivery is judged against the request whose answer is awaited: the last one the port took, until
@@ -66,8 +76,20 @@ public:
 
     // An operator command: pending flag, register and value are set whether or not anything is sent.
     void SetWriteCommand(quint8 writeRegister, quint16 writeValue);
-    // Sends the write request for the command fields and pauses. Unlit if refused.
+    // Sends the write request for the command fields and pauses; Unlit if refused. While an answer is
+    // due, the request waits instead (WriteWaiting) and Unchanged is returned.
     CommLamp SendWriteRequest(quint8 address);
+    // Whether the command's write request waits for the line.
+    bool WriteWaiting() const { return m_writeWaiting; }
+    // Sends the waiting write request, as SendWriteRequest does, once no answer is due; Unchanged with
+    // nothing sent while one is or when no request waits.
+    CommLamp SendWaitingWrite();
+
+    // Whether an answer is due on the line (see ModbusLink).
+    bool AnswerDue() const;
+    // How long an answer is still due by time alone, in microseconds: until the silence interval after the
+    // last request has passed; 0 when no answer is due or only bytes coming in keep it due.
+    qint64 AnswerDueForUs() const;
 
     // The display tick's count-down: a write that nobody answers stops holding polling back at the
     // fourth tick.
@@ -106,6 +128,7 @@ private:
 
     // Hands the request to the port and pauses; the request taken is awaited from then on.
     std::optional<SentRequest> Send(const ModbusRequest& request, int pauseMs);
+    CommLamp SendWrite();
     void StoreBlock();
     // Reports the request as missing once, if nothing came back for it, and forgets it.
     void GiveUp(std::optional<SentRequest>& unanswered);
@@ -130,6 +153,12 @@ private:
     // they have not been reported missing.
     std::optional<SentRequest> m_unansweredRead;
     std::optional<SentRequest> m_unansweredWrite;
-    // Whether the port took the current command's write request.
+    // The current command's write request: whether the port took it, or whether it waits for the line,
+    // and the slave address it goes to.
     bool m_writeSent = false;
+    bool m_writeWaiting = false;
+    quint8 m_writeAddress = 0;
+    // When the port took the last request, and whether nothing was delivered since.
+    qint64 m_lastSentUs = 0;
+    bool m_deliveryOwed = false;
 };
