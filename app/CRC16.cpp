@@ -586,7 +586,8 @@ void TForm1::WatchWaitingWrite() {
 }
 
 void TForm1::Timer1Timer(QObject*) {
-    ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked(), Address()));
+    // A closed or vanished port is no line to poll: its ticks send nothing, so they are no requests.
+    ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked() && Comm1->IsOpen(), Address()));
 }
 
 void TForm1::Timer2Timer(QObject*) {

@@ -32,7 +32,8 @@ struct ModbusLink {
 // The Modbus master's state and the logic of its handlers, without any window. TForm1 keeps one
 // instance and calls it from its handlers, applying the returned lamp state to Image14/Image7:
 //
-//   Timer1Timer:      ApplyLamp(poll.Tick(CheckBox2->isChecked(), SlaveAddress(ComboBox1->currentText())));
+//   Timer1Timer:      ApplyLamp(poll.Tick(CheckBox2->isChecked() && Comm1->IsOpen(),
+//                                     SlaveAddress(ComboBox1->currentText())));
 //   Comm1ReceiveData: ApplyLamp(poll.Receive(Buffer, BufferLength));
 //                     then, if WriteWaiting(), ApplyLamp(poll.SendWaitingWrite());
 //   a command:        poll.SetWriteCommand(reg, value);

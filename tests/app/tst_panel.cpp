@@ -142,6 +142,7 @@ private slots:
     void upDownIsInert();
     void commandWaitsForTheAnswerDue_data();
     void commandWaitsForTheAnswerDue();
+    void closedPortTicksAreNoRequests();
 };
 
 void TestPanel::placement_data() {
@@ -605,6 +606,30 @@ void TestPanel::commandWaitsForTheAnswerDue() {
     QVERIFY(seen[answering ? 2 : 1].first.monotonicUs - read.monotonicUs >= intervalUs);
     QCOMPARE(seen.last().first.function, quint8(0x06));
     QVERIFY(panel.form.Image14->isVisible());
+}
+
+// With the port closed, or gone with its device, a tick of the poll timer sends nothing: it is no
+// request and makes no record. The lamp stays out.
+void TestPanel::closedPortTicksAreNoRequests() {
+    Panel panel;
+    panel.Tick(true);
+    QList<Verdict> verdicts;
+    connect(&panel.form, &TForm1::trafficRecorded, this,
+            [&](const TrafficRecord& r) { verdicts << r.verdict; });
+    for (int i = 0; i < 3; ++i)
+        panel.form.Timer1Timer(panel.form.Timer1);
+    QVERIFY(verdicts.isEmpty());
+    QVERIFY(panel.form.Image14->isHidden());
+
+    // A request goes out, then the device vanishes: that request is missing once, and that is all.
+    panel.OpenPort();
+    panel.form.Timer1Timer(panel.form.Timer1);
+    panel.port->FailEvents(TPortStatus::Failed);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.form.Comm1->IsOpen(), 2000);
+    for (int i = 0; i < 3; ++i)
+        panel.form.Timer1Timer(panel.form.Timer1);
+    QCOMPARE(verdicts, (QList<Verdict>{Verdict::Sent, Verdict::NoReply}));
+    QVERIFY(panel.form.Image14->isHidden());
 }
 
 int main(int argc, char* argv[]) {
