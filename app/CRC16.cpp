@@ -28,11 +28,16 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <unistd.h>
 
 namespace {
+
+// How soon a command waiting for the line looks again while bytes of an answer are coming in.
+constexpr int kWriteRecheckMs = 10;
 
 // The window's texts in the layout's Chinese, the source of their translations (RetranslateUi).
 const char* const kBanner = QT_TRANSLATE_NOOP("TForm1", "Z7_三相控制界面  ");
@@ -181,7 +186,9 @@ TForm1::TForm1(std::unique_ptr<TCommPort> port, QWidget* parent)
     : QWidget(parent),
       m_poll(ModbusLink{[this](const char* data, quint16 length) { return Comm1->SendData(data, length); },
                         [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); },
-                        [this](const TrafficRecord& record) { emit trafficRecorded(record); }}),
+                        [this](const TrafficRecord& record) { emit trafficRecorded(record); },
+                        [this] { return int(std::min<quint32>(Comm1->ReadIntervalTimeout(), INT_MAX)); },
+                        [this] { return Comm1->Receiving(); }}),
       m_portLayer(std::move(port)) {
     CreateLayout();
     RetranslateUi();
@@ -303,6 +310,8 @@ void TForm1::CreateLayout() {
     Timer1->setInterval(1000);
     Timer2 = new QTimer(this);
     Timer2->setInterval(500);
+    m_writeWait = new QTimer(this);
+    m_writeWait->setSingleShot(true);
 }
 
 void TForm1::CreateInstruments() {
@@ -359,6 +368,7 @@ void TForm1::ConnectHandlers() {
     connect(Comm1, &TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
+    connect(m_writeWait, &QTimer::timeout, this, &TForm1::SendWaitingWrite);
     connect(iKnob1, &TiComponent::OnClick, this, [this] { iKnob1Click(iKnob1); });
     connect(iKnob2, &TiComponent::OnClick, this, [this] { iKnob2Click(iKnob2); });
     connect(iKnob3, &TiComponent::OnClick, this, [this] { iKnob3Click(iKnob3); });
@@ -518,10 +528,30 @@ void TForm1::SendReadRequest(quint8 startRegister, quint8 count) {
 
 void TForm1::SendWriteRequest() {
     ApplyCommLamp(m_poll.SendWriteRequest(Address()));
+    WatchWaitingWrite();
+}
+
+void TForm1::SendWaitingWrite() {
+    // A bus scan that took the line meanwhile awaits answers of its own: the command waits on, at most
+    // until the display tick gives it up.
+    if (!m_lineReceiver)
+        ApplyCommLamp(m_poll.SendWaitingWrite());
+    WatchWaitingWrite();
+}
+
+void TForm1::WatchWaitingWrite() {
+    if (!m_poll.WriteWaiting()) {
+        m_writeWait->stop();
+        return;
+    }
+    // A delivery ends the wait too (Comm1ReceiveData); while bytes come in, look again shortly.
+    const qint64 us = m_poll.AnswerDueForUs();
+    m_writeWait->start(us > 0 ? int((us + 999) / 1000) : kWriteRecheckMs);
 }
 
 void TForm1::Timer1Timer(QObject*) {
-    ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked(), Address()));
+    // A closed or vanished port is no line to poll: its ticks send nothing, so they are no requests.
+    ApplyCommLamp(m_poll.Tick(CheckBox2->isChecked() && Comm1->IsOpen(), Address()));
 }
 
 void TForm1::Timer2Timer(QObject*) {
@@ -595,10 +625,14 @@ void TForm1::Comm1ReceiveData(QObject*, const char* Buffer, quint16 BufferLength
         receiver(Buffer, BufferLength);
         return;
     }
-    const bool readReply = m_poll.WritePending() == 0;
+    const bool answered = m_poll.BlockAnswered() == 1;
     const quint8 phase = m_poll.PollPhase();
-    const CommLamp lamp = m_poll.Receive(Buffer, BufferLength);
+    const CommLamp lamp = m_poll.Receive(Buffer, BufferLength, Comm1->LastChunkEnd() == TChunkEnd::Silence);
     ApplyCommLamp(lamp);
-    if (readReply && lamp == CommLamp::Lit && phase == 2)
+    // An accepted read reply answers the block; a lit lamp may also be a write's echo.
+    if (!answered && m_poll.BlockAnswered() == 1 && phase == 2)
         Memo12->setPlainText(QString::number(m_memo12Value).left(7));
+    // The answer a command waited for is in.
+    if (m_poll.WriteWaiting())
+        SendWaitingWrite();
 }

@@ -152,7 +152,8 @@ public slots:
     void iAnalogOutput2MouseUp(QObject* Sender, TiEnums::TMouseButton Button, TiEnums::TShiftState Shift,
                                int X, int Y);
 
-    // Requests of the Modbus master, sent through Comm1 with the address box's slave address.
+    // Requests of the Modbus master, sent through Comm1 with the address box's slave address. A write
+    // request waits while an answer is due on the line, and goes out once none is.
     void SendReadRequest(quint8 startRegister, quint8 count);
     void SendWriteRequest();
 
@@ -179,6 +180,10 @@ private:
     bool ClosePortPath();
     void ShowOpenError(const ECommsError& error);
     void ApplyCommLamp(CommLamp lamp);
+    // Sends the write request waiting for the line if no answer is due any more, and keeps watching
+    // while it still waits.
+    void SendWaitingWrite();
+    void WatchWaitingWrite();
 
     PollCycle m_poll;
     // The port layer for Comm1 until the layout creates it; empty for the system's serial devices.
@@ -189,4 +194,6 @@ private:
     // The value Memo12 shows after each accepted reply to the last block; nothing gives it another.
     qint32 m_memo12Value = 0;
     LineReceiver m_lineReceiver;
+    // Looks again at a write request waiting for the line when the answer it waits for is overdue.
+    QTimer* m_writeWait = nullptr;
 };

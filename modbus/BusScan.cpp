@@ -70,11 +70,12 @@ TrafficRecord BusScan::Sent(bool taken) {
     return record;
 }
 
-TrafficRecord BusScan::Delivered(const char* data, qsizetype length) {
+TrafficRecord BusScan::Delivered(const char* data, qsizetype length, bool endedBySilence) {
     QByteArray bytes(data, length);
     if (!m_awaiting) {
         TrafficRecord record = Record(TrafficDirection::Rx, Verdict::Unexpected, nullptr);
         record.bytes = std::move(bytes);
+        record.endedBySilence = endedBySilence;
         return record;
     }
     // Judged as the poll cycle judges a delivery: on what its receive buffer keeps of it.
@@ -84,6 +85,7 @@ TrafficRecord BusScan::Delivered(const char* data, qsizetype length) {
         Record(TrafficDirection::Rx, PollCycle::DeliveryVerdict(check.verdict, length), &*m_awaiting);
     record.bytes = std::move(bytes);
     record.exceptionCode = check.exceptionCode;
+    record.endedBySilence = endedBySilence;
     m_awaiting->anythingCame = true;
     if (record.verdict == Verdict::Accepted || record.verdict == Verdict::Exception) {
         m_answers.append({m_awaiting->probe, record.verdict, record.exceptionCode,

@@ -56,8 +56,9 @@ public:
     TrafficRecord Sent(bool taken);
     // A delivered chunk. An accepted read reply or an exception reply from the awaited address ends
     // the wait for it; anything else is recorded with its verdict and the wait goes on, since the
-    // answer may still follow.
-    TrafficRecord Delivered(const char* data, qsizetype length);
+    // answer may still follow. With nothing awaited, the chunk is Unexpected. `endedBySilence` as in
+    // TrafficRecord.
+    TrafficRecord Delivered(const char* data, qsizetype length, bool endedBySilence = true);
     // The wait ran out: a missing answer when nothing at all came back for the probe.
     std::optional<TrafficRecord> Expired();
 

@@ -159,19 +159,40 @@ ReplyCheck CheckException(const quint8* bytes, qsizetype length) {
     return {Verdict::Exception, bytes[2]};
 }
 
+// The verdict on bytes that do not start like the answer.
+Verdict Stranger(Verdict asFrame, const quint8* bytes, qsizetype length) {
+    return HoldsFrame(bytes, length) ? asFrame : Verdict::Noise;
+}
+
 } // namespace
+
+bool HoldsFrame(const quint8* bytes, qsizetype length) {
+    constexpr qsizetype kShortestFrame = 4; // address, function, CRC
+    if (length < kShortestFrame)
+        return false;
+    qsizetype framed = 0;
+    if (bytes[1] & kExceptionBit)
+        framed = kExceptionReplyLength;
+    else if (bytes[1] == kReadHoldingRegisters && length >= 3)
+        framed = 5 + bytes[2];
+    else if (bytes[1] == kWriteSingleRegister)
+        framed = 8;
+    if (framed >= kShortestFrame && framed <= length && CrcMatches(bytes, int(framed)))
+        return true;
+    return CrcMatches(bytes, int(length));
+}
 
 ReplyCheck CheckReadReply(const quint8* bytes, qsizetype length, quint8 address) {
     if (length < 1)
         return {Verdict::Short};
     if (bytes[0] != address)
-        return {Verdict::Address};
+        return {Stranger(Verdict::Address, bytes, length)};
     if (length < 2)
         return {Verdict::Short};
     if (bytes[1] == (kReadHoldingRegisters | kExceptionBit))
         return CheckException(bytes, length);
     if (bytes[1] != kReadHoldingRegisters)
-        return {Verdict::Function};
+        return {Stranger(Verdict::Function, bytes, length)};
     if (length < 3)
         return {Verdict::Short};
     if (bytes[2] != kReadReplyByteCount)
@@ -188,13 +209,13 @@ ReplyCheck CheckWriteReply(const quint8* bytes, qsizetype length, const ModbusRe
     if (length < 1)
         return {Verdict::Short};
     if (bytes[0] != request[0])
-        return {Verdict::Address};
+        return {Stranger(Verdict::Address, bytes, length)};
     if (length < 2)
         return {Verdict::Short};
     if (bytes[1] == (kWriteSingleRegister | kExceptionBit))
         return CheckException(bytes, length);
     if (bytes[1] != kWriteSingleRegister)
-        return {Verdict::Function};
+        return {Stranger(Verdict::Function, bytes, length)};
     if (length < frameLength)
         return {Verdict::Short};
     if (!CrcMatches(bytes, frameLength))

@@ -41,7 +41,9 @@ QByteArray WireBytes(const ModbusRequest& request);
 
 // The poll cycle's decision on what came back, with the exception code for Verdict::Exception. The
 // checks run in the order of the frame's bytes, so the verdict names the first byte that is wrong:
-// address, then an exception reply (5 bytes with its own CRC), function, byte count, length, CRC.
+// address, then an exception reply (5 bytes with its own CRC), function, byte count, length, CRC. Bytes
+// whose address or function is not the answer's are Address or Function only when they hold a whole
+// frame (HoldsFrame); otherwise they are Noise.
 struct ReplyCheck {
     Verdict verdict = Verdict::Short;
     quint8 exceptionCode = 0;
@@ -50,6 +52,10 @@ ReplyCheck CheckReadReply(const quint8* bytes, qsizetype length, quint8 address)
 // Against a write request: Confirmed only for an answer that repeats the request's 8 bytes; a
 // well-formed answer (address, function 06, 8 bytes, good CRC) that differs is Echo.
 ReplyCheck CheckWriteReply(const quint8* bytes, qsizetype length, const ModbusRequest& request);
+
+// Whether the bytes start with a whole RTU frame with a right CRC: as long as its function says (a read
+// reply by its byte count, an exception reply, a write answer), or else all the bytes as one frame.
+bool HoldsFrame(const quint8* bytes, qsizetype length);
 
 // A reply to a read of ten registers from `address`: at least 25 bytes delivered, the address, function
 // 03, byte count 20, and a CRC over bytes 0 to 22 that matches bytes 23 and 24. Later bytes are ignored.

@@ -33,6 +33,10 @@ struct TrafficRecord {
     // When that request was handed to the port (monotonicUs), 0 if none; a delivery's response time is
     // monotonicUs - requestUs.
     qint64 requestUs = 0;
+    // A delivery's chunk ended after the line had been silent for the port's read interval, so that the
+    // time from the request to it holds that interval. A chunk cut at the port's receive size or handed
+    // on as the port failed ended otherwise, at no moment the device chose: it has no response time.
+    bool endedBySilence = true;
 };
 
 // The clocks every record is stamped with.

@@ -2,24 +2,23 @@
 
 #include <algorithm>
 
-TrafficBuffer::TrafficBuffer(qsizetype capacity) : m_capacity(std::max<qsizetype>(capacity, 1)) {}
+TrafficBuffer::TrafficBuffer(qsizetype capacity, qint64 byteCapacity)
+    : m_capacity(std::max<qsizetype>(capacity, 1)), m_byteCapacity(std::max<qint64>(byteCapacity, 0)) {}
 
 void TrafficBuffer::Append(const TrafficRecord& record) {
-    if (qsizetype(m_records.size()) < m_capacity) {
-        m_records.push_back(record);
-        return;
+    const qint64 size = record.bytes.size();
+    // A record larger than the whole byte bound is still kept, alone: the newest is never lost.
+    while (!m_records.empty() && (Size() >= m_capacity || m_bytes + size > m_byteCapacity)) {
+        m_bytes -= m_records.front().bytes.size();
+        m_records.pop_front();
+        ++m_dropped;
     }
-    m_records[size_t(m_head)] = record;
-    m_head = (m_head + 1) % m_capacity;
-    ++m_dropped;
+    m_records.push_back(record);
+    m_bytes += size;
 }
 
 void TrafficBuffer::Clear() {
     m_records.clear();
-    m_head = 0;
+    m_bytes = 0;
     m_dropped = 0;
-}
-
-const TrafficRecord& TrafficBuffer::At(qsizetype i) const {
-    return m_records[size_t((m_head + i) % qsizetype(m_records.size()))];
 }

@@ -22,6 +22,9 @@ void TrafficStats::Add(const TrafficRecord& record) {
     if (!m_requestUntimed || record.requestUs == 0)
         return;
     m_requestUntimed = false;
+    // Only the line's silence ends a chunk a known interval after its last byte.
+    if (!record.endedBySilence)
+        return;
     const qint64 us = std::max<qint64>(record.monotonicUs - record.requestUs, 0);
     if (m_responseCount == 0) {
         m_minUs = m_maxUs = us;
@@ -47,6 +50,15 @@ std::optional<double> TrafficStats::AcceptedShare() const {
 
 qint64 TrafficStats::RefusedDeliveries() const {
     return m_deliveries - Count(Verdict::Accepted) - Count(Verdict::Confirmed);
+}
+
+TrafficStats::ResponseTimes TrafficStats::Responses(qint64 lessUs) const {
+    ResponseTimes r = Responses();
+    if (r.count == 0)
+        return r;
+    for (qint64* us : {&r.lastUs, &r.minUs, &r.meanUs, &r.p95Us, &r.maxUs})
+        *us = std::max<qint64>(*us - lessUs, 0);
+    return r;
 }
 
 TrafficStats::ResponseTimes TrafficStats::Responses() const {

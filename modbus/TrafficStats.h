@@ -8,9 +8,11 @@
 // Counts and response times over the traffic records since the start or the last reset.
 //
 // A response time runs from the moment a request was handed to the port to the delivery of the first
-// chunk that answers it, whatever its verdict. The serial component delivers a chunk only after the
-// line has been silent for its read interval (100 ms on the panel), so every response time holds that
-// interval; a view that shows the device's own part subtracts it.
+// chunk that answers it, whatever its verdict, when that chunk ended by the line's silence: the serial
+// component then delivers it once the line has been silent for its read interval (100 ms on the panel),
+// so the time holds that interval, and Responses(interval) gives the device's own part. A first chunk
+// that ended otherwise (cut at the port's receive size, handed on as the port failed) leaves its request
+// untimed.
 class TrafficStats {
 public:
     struct ResponseTimes {
@@ -46,6 +48,9 @@ public:
     qint64 Deliveries() const { return m_deliveries; }
     qint64 RefusedDeliveries() const;
     ResponseTimes Responses() const;
+    // Each figure less `lessUs` (the silence interval), never below zero: bytes that began before the
+    // request can end a chunk sooner than the interval after it.
+    ResponseTimes Responses(qint64 lessUs) const;
     std::optional<Problem> LastProblem() const { return m_lastProblem; }
 
 private:

@@ -5,7 +5,7 @@
 namespace {
 
 constexpr std::array<const char*, kVerdictCount> kKeywords = {
-    "sent",     "refused", "accepted", "confirmed",  "exception", "crc",      "address",
+    "sent",     "refused", "accepted", "confirmed",  "exception", "crc",      "address", "noise",
     "function", "count",   "short",    "unexpected", "echo",      "oversize", "noreply"};
 
 } // namespace

@@ -15,11 +15,12 @@ enum class Verdict : quint8 {
     Confirmed,  // a write answer that repeats the request
     Exception,  // an exception reply: the function code with its high bit set, and a code
     Crc,        // the CRC does not match
-    Address,    // from another slave address
+    Address,    // a whole frame with a right CRC, from another slave address
+    Noise,      // bytes that neither start like the answer nor hold a whole frame
     Function,   // another function code
     Count,      // a read reply with another byte count
     Short,      // too few bytes for the frame it starts
-    Unexpected, // a delivery while nothing was awaited
+    Unexpected, // a delivery while no answer was awaited: nothing asked, or answered, or given up
     Echo,       // a well-formed write answer that differs from the request
     Oversize,   // a delivery cut at the receive buffer, not accepted
     NoReply,    // a request still unanswered when the cycle stopped waiting for it

@@ -71,6 +71,15 @@ struct TCommTimeouts {
     bool operator==(const TCommTimeouts&) const = default;
 };
 
+// Why the receive thread handed a chunk of received bytes on.
+enum class TChunkEnd : quint8 {
+    Silence,      // the line was silent for longer than the read interval after the chunk's last byte
+    Full,         // 2048 bytes were in
+    TotalTimeout, // the read's total time-out ran out
+    AtOnce,       // the largest interval: whatever had arrived, without waiting for silence
+    Hangup,       // what had arrived when the device failed or vanished
+};
+
 // Outcome of a call made by a worker thread.
 enum class TPortStatus {
     Ok,      // done (for WaitInput: input or a port event may be waiting)

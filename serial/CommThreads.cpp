@@ -93,7 +93,7 @@ void TCommThread::run() {
 
 // Receive thread
 
-bool TReadThread::passOn(const char* bytes, quint32 count) {
+bool TReadThread::passOn(const char* bytes, quint32 count, TChunkEnd end) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[count + 1]());
     if (!block) {
         PostHangup();
@@ -101,10 +101,12 @@ bool TReadThread::passOn(const char* bytes, quint32 count) {
     }
     std::copy(bytes, bytes + count, block.get());
     // A block that cannot be posted is released with the failed post.
-    if (!m_window->Post(SPM_RECEIVE_DATA, count, std::move(block))) {
+    if (!m_window->Post(SPM_RECEIVE_DATA, count, std::move(block), quint32(end))) {
         PostHangup();
         return false;
     }
+    // Only once the block waits in the window's queue: the bytes are always in one place or the other.
+    m_holding = false;
     return true;
 }
 
@@ -130,6 +132,7 @@ void TReadThread::Execute() {
     // number may already belong to something else.
     if (receive())
         m_port->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+    m_holding = false;
 }
 
 bool TReadThread::receive() {
@@ -189,6 +192,7 @@ bool TReadThread::receive() {
                 if (got) {
                     pending += got;
                     lastByte = Clock::now();
+                    m_holding = true;
                 }
                 if (st == TPortStatus::Failed) {
                     failed = true;
@@ -208,16 +212,22 @@ bool TReadThread::receive() {
         if (failed) {
             // A vanished device: what arrived before it is still delivered, then the owner hears of it once.
             // (A chunk that cannot be passed on has already raised the hang-up.)
-            if (!pending || passOn(chunk, pending))
+            if (!pending || passOn(chunk, pending, TChunkEnd::Hangup))
                 PostHangup();
             return true;
         }
         now = Clock::now();
-        const bool complete = pending == kReadSize || (anyAtOnce && pending) ||
-                              (pending && interval && now - lastByte > silence) || (total && now >= totalEnd);
-        if (complete) {
+        const bool full = pending == kReadSize;
+        const bool silent = pending && interval && now - lastByte > silence;
+        const bool atOnce = anyAtOnce && pending;
+        const bool timedOut = total && now >= totalEnd;
+        if (full || silent || atOnce || timedOut) {
+            const TChunkEnd end = full     ? TChunkEnd::Full
+                                  : silent ? TChunkEnd::Silence
+                                  : atOnce ? TChunkEnd::AtOnce
+                                           : TChunkEnd::TotalTimeout;
             // A read whose total time-out ran out with nothing in it is issued again.
-            if (pending && !passOn(chunk, pending))
+            if (pending && !passOn(chunk, pending, end))
                 return true;
             pending = 0;
             readStart = now;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -32,16 +33,20 @@ class TCommWindow : public QObject {
 public:
     explicit TCommWindow(TComm* owner);
     ~TCommWindow() override;
-    // Callable from any thread; false when the notification could not be posted.
-    bool Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {});
+    // Callable from any thread; false when the notification could not be posted. `detail` goes with a
+    // received block: why its chunk ended (TChunkEnd).
+    bool Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {}, quint32 detail = 0);
+    // Whether a received block waits to be raised. GUI thread.
+    bool HoldsReceivedData();
 
 private:
     void deliver();
-    void raise(TCommNotification kind, quint32 param, const char* block);
+    void raise(TCommNotification kind, quint32 param, quint32 detail, const char* block);
 
     struct TNotification {
         TCommNotification Kind;
         quint32 Param;
+        quint32 Detail;
         std::unique_ptr<char[]> Block;
     };
     TComm* m_owner;
@@ -94,14 +99,19 @@ public:
     using TCommThread::TCommThread;
     ~TReadThread() override { Join(); }
 
+    // Whether the thread holds bytes of a chunk not yet handed on. Any thread.
+    bool Holding() const { return m_holding.load(); }
+
 protected:
     void Execute() override;
 
 private:
     // The thread's work; false when it ended on a descriptor closed under it.
     bool receive();
-    bool passOn(const char* bytes, quint32 count);
+    bool passOn(const char* bytes, quint32 count, TChunkEnd end);
     TPortStatus handleEvents();
+
+    std::atomic<bool> m_holding{false};
 };
 
 // A block queued by SendData; it belongs to the transmit thread once queued.

@@ -130,6 +130,11 @@ void TComm::StopWriteThread() {
     stopThread(m_writeThread, m_closeFd, m_port.get(), PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
+bool TComm::Receiving() const {
+    // The thread first: it lets go of a chunk only once the chunk waits in the window's queue.
+    return (m_readThread && m_readThread->Holding()) || m_window->HoldsReceivedData();
+}
+
 bool TComm::IsNetworkPort() const {
     return m_open || !m_choosePort ? m_port->IsNetwork() : IsTcpPortName(m_commName);
 }
@@ -227,15 +232,21 @@ TCommWindow::~TCommWindow() {
         ::close(m_bellFd);
 }
 
-bool TCommWindow::Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block) {
+bool TCommWindow::Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block, quint32 detail) {
     if (m_bellFd < 0)
         return false;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({kind, param, std::move(block)});
+        m_queue.push_back({kind, param, detail, std::move(block)});
     }
     signalFd(m_bellFd);
     return true;
+}
+
+bool TCommWindow::HoldsReceivedData() {
+    std::lock_guard lock(m_mutex);
+    return std::any_of(m_queue.cbegin(), m_queue.cend(),
+                       [](const TNotification& n) { return n.Kind == SPM_RECEIVE_DATA; });
 }
 
 void TCommWindow::deliver() {
@@ -251,7 +262,7 @@ void TCommWindow::deliver() {
             m_queue.pop_front();
         }
         const QPointer<TCommWindow> alive(this);
-        raise(n.Kind, n.Param, n.Block.get());
+        raise(n.Kind, n.Param, n.Detail, n.Block.get());
         // The block is released here, once the handlers have returned; a handler may have destroyed
         // the component, and this window with it.
         if (!alive)
@@ -259,12 +270,13 @@ void TCommWindow::deliver() {
     }
 }
 
-void TCommWindow::raise(TCommNotification kind, quint32 param, const char* block) {
+void TCommWindow::raise(TCommNotification kind, quint32 param, quint32 detail, const char* block) {
     TComm* c = m_owner;
     // An event is raised only when a handler is connected to it.
     auto connected = [c](auto signal) { return c->isSignalConnected(QMetaMethod::fromSignal(signal)); };
     switch (kind) {
     case SPM_RECEIVE_DATA:
+        c->m_lastChunkEnd = TChunkEnd(detail);
         if (connected(&TComm::OnReceiveData))
             emit c->OnReceiveData(c, block, quint16(param));
         break;

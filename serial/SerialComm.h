@@ -91,6 +91,11 @@ public:
     QString LastPortError() const { return m_port->LastError(); }
     // Queues a copy of the bytes for the transmit thread; true when queued (not yet sent).
     bool SendData(const char* data, quint16 length);
+    // Whether bytes have come in that no OnReceiveData has handed on yet: a chunk the receive thread is
+    // still gathering, or one waiting to be raised.
+    bool Receiving() const;
+    // Why the chunk of the last OnReceiveData raised ended; in a handler of it, the chunk being handled.
+    TChunkEnd LastChunkEnd() const { return m_lastChunkEnd; }
     // Write the whole line record, or all five time-outs, to the open port.
     void ApplyLineSettings();
     void ApplyTimeouts();
@@ -198,6 +203,7 @@ private:
     bool m_open = false;
     bool m_opening = false;
     int m_closeFd = -1;
+    TChunkEnd m_lastChunkEnd = TChunkEnd::Silence;
 
     QString m_commName = QStringLiteral("COM2");
     quint32 m_baudRate = 9600;

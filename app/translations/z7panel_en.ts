@@ -922,6 +922,10 @@ Traffic records are lost until writing works again; the log then gets a line say
         <translation>Wrong address</translation>
     </message>
     <message>
+        <source>杂散字节</source>
+        <translation>Stray bytes</translation>
+    </message>
+    <message>
         <source>功能码不符</source>
         <translation>Wrong function</translation>
     </message>

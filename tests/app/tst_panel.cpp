@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
@@ -139,6 +140,9 @@ private slots:
     void switchByCaption();
     void analogOutputNudges();
     void upDownIsInert();
+    void commandWaitsForTheAnswerDue_data();
+    void commandWaitsForTheAnswerDue();
+    void closedPortTicksAreNoRequests();
 };
 
 void TestPanel::placement_data() {
@@ -542,6 +546,90 @@ void TestPanel::upDownIsInert() {
     QCOMPARE(panel.form.Poll().WritePending(), 0);
     QTest::qWait(150);
     QCOMPARE(panel.Sent(), QByteArray());
+}
+
+// A knob released straight after a poll request: on a half-duplex line its write request must not go
+// out while the poll's answer is due. It goes once the answer is delivered, or once the silence
+// interval after the request has passed with nothing received.
+void TestPanel::commandWaitsForTheAnswerDue_data() {
+    QTest::addColumn<bool>("answering");
+    QTest::newRow("the answer coming in past the interval") << true;
+    QTest::newRow("a silent device") << false;
+}
+
+void TestPanel::commandWaitsForTheAnswerDue() {
+    QFETCH(bool, answering);
+    Panel panel;
+    panel.OpenPort();
+    panel.Tick(true);
+    // Each record with what the panel had written when it was made.
+    QList<std::pair<TrafficRecord, qsizetype>> seen;
+    connect(&panel.form, &TForm1::trafficRecorded, this, [&](const TrafficRecord& r) {
+        seen.append({r, panel.port->Written().size()});
+    });
+    panel.form.Timer1Timer(panel.form.Timer1);
+    QCOMPARE(panel.WaitSent(8), Hex("01030000000AC5CD"));
+
+    TiKnob* knob = panel.form.iKnob2;
+    knob->SetPosition(250.0);
+    QTest::mouseClick(knob, Qt::LeftButton, {}, Centre(knob));
+    QCOMPARE(panel.form.Poll().WritePending(), 1);
+    QCOMPARE(panel.Sent(), QByteArray());
+    if (answering) {
+        // Slowly enough that the answer is still coming in when the interval after the request is over.
+        const QByteArray reply = ReadReply(1, {500});
+        for (int i = 0; i < reply.size(); i += 5) {
+            panel.port->Feed(reply.mid(i, 5));
+            QTest::qWait(30);
+        }
+    }
+    QCOMPARE(panel.WaitSent(8), WriteRequest(4, 250));
+    panel.port->Feed(WriteRequest(4, 250));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.form.Poll().WritePending(), 0, 2000);
+
+    QList<Verdict> verdicts;
+    for (const auto& [record, written] : seen)
+        verdicts << record.verdict;
+    const TrafficRecord& read = seen[0].first;
+    if (answering) {
+        QCOMPARE(verdicts,
+                 (QList<Verdict>{Verdict::Sent, Verdict::Accepted, Verdict::Sent, Verdict::Confirmed}));
+        // The answer was delivered before the write request went out, nothing else.
+        QCOMPARE(seen[1].second, 8);
+        QVERIFY(seen[2].first.monotonicUs >= seen[1].first.monotonicUs);
+        QCOMPARE(panel.form.Poll().Register(0), 500);
+    } else {
+        QCOMPARE(verdicts, (QList<Verdict>{Verdict::Sent, Verdict::Sent, Verdict::Confirmed}));
+    }
+    // Never before the silence interval after the poll request.
+    const qint64 intervalUs = qint64(panel.form.Comm1->ReadIntervalTimeout()) * 1000;
+    QVERIFY(seen[answering ? 2 : 1].first.monotonicUs - read.monotonicUs >= intervalUs);
+    QCOMPARE(seen.last().first.function, quint8(0x06));
+    QVERIFY(panel.form.Image14->isVisible());
+}
+
+// With the port closed, or gone with its device, a tick of the poll timer sends nothing: it is no
+// request and makes no record. The lamp stays out.
+void TestPanel::closedPortTicksAreNoRequests() {
+    Panel panel;
+    panel.Tick(true);
+    QList<Verdict> verdicts;
+    connect(&panel.form, &TForm1::trafficRecorded, this,
+            [&](const TrafficRecord& r) { verdicts << r.verdict; });
+    for (int i = 0; i < 3; ++i)
+        panel.form.Timer1Timer(panel.form.Timer1);
+    QVERIFY(verdicts.isEmpty());
+    QVERIFY(panel.form.Image14->isHidden());
+
+    // A request goes out, then the device vanishes: that request is missing once, and that is all.
+    panel.OpenPort();
+    panel.form.Timer1Timer(panel.form.Timer1);
+    panel.port->FailEvents(TPortStatus::Failed);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.form.Comm1->IsOpen(), 2000);
+    for (int i = 0; i < 3; ++i)
+        panel.form.Timer1Timer(panel.form.Timer1);
+    QCOMPARE(verdicts, (QList<Verdict>{Verdict::Sent, Verdict::NoReply}));
+    QVERIFY(panel.form.Image14->isHidden());
 }
 
 int main(int argc, char* argv[]) {

@@ -112,6 +112,7 @@ private slots:
     void readingsAndKnobWrite();
     void runStopSwitchStartsAndStopsDevice();
     void faultyRepliesNeverEnterImage();
+    void commandRightAfterAPollIsConfirmed();
 };
 
 void TestPanelE2E::readingsAndKnobWrite_data() {
@@ -232,6 +233,54 @@ void TestPanelE2E::faultyRepliesNeverEnterImage() {
                        Simulator::Count(counts, "split");
     QVERIFY2(faults >= 2, qPrintable(counts));
     QVERIFY2(Simulator::Count(counts, "good") >= 3, qPrintable(counts));
+}
+
+// A knob released a moment after a poll request went out, while its answer is on the line: the command
+// waits for that answer, so both come back whole. The read is accepted, the write confirmed, nothing is
+// missing, and the device holds the value.
+void TestPanelE2E::commandRightAfterAPollIsConfirmed() {
+    Simulator sim({"--seed", "3"});
+    QVERIFY(sim.Start());
+    TForm1 form;
+    form.show();
+    QList<TrafficRecord> records;
+    connect(&form, &TForm1::trafficRecorded, &form, [&](const TrafficRecord& r) { records << r; });
+    GoLive(form, sim.Link());
+    QTRY_VERIFY_WITH_TIMEOUT(SteadyRegistersRead(form), 5000);
+
+    // Released from the poll timer's own tick, right after the tick's request.
+    const qsizetype polled = records.size();
+    bool released = false;
+    connect(form.Timer1, &QTimer::timeout, &form, [&] {
+        if (released)
+            return;
+        released = true;
+        form.iKnob2->SetPosition(250.0);
+        QTest::mouseClick(form.iKnob2, Qt::LeftButton, {}, form.iKnob2->rect().center());
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(released, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().WritePending(), 0, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(4), 250, 5000);
+
+    QList<TrafficRecord> after = records.mid(polled);
+    const auto write =
+        std::find_if(after.cbegin(), after.cend(), [](const TrafficRecord& r) { return r.function == 0x06; });
+    QVERIFY(write != after.cend());
+    const int at = int(write - after.cbegin());
+    // The poll request just before the write, then its reply, then the write and its echo.
+    QVERIFY(at >= 2);
+    QCOMPARE(after[at - 2].direction, TrafficDirection::Tx);
+    QCOMPARE(after[at - 2].function, quint8(0x03));
+    QCOMPARE(after[at - 1].verdict, Verdict::Accepted);
+    QCOMPARE(after[at - 1].requestUs, after[at - 2].monotonicUs);
+    QCOMPARE(after[at].verdict, Verdict::Sent);
+    QCOMPARE(after[at + 1].verdict, Verdict::Confirmed);
+    QCOMPARE(after[at + 1].function, quint8(0x06));
+    for (const TrafficRecord& r : records)
+        QVERIFY2(!IsProblem(r.verdict), VerdictKeyword(r.verdict));
+
+    const QString counts = sim.Stop();
+    QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
 }
 
 int main(int argc, char* argv[]) {

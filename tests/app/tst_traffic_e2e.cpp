@@ -86,14 +86,18 @@ void TestTrafficE2E::countsMatchTheSimulator_data() {
                                << count(Verdict::Exception);
     QTest::newRow("otheraddr") << QStringList{"--fault-otheraddr", "0.5"} << "otheraddr"
                                << count(Verdict::Address);
-    // The first part of a split reply is too short; the rest comes as a delivery of its own, refused too.
+    // The first part of a split reply is too short; the rest comes as a delivery of its own, stray bytes.
     QTest::newRow("split") << QStringList{"--fault-split", "0.5"} << "split" << count(Verdict::Short);
+    QTest::newRow("split, the rest") << QStringList{"--fault-split", "0.5"} << "split"
+                                     << count(Verdict::Noise);
     QTest::newRow("split, both parts")
         << QStringList{"--fault-split", "0.5"} << "split"
         << Expectation([](const TrafficStats& s) { return s.RefusedDeliveries() / 2; });
-    // Garbage before a reply makes the whole delivery wrong from its first byte, whatever it is.
-    QTest::newRow("garbage") << QStringList{"--fault-garbage", "0.5"} << "garbage"
-                             << Expectation([](const TrafficStats& s) { return s.RefusedDeliveries(); });
+    // Garbage before a reply makes the whole delivery stray bytes, whatever it is.
+    QTest::newRow("garbage") << QStringList{"--fault-garbage", "0.5"} << "garbage" << count(Verdict::Noise);
+    QTest::newRow("garbage, every delivery")
+        << QStringList{"--fault-garbage", "0.5"} << "garbage"
+        << Expectation([](const TrafficStats& s) { return s.RefusedDeliveries(); });
     // A late reply still comes before the next poll: it is accepted.
     QTest::newRow("delay") << QStringList{"--fault-delay", "0.5", "--delay-ms", "300"} << "delay"
                            << Expectation([](const TrafficStats& s) { return s.Count(Verdict::Accepted); });

@@ -14,6 +14,7 @@ struct Recorder {
     struct Chunk {
         QByteArray bytes;
         bool zeroAfter;
+        TChunkEnd end; // why it ended, as the component tells its handlers
     };
     QList<Chunk> chunks;
     QList<quint32> errors;
@@ -26,7 +27,7 @@ struct Recorder {
         QObject::connect(&comm, &TComm::OnReceiveData,
                          [this, &comm](QObject* sender, const char* buf, quint16 n) {
                              QCOMPARE(sender, &comm);
-                             chunks.append({QByteArray(buf, n), buf[n] == 0});
+                             chunks.append({QByteArray(buf, n), buf[n] == 0, comm.LastChunkEnd()});
                              order << QStringLiteral("data%1").arg(n);
                          });
         QObject::connect(&comm, &TComm::OnReceiveError, [this](QObject*, quint32 mask) {
@@ -51,6 +52,12 @@ struct Recorder {
         for (const Chunk& c : chunks)
             s << int(c.bytes.size());
         return s;
+    }
+    QList<TChunkEnd> ends() const {
+        QList<TChunkEnd> e;
+        for (const Chunk& c : chunks)
+            e << c.end;
+        return e;
     }
     QByteArray received() const {
         QByteArray all;

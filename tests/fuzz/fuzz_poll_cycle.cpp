@@ -1,6 +1,7 @@
 // Drives the poll cycle with a random script of ticks, operator commands, write time-outs and received
 // chunks, and checks every delivery against a reply test written out here independently: the register
-// image changes only when an accepted read reply arrives, and then holds exactly that reply's values.
+// image changes only when an accepted reply to the read request awaited arrives, and then holds exactly
+// that reply's values.
 #include "PollCycle.h"
 
 #include <cstdio>
@@ -81,6 +82,8 @@ private:
     void Tick(bool commTicked, quint8 address) {
         const bool polls = commTicked && m_cycle.WritePending() == 0;
         m_lastSent.clear();
+        // A tick gives up the read request before it, answered or not.
+        m_readAddress.reset();
         const CommLamp lamp = m_cycle.Tick(commTicked, address);
         if (!polls) {
             Require(m_lastSent.empty() && lamp == CommLamp::Unlit, "a tick that must not poll sent or lit");
@@ -106,10 +109,14 @@ private:
         if (!send)
             return;
         m_lastSent.clear();
-        if (m_cycle.SendWriteRequest(m_address) == CommLamp::Unchanged)
+        if (m_cycle.SendWriteRequest(m_address) == CommLamp::Unchanged) {
+            // The write on the line is the request awaited now.
             m_echo = m_lastSent;
+            m_readAddress.reset();
+        }
         Require(m_echo || !m_portOpen, "an open port refused a write");
     }
+
 
     std::vector<quint8> MadeReply(Reader& in, quint8 op) {
         std::vector<quint8> r{quint8(op & 0x40 ? m_address : in.Byte()), 0x03, 20};
@@ -128,6 +135,12 @@ private:
                BitwiseCrc(d.data(), 23) == (d[23] | d[24] << 8);
     }
 
+    // An exception reply of the slave asked, which ends the wait for its answer as an accepted reply does.
+    bool ExpectException(const std::vector<quint8>& d) const {
+        return m_readAddress && d.size() >= 5 && d[0] == *m_readAddress && d[1] == 0x83 &&
+               BitwiseCrc(d.data(), 3) == (d[3] | d[4] << 8);
+    }
+
     void Deliver(const std::vector<quint8>& d) {
         const auto before = m_cycle.Image();
         const bool pending = m_cycle.WritePending() != 0;
@@ -143,7 +156,10 @@ private:
         for (quint8 b : buffer)
             Require(b == 0, "receive buffer not cleared");
         Require(m_cycle.PollPhase() == phase, "a delivery moved the poll phase");
+        // A delivery after a command is its answer, or ends it when it never went out; either way no
+        // request is awaited after it.
         if (pending) {
+            m_readAddress.reset();
             Require(m_cycle.WritePending() == 0, "a delivery left the write pending");
             Require(m_cycle.Image() == before, "a write reply changed the image");
             Require(m_cycle.BlockAnswered() == answered, "a write reply answered the block");
@@ -152,12 +168,15 @@ private:
             return;
         }
         Require(lamp == (accepted ? CommLamp::Lit : CommLamp::Unlit), "lamp after a read reply");
+        if (ExpectException(d))
+            m_readAddress.reset();
         if (!accepted) {
             Require(m_cycle.Image() == before, "a rejected delivery changed the image");
             Require(m_cycle.BlockAnswered() == answered, "a rejected delivery answered the block");
             return;
         }
         Require(m_cycle.BlockAnswered() == 1, "an accepted reply did not answer the block");
+        m_readAddress.reset();
         static constexpr int kFirst[3] = {0, 10, 20};
         for (int reg = 0; reg < 30; ++reg) {
             if (!PollCycle::IsKeptRegister(reg))
@@ -174,6 +193,7 @@ private:
     PollCycle m_cycle;
     bool m_portOpen = true;
     quint8 m_address = 1;
+    // The slave of the read request awaited, if one is.
     std::optional<quint8> m_readAddress;
     std::optional<std::vector<quint8>> m_echo;
     std::vector<quint8> m_lastSent;

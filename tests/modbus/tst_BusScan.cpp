@@ -105,6 +105,8 @@ void TestBusScan::deliveryVerdicts_data() {
     QTest::newRow("crc") << reply.left(24) + char(reply[24] ^ 0x01) << Verdict::Crc << false << 0;
     QTest::newRow("other slave") << ReadReply(16, {1}) << Verdict::Address << false << 0;
     QTest::newRow("function") << WithCrc(Hex("1106000000FF")) << Verdict::Function << false << 0;
+    QTest::newRow("stray bytes") << reply.mid(7) << Verdict::Noise << false << 0;
+    QTest::newRow("stray bytes from the slave's address") << Hex("1155AA") << Verdict::Noise << false << 0;
     QTest::newRow("short") << reply.left(10) << Verdict::Short << false << 0;
     QTest::newRow("oversize") << QByteArray(300, '\x11') << Verdict::Oversize << false << 0;
     QTest::newRow("oversize, reply first") << reply + QByteArray(300, 0) << Verdict::Accepted << true << 0;
@@ -146,14 +148,14 @@ void TestBusScan::runOverSeveralAddresses() {
     records << SendNext(scan);
     records << *scan.Expired();
     records << SendNext(scan);
-    records << Deliver(scan, Hex("FF00"));
+    records << Deliver(scan, Hex("FF00")); // no frame: stray bytes
     records << Deliver(scan, ReadReply(5, {7}));
     records << SendNext(scan);
     QCOMPARE(scan.Done(), 2);
     QVERIFY(!scan.Finished());
     records << *scan.Expired();
     QCOMPARE(Verdicts(records),
-             (QList<Verdict>{Verdict::Sent, Verdict::NoReply, Verdict::Sent, Verdict::Address,
+             (QList<Verdict>{Verdict::Sent, Verdict::NoReply, Verdict::Sent, Verdict::Noise,
                              Verdict::Accepted, Verdict::Sent, Verdict::NoReply}));
     QCOMPARE(records[1].direction, TrafficDirection::Missing);
     QCOMPARE(records[1].requestUs, records[0].monotonicUs);

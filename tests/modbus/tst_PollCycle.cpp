@@ -2,6 +2,7 @@
 #include "PollCycle.h"
 
 #include <QTest>
+#include <QThread>
 
 using namespace modbus_test;
 
@@ -70,6 +71,9 @@ private slots:
     void deliveryWhileWritePending();
     void writeTimeout();
     void oversizedDelivery();
+    void commandWaitsForTheDueAnswer_data();
+    void commandWaitsForTheDueAnswer();
+    void commandWaitsForThePreviousEcho();
 };
 
 void TestPollCycle::answeringDeviceReadsBlocksInTurn() {
@@ -330,6 +334,96 @@ void TestPollCycle::oversizedDelivery() {
     QCOMPARE(cycle.Image(), image);
     QVERIFY(BufferIsClear(cycle));
     QCOMPARE(cycle.Receive(nullptr, 30), CommLamp::Unlit);
+}
+
+// A command given right after a poll request: its write request must not go out while the poll's answer
+// is due, and goes out once the answer is in or the silence interval has passed with nothing received.
+void TestPollCycle::commandWaitsForTheDueAnswer_data() {
+    QTest::addColumn<int>("silenceMs");
+    QTest::addColumn<bool>("receiving");    // bytes have come in that the port has not delivered
+    QTest::addColumn<QByteArray>("answer"); // delivered after the command; empty: none
+    QTest::addColumn<int>("waitMs");        // time let pass after the command
+    QTest::addColumn<bool>("sent");         // whether the write request has gone out then
+    const QByteArray reply = ReadReply(1, BlockValues(0));
+    QTest::newRow("answer delivered") << 60000 << false << reply << 0 << true;
+    QTest::newRow("answer delivered, more bytes coming") << 60000 << true << reply << 0 << true;
+    QTest::newRow("refused answer delivered") << 60000 << false << reply.left(9) << 0 << true;
+    QTest::newRow("silence interval passed, nothing received") << 20 << false << QByteArray() << 60 << true;
+    QTest::newRow("bytes coming in past the interval") << 20 << true << QByteArray() << 60 << false;
+    QTest::newRow("nothing received within the interval") << 60000 << false << QByteArray() << 60 << false;
+}
+
+void TestPollCycle::commandWaitsForTheDueAnswer() {
+    QFETCH(int, silenceMs);
+    QFETCH(bool, receiving);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, waitMs);
+    QFETCH(bool, sent);
+    ScriptedPort port;
+    ModbusLink link = port.Link();
+    link.silenceMs = [silenceMs] { return silenceMs; };
+    link.receiving = [&receiving] { return receiving; };
+    PollCycle cycle(link);
+    QCOMPARE(cycle.Tick(true, 1), CommLamp::Unchanged);
+    QVERIFY(cycle.AnswerDue());
+
+    cycle.SetWriteCommand(4, 250);
+    QCOMPARE(cycle.SendWriteRequest(1), CommLamp::Unchanged);
+    QVERIFY(cycle.WriteWaiting());
+    QCOMPARE(cycle.SendWaitingWrite(), CommLamp::Unchanged);
+    QCOMPARE(port.sent.size(), 1);
+
+    if (!answer.isEmpty()) {
+        // The answer is the read's: judged as its reply, while the command stays pending.
+        const bool good = answer.size() == kReadReplyLength;
+        QCOMPARE(Deliver(cycle, answer), good ? CommLamp::Lit : CommLamp::Unlit);
+        QCOMPARE(cycle.Register(1), good ? 0x1001 : 0);
+        QCOMPARE(cycle.WritePending(), 1);
+    }
+    QThread::msleep(ulong(waitMs));
+    QCOMPARE(!cycle.AnswerDue(), sent);
+    QCOMPARE(cycle.SendWaitingWrite(), CommLamp::Unchanged);
+    QCOMPARE(cycle.WriteWaiting(), !sent);
+    QCOMPARE(port.sent.size(), sent ? 2 : 1);
+    if (!sent)
+        return;
+    QCOMPARE(port.sent.last(), Hex("0106000400FA4848"));
+    QCOMPARE(port.pauses.last(), 40);
+    // Polling is held back until the echo, which ends the command.
+    QCOMPARE(cycle.Tick(true, 1), CommLamp::Unlit);
+    QCOMPARE(port.sent.size(), 2);
+    QCOMPARE(Deliver(cycle, Hex("0106000400FA4848")), CommLamp::Lit);
+    QCOMPARE(cycle.WritePending(), 0);
+}
+
+void TestPollCycle::commandWaitsForThePreviousEcho() {
+    ScriptedPort port;
+    ModbusLink link = port.Link();
+    link.silenceMs = [] { return 60000; };
+    link.receiving = [] { return false; };
+    PollCycle cycle(link);
+    cycle.SetWriteCommand(4, 250);
+    QCOMPARE(cycle.SendWriteRequest(1), CommLamp::Unchanged); // nothing due: at once
+    QCOMPARE(port.sent.size(), 1);
+    cycle.SetWriteCommand(4, 251);
+    QCOMPARE(cycle.SendWriteRequest(1), CommLamp::Unchanged);
+    QVERIFY(cycle.WriteWaiting());
+    QCOMPARE(port.sent.size(), 1);
+    // The first command's echo confirms it, and the second goes out after it.
+    QCOMPARE(Deliver(cycle, Hex("0106000400FA4848")), CommLamp::Lit);
+    QCOMPARE(cycle.WritePending(), 1);
+    QCOMPARE(cycle.SendWaitingWrite(), CommLamp::Unchanged);
+    QCOMPARE(port.sent.size(), 2);
+    QCOMPARE(port.sent.last(), Hex("0106000400FB8988"));
+    // A command the display tick gave up on does not wait any more.
+    cycle.SetWriteCommand(4, 252);
+    QCOMPARE(cycle.SendWriteRequest(1), CommLamp::Unchanged);
+    QVERIFY(cycle.WriteWaiting());
+    for (int i = 0; i < 4; ++i)
+        cycle.WriteTimeoutStep();
+    QVERIFY(!cycle.WriteWaiting());
+    QCOMPARE(cycle.SendWaitingWrite(), CommLamp::Unchanged);
+    QCOMPARE(port.sent.size(), 2);
 }
 
 QTEST_APPLESS_MAIN(TestPollCycle)

@@ -5,6 +5,7 @@
 #include "TrafficBuffer.h"
 #include "TrafficStats.h"
 
+#include <QHash>
 #include <QSet>
 #include <QTest>
 
@@ -52,12 +53,18 @@ private slots:
     void writeAnswerVerdicts();
     void requestsAndMissingAnswers();
     void deliveryBeforeAnyRequestIsUnexpected();
+    void deliveryNotAwaitedIsUnexpected_data();
+    void deliveryNotAwaitedIsUnexpected();
+    void answerAmongOtherBytesIsNoMissingAnswer_data();
+    void answerAmongOtherBytesIsNoMissingAnswer();
     void keywordsRoundTrip();
     void logLine();
     void bufferKeepsTheNewest();
+    void bufferBoundedByBytes();
     void statisticsCount();
     void responseTimes_data();
     void responseTimes();
+    void responseTimeOnlyFromChunksEndedBySilence();
 };
 
 // One delivery after a read request for block 0 of slave 1: the record's verdict, and whether the
@@ -70,6 +77,13 @@ void TestTraffic::readReplyVerdicts_data() {
     QTest::newRow("accepted, trailing bytes") << kGoodReply + Hex("FFFF") << Verdict::Accepted << 0;
     QTest::newRow("crc") << WithByte(kGoodReply, 24, char(kGoodReply[24] ^ 0xFF)) << Verdict::Crc << 0;
     QTest::newRow("address") << ReadReply(2, {1, 2, 3}) << Verdict::Address << 0;
+    QTest::newRow("address, another slave's exception") << WithCrc(Hex("028302")) << Verdict::Address << 0;
+    QTest::newRow("address, another master's request")
+        << WithCrc(Hex("050300000001")) << Verdict::Address << 0;
+    QTest::newRow("noise, tail of a split reply") << kGoodReply.mid(12) << Verdict::Noise << 0;
+    QTest::newRow("noise, garbage before the reply") << Hex("7E00") + kGoodReply << Verdict::Noise << 0;
+    QTest::newRow("noise, one byte") << Hex("FF") << Verdict::Noise << 0;
+    QTest::newRow("noise, own address then no frame") << Hex("01F40000") << Verdict::Noise << 0;
     QTest::newRow("function") << WithCrc(WithByte(kGoodReply.left(23), 1, 0x04)) << Verdict::Function << 0;
     QTest::newRow("count") << WithCrc(WithByte(kGoodReply.left(23), 2, 18)) << Verdict::Count << 0;
     QTest::newRow("short") << kGoodReply.left(24) << Verdict::Short << 0;
@@ -114,6 +128,7 @@ void TestTraffic::writeAnswerVerdicts_data() {
     QTest::newRow("exception 03") << WithCrc(Hex("018603")) << Verdict::Exception;
     QTest::newRow("crc") << WithByte(request, 7, char(request[7] ^ 1)) << Verdict::Crc;
     QTest::newRow("address") << WithCrc(Hex("020600040190")) << Verdict::Address;
+    QTest::newRow("noise") << Hex("0090AB") << Verdict::Noise;
     QTest::newRow("function") << kGoodReply << Verdict::Function;
     QTest::newRow("short") << request.left(7) << Verdict::Short;
 }
@@ -186,6 +201,111 @@ void TestTraffic::deliveryBeforeAnyRequestIsUnexpected() {
     QCOMPARE(cycle.Register(0), 0);
 }
 
+namespace {
+
+const QByteArray kOtherReply = ReadReply(1, {9, 9, 9});
+const QByteArray kEcho = WithCrc(Hex("010600040190"));
+
+// Runs steps on a poll cycle polling slave 1: "poll" a tick with the box ticked, "idle" one without,
+// "command" register 4 set to 400 and sent, "timeout" the display tick's four steps that give a write
+// up, "reply", "other reply", "exception", "short" and "echo" deliveries.
+void Run(PollCycle& cycle, const QStringList& steps) {
+    for (const QString& step : steps) {
+        if (step == u"poll" || step == u"idle") {
+            cycle.Tick(step == u"poll", 1);
+        } else if (step == u"command") {
+            cycle.SetWriteCommand(4, 400);
+            cycle.SendWriteRequest(1);
+        } else if (step == u"timeout") {
+            for (int i = 0; i < 4; ++i)
+                cycle.WriteTimeoutStep();
+        } else {
+            const QHash<QString, QByteArray> chunks = {{"reply", kGoodReply},
+                                                       {"other reply", kOtherReply},
+                                                       {"exception", WithCrc(Hex("018302"))},
+                                                       {"short", kGoodReply.left(10)},
+                                                       {"echo", kEcho}};
+            QVERIFY2(chunks.contains(step), qPrintable(step));
+            Deliver(cycle, chunks[step]);
+        }
+    }
+}
+
+} // namespace
+
+// Once the request awaited is answered or given up, a delivery is about no request: even a good reply
+// is not taken into the register image.
+void TestTraffic::deliveryNotAwaitedIsUnexpected_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<Verdict>>("verdicts");
+    const Verdict sent = Verdict::Sent, unexpected = Verdict::Unexpected;
+    QTest::newRow("after an accepted reply")
+        << QStringList{"poll", "reply", "other reply"} << QList<Verdict>{sent, Verdict::Accepted, unexpected};
+    QTest::newRow("after an exception reply") << QStringList{"poll", "exception", "other reply"}
+                                              << QList<Verdict>{sent, Verdict::Exception, unexpected};
+    QTest::newRow("after the tick reported it missing")
+        << QStringList{"poll", "idle", "other reply"} << QList<Verdict>{sent, Verdict::NoReply, unexpected};
+    QTest::newRow("after the tick gave up a refused answer")
+        << QStringList{"poll", "short", "idle", "other reply"}
+        << QList<Verdict>{sent, Verdict::Short, unexpected};
+    QTest::newRow("after a write's answer")
+        << QStringList{"command", "echo", "echo"} << QList<Verdict>{sent, Verdict::Confirmed, unexpected};
+    QTest::newRow("after a write was given up")
+        << QStringList{"command", "timeout", "echo"} << QList<Verdict>{sent, Verdict::NoReply, unexpected};
+    // A refused answer does not end the wait: the awaited reply may still follow.
+    QTest::newRow("a refused answer, then the reply")
+        << QStringList{"poll", "short", "other reply"}
+        << QList<Verdict>{sent, Verdict::Short, Verdict::Accepted};
+}
+
+void TestTraffic::deliveryNotAwaitedIsUnexpected() {
+    QFETCH(QStringList, steps);
+    QFETCH(QList<Verdict>, verdicts);
+    Line line;
+    PollCycle cycle(line.Link());
+    Run(cycle, steps);
+    QCOMPARE(line.Verdicts(), verdicts);
+    const bool otherTaken = verdicts.last() == Verdict::Accepted;
+    QCOMPARE(cycle.Register(0), otherTaken ? 9 : steps.contains("reply") ? 1 : 0);
+    if (verdicts.last() == Verdict::Unexpected) {
+        QCOMPARE(int(line.records.last().function), 0);
+        QCOMPARE(line.records.last().requestUs, 0);
+    }
+}
+
+// Whatever comes back after a request is its answer: only a request that nothing at all came back for
+// is missing, and an answer that came with other bytes is counted once, under that delivery's verdict.
+void TestTraffic::answerAmongOtherBytesIsNoMissingAnswer_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<QByteArray>>("chunks"); // delivered after the steps
+    QTest::addColumn<QList<Verdict>>("verdicts");
+    const Verdict sent = Verdict::Sent;
+    // A command put on the line straight after a poll: the poll's reply and the echo arrive as one chunk,
+    // which answers the write, the request on the line last.
+    QTest::newRow("reply and echo in one chunk")
+        << QStringList{"poll", "command"} << QList<QByteArray>{kGoodReply + kEcho}
+        << QList<Verdict>{sent, sent, Verdict::Function};
+    // The poll's reply came late, after the write went out: it is the write's answer, and the echo that
+    // follows is about no request.
+    QTest::newRow("late reply, then the echo")
+        << QStringList{"poll", "command"} << QList<QByteArray>{kGoodReply, kEcho}
+        << QList<Verdict>{sent, sent, Verdict::Function, Verdict::Unexpected};
+}
+
+void TestTraffic::answerAmongOtherBytesIsNoMissingAnswer() {
+    QFETCH(QStringList, steps);
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QList<Verdict>, verdicts);
+    Line line;
+    PollCycle cycle(line.Link());
+    Run(cycle, steps);
+    for (const QByteArray& chunk : chunks)
+        Deliver(cycle, chunk);
+    Run(cycle, {"timeout", "idle", "idle"});
+    QCOMPARE(line.Verdicts(), verdicts);
+    QCOMPARE(cycle.Register(0), 0);
+}
+
 void TestTraffic::keywordsRoundTrip() {
     QSet<QString> seen;
     for (int i = 0; i < kVerdictCount; ++i) {
@@ -230,6 +350,44 @@ void TestTraffic::bufferKeepsTheNewest() {
     buffer.Clear();
     QCOMPARE(buffer.Size(), 0);
     QCOMPARE(buffer.Dropped(), 0);
+}
+
+// The bytes held are bounded too: long chunks push out the oldest records before the count does.
+void TestTraffic::bufferBoundedByBytes() {
+    TrafficBuffer buffer(100, 1000);
+    for (int i = 1; i <= 10; ++i) {
+        TrafficRecord r;
+        r.monotonicUs = i;
+        r.bytes = QByteArray(300, char(i));
+        buffer.Append(r);
+    }
+    QCOMPARE(buffer.Size(), 3);
+    QCOMPARE(buffer.Bytes(), 900);
+    QCOMPARE(buffer.Dropped(), 7);
+    QCOMPARE(buffer.At(0).monotonicUs, 8);
+    QCOMPARE(buffer.At(2).monotonicUs, 10);
+    // A record larger than the bound is kept, alone; short ones then fill up again.
+    TrafficRecord big;
+    big.bytes = QByteArray(1500, 'x');
+    buffer.Append(big);
+    QCOMPARE(buffer.Size(), 1);
+    QCOMPARE(buffer.Dropped(), 10);
+    TrafficRecord empty;
+    buffer.Append(empty);
+    QCOMPARE(buffer.Size(), 1);
+    QCOMPARE(buffer.Bytes(), 0);
+    buffer.Append(empty);
+    QCOMPARE(buffer.Size(), 2);
+
+    // A babbling line's largest chunks: the panel's buffer holds at most 32 MiB of them.
+    TrafficBuffer panel;
+    TrafficRecord chunk;
+    chunk.bytes = QByteArray(2048, '\x55'); // shared by every copy: the test itself stays small
+    for (int i = 0; i < 20000; ++i)
+        panel.Append(chunk);
+    QCOMPARE(panel.Bytes(), 32 * 1024 * 1024);
+    QCOMPARE(panel.Size(), 16384);
+    QCOMPARE(panel.Dropped(), 20000 - 16384);
 }
 
 // Counts come from the poll cycle's own records: a reply of each kind to four polls of a device.
@@ -311,6 +469,42 @@ void TestTraffic::responseTimes() {
     const TrafficStats::ResponseTimes r = stats.Responses();
     QCOMPARE(r.count, ms.size());
     QCOMPARE((QList<qint64>{r.lastUs, r.minUs, r.meanUs, r.p95Us, r.maxUs}), expected);
+}
+
+// A chunk cut at the port's receive size, or handed on as the port failed, did not end by the line's
+// silence: its request has no response time. Figures less the silence interval never go below zero.
+void TestTraffic::responseTimeOnlyFromChunksEndedBySilence() {
+    Line line;
+    PollCycle cycle(line.Link());
+    for (bool silence : {false, true, false}) {
+        cycle.Tick(true, 1);
+        cycle.Receive(kGoodReply.constData(), quint16(kGoodReply.size()), silence);
+    }
+    QCOMPARE(line.records[1].endedBySilence, false);
+    QCOMPARE(line.records[3].endedBySilence, true);
+    TrafficStats stats;
+    for (const TrafficRecord& r : line.records)
+        stats.Add(r);
+    QCOMPARE(stats.Responses().count, 1);
+    QCOMPARE(stats.Deliveries(), 3);
+
+    // Bytes that began before the request end their chunk sooner than the interval after it.
+    TrafficStats times;
+    for (int ms : {80, 150}) {
+        TrafficRecord tx;
+        tx.monotonicUs = 1000000;
+        times.Add(tx);
+        TrafficRecord rx;
+        rx.direction = TrafficDirection::Rx;
+        rx.requestUs = tx.monotonicUs;
+        rx.monotonicUs = tx.monotonicUs + ms * 1000;
+        times.Add(rx);
+    }
+    const TrafficStats::ResponseTimes less = times.Responses(100000);
+    QCOMPARE(less.count, 2);
+    QCOMPARE((QList<qint64>{less.lastUs, less.minUs, less.meanUs, less.p95Us, less.maxUs}),
+             (QList<qint64>{50000, 0, 15000, 50000, 50000}));
+    QCOMPARE(TrafficStats().Responses(100000).minUs, 0);
 }
 
 QTEST_APPLESS_MAIN(TestTraffic)

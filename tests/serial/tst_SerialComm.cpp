@@ -72,6 +72,7 @@ private slots:
     void quickBlocksGiveOneEmptyNotice();
     void closeDuringWriteRaisesNothing();
     void eventsWithoutHandlersFreeTheirBlocks();
+    void receivingUntilTheChunkIsRaised();
 };
 
 void TestSerialComm::replyIsOneChunkFollowedByZero() {
@@ -87,6 +88,7 @@ void TestSerialComm::replyIsOneChunkFollowedByZero() {
     QCOMPARE(rec.sizes(), QList<int>{25});
     QCOMPARE(rec.chunks[0].bytes, reply);
     QVERIFY(rec.chunks[0].zeroAfter);
+    QCOMPARE(rec.ends(), QList<TChunkEnd>{TChunkEnd::Silence});
 }
 
 void TestSerialComm::everyByteValueArrivesUnchanged() {
@@ -141,6 +143,7 @@ void TestSerialComm::longBurstIsCutAt2048() {
     QTRY_COMPARE_WITH_TIMEOUT(rec.received().size(), 5000, 3000);
     QCOMPARE(rec.sizes(), (QList<int>{2048, 2048, 904}));
     QCOMPARE(rec.received(), burst);
+    QCOMPARE(rec.ends(), (QList<TChunkEnd>{TChunkEnd::Full, TChunkEnd::Full, TChunkEnd::Silence}));
 }
 
 void TestSerialComm::totalTimeoutBoundsARead() {
@@ -159,6 +162,7 @@ void TestSerialComm::totalTimeoutBoundsARead() {
     QVERIFY(pty.WriteMaster("def"));
     QTRY_COMPARE_WITH_TIMEOUT(rec.chunks.size(), 1, 2000);
     QCOMPARE(rec.chunks[0].bytes, QByteArray("abcdef"));
+    QCOMPARE(rec.ends(), QList<TChunkEnd>{TChunkEnd::TotalTimeout});
 }
 
 void TestSerialComm::sendDataReachesTheLineInOrder() {
@@ -217,6 +221,7 @@ void TestSerialComm::otherSideClosedGivesOneHangup() {
     // What arrived before the device vanished comes first, and the owner hears of it once.
     QCOMPARE(rec.order, (QStringList{"empty", "data10", "hangup"}));
     QCOMPARE(rec.received(), QByteArray("last words"));
+    QCOMPARE(rec.ends(), QList<TChunkEnd>{TChunkEnd::Hangup});
     // The port stays open until the owner closes it.
     QVERIFY(comm.IsOpen());
     QCOMPARE(openError(comm), QStringLiteral("This serial port already opened"));
@@ -808,6 +813,28 @@ void TestSerialComm::eventsWithoutHandlersFreeTheirBlocks() {
     s.comm->ClosePort();
     s.port->Feed("after close"); // nothing reads it any more
     s.comm.reset();              // pending notifications die with the component
+}
+
+// Received bytes are "coming in" from the first byte until their OnReceiveData is raised: while the
+// receive thread gathers them, and while the chunk waits in the queue for the owner's thread.
+void TestSerialComm::receivingUntilTheChunkIsRaised() {
+    Scripted s;
+    Recorder rec(*s.comm);
+    s.comm->SetReadIntervalTimeout(1000);
+    s.comm->OpenPort();
+    QVERIFY(!s.comm->Receiving());
+    s.port->Feed("abc");
+    QTRY_VERIFY_WITH_TIMEOUT(s.comm->Receiving(), 500); // gathered, waiting for a second of silence
+    QVERIFY(rec.chunks.isEmpty());
+    s.comm->SetReadIntervalTimeout(20);
+    // The owner's thread is busy: the chunk, handed on, waits to be raised.
+    ::usleep(400 * 1000);
+    QVERIFY(s.comm->Receiving());
+    QVERIFY(rec.chunks.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(rec.chunks.size(), 1, 2000);
+    QVERIFY(!s.comm->Receiving());
+    s.comm->ClosePort();
+    QVERIFY(!s.comm->Receiving());
 }
 
 QTEST_GUILESS_MAIN(TestSerialComm)

@@ -235,7 +235,7 @@ void TBusScanWindow::sendNext() {
 
 void TBusScanWindow::deliver(const char* data, quint16 length) {
     const qsizetype answers = m_scan->Answers().size();
-    m_line->Report(m_scan->Delivered(data, length));
+    m_line->Report(m_scan->Delivered(data, length, m_line->Comm()->LastChunkEnd() == TChunkEnd::Silence));
     if (m_scan->Answers().size() != answers)
         addRow(m_scan->Answers().last());
     if (!m_scan->Awaiting()) {

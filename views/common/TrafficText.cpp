@@ -26,6 +26,8 @@ QString VerdictName(Verdict verdict) {
         return TrafficText::tr("CRC错误");
     case Verdict::Address:
         return TrafficText::tr("地址不符");
+    case Verdict::Noise:
+        return TrafficText::tr("杂散字节");
     case Verdict::Function:
         return TrafficText::tr("功能码不符");
     case Verdict::Count:

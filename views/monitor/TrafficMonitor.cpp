@@ -486,10 +486,12 @@ void TTrafficMonitor::refreshStatistics() {
     const qint64 intervalUs = qint64(m_line->SilenceMs()) * 1000;
     m_lessHeader->setText(tr("减去 %1 ms 静默间隔").arg(intervalUs / 1000));
     const TrafficStats::ResponseTimes r = stats.Responses();
+    const TrafficStats::ResponseTimes less = stats.Responses(intervalUs);
     const qint64 values[] = {r.lastUs, r.minUs, r.meanUs, r.p95Us, r.maxUs};
+    const qint64 lessValues[] = {less.lastUs, less.minUs, less.meanUs, less.p95Us, less.maxUs};
     for (size_t row = 0; row < 5; ++row) {
         m_times[row][0]->setText(r.count ? MillisecondsText(values[row]) : QStringLiteral("–"));
-        m_times[row][1]->setText(r.count ? MillisecondsText(values[row] - intervalUs) : QStringLiteral("–"));
+        m_times[row][1]->setText(r.count ? MillisecondsText(lessValues[row]) : QStringLiteral("–"));
     }
     m_timed->setText(tr("%1 次").arg(r.count));
     showCounts();
