@@ -58,7 +58,7 @@ TrafficRecord BusScan::Record(TrafficDirection direction, Verdict verdict, const
 
 TrafficRecord BusScan::Sent(bool taken) {
     Q_ASSERT(Next());
-    const Awaited sent{m_probes.value(m_next), TrafficMonotonicUs(), false};
+    const Awaited sent{m_probes.value(m_next), TrafficMonotonicUs(), false, std::nullopt};
     TrafficRecord record = Record(TrafficDirection::Tx, taken ? Verdict::Sent : Verdict::Refused, &sent);
     record.monotonicUs = sent.sentUs;
     record.bytes = Request();
@@ -87,10 +87,14 @@ TrafficRecord BusScan::Delivered(const char* data, qsizetype length, bool endedB
     record.exceptionCode = check.exceptionCode;
     record.endedBySilence = endedBySilence;
     m_awaiting->anythingCame = true;
+    const Answer answer{m_awaiting->probe, record.verdict, record.exceptionCode,
+                        record.monotonicUs - m_awaiting->sentUs};
     if (record.verdict == Verdict::Accepted || record.verdict == Verdict::Exception) {
-        m_answers.append({m_awaiting->probe, record.verdict, record.exceptionCode,
-                          record.monotonicUs - m_awaiting->sentUs});
+        m_answers.append(answer);
         Advance();
+    } else if (record.verdict != Verdict::Address && !m_awaiting->garbled) {
+        // Another slave's good frame says nothing of this address; bytes that make no frame may.
+        m_awaiting->garbled = answer;
     }
     return record;
 }
@@ -101,6 +105,8 @@ std::optional<TrafficRecord> BusScan::Expired() {
     std::optional<TrafficRecord> record;
     if (!m_awaiting->anythingCame)
         record = Record(TrafficDirection::Missing, Verdict::NoReply, &*m_awaiting);
+    if (m_awaiting->garbled)
+        m_answers.append(*m_awaiting->garbled);
     Advance();
     return record;
 }

@@ -25,6 +25,8 @@ public:
     };
     // A device that answered. Accepted: a read reply the poll cycle would store. Exception: an exception
     // reply, which proves a device at that address and on that line even though it refused the read.
+    // Any other verdict: only bytes that make no good reply came back by the end of the wait (the
+    // first of them judged so): something may answer there, on another baud rate or format.
     struct Answer {
         Probe probe;
         Verdict verdict = Verdict::Accepted;
@@ -59,7 +61,8 @@ public:
     // answer may still follow. With nothing awaited, the chunk is Unexpected. `endedBySilence` as in
     // TrafficRecord.
     TrafficRecord Delivered(const char* data, qsizetype length, bool endedBySilence = true);
-    // The wait ran out: a missing answer when nothing at all came back for the probe.
+    // The wait ran out: a missing answer when nothing at all came back for the probe; listed as an
+    // answer when only garbled bytes did.
     std::optional<TrafficRecord> Expired();
 
     // No more probes. A request already on the wire is still awaited, so that its answer, which would
@@ -83,6 +86,8 @@ private:
         Probe probe;
         qint64 sentUs = 0;
         bool anythingCame = false;
+        // The first delivery whose bytes made no good reply: listed if no good one follows.
+        std::optional<Answer> garbled;
     };
     // A stamped record about `about`, or about no request.
     static TrafficRecord Record(TrafficDirection direction, Verdict verdict, const Awaited* about);

@@ -5,8 +5,10 @@
 #include <algorithm>
 
 void TrafficStats::Add(const TrafficRecord& record) {
+    if (record.source != TrafficSource::PollCycle)
+        return;
     ++m_counts[size_t(record.verdict)];
-    if (record.source == TrafficSource::PollCycle && record.function == kReadHoldingRegisters) {
+    if (record.function == kReadHoldingRegisters) {
         if (record.direction == TrafficDirection::Tx)
             ++m_polls;
         else if (record.verdict == Verdict::Accepted)

@@ -5,7 +5,9 @@
 #include <optional>
 #include <vector>
 
-// Counts and response times over the traffic records since the start or the last reset.
+// Counts and response times over the poll cycle's traffic records (polls and commands) since the start
+// or the last reset. A bus scan's records are the scan's own: they are shown with the traffic but
+// counted by the scan, not here, so they neither spoil the polling figures nor stand as its last problem.
 //
 // A response time runs from the moment a request was handed to the port to the delivery of the first
 // chunk that answers it, whatever its verdict, when that chunk ended by the line's silence: the serial
@@ -40,7 +42,7 @@ public:
     qint64 Count(Verdict verdict) const { return m_counts[size_t(verdict)]; }
     // Requests handed to the port, taken or not.
     qint64 Requests() const { return Count(Verdict::Sent) + Count(Verdict::Refused); }
-    // The poll cycle's read requests handed to the port, taken or not (a bus scan's are not polls).
+    // The poll cycle's read requests handed to the port, taken or not.
     qint64 Polls() const { return m_polls; }
     // The poll cycle's accepted read replies as a share of Polls(), 0 to 1; empty before the first poll.
     std::optional<double> AcceptedShare() const;

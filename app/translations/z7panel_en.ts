@@ -308,6 +308,10 @@
 <context>
     <name>TBusScanWindow</name>
     <message>
+        <source>只收到无法识别的字节：此地址可能有设备，但波特率或格式不同。</source>
+        <translation>Only bytes that make no reply came back: a device may be at this address on another baud rate or format.</translation>
+    </message>
+    <message>
         <source>经TCP连接时，线路的波特率和格式由设备服务器决定，无从扫描。</source>
         <translation>Over TCP the device server sets the line&apos;s baud rate and format: there is nothing to sweep.</translation>
     </message>

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QTest>
 
+#include <utility>
+
 using namespace modbus_test;
 
 namespace {
@@ -413,18 +415,23 @@ void TestTraffic::statisticsCount() {
     QCOMPARE(*stats.AcceptedShare(), 0.4);
     QCOMPARE(stats.LastProblem()->verdict, Verdict::NoReply);
     QCOMPARE(stats.Responses().count, 3);
-    // A bus scan's request and its answer are traffic, but no poll of the panel's device.
-    for (TrafficDirection direction : {TrafficDirection::Tx, TrafficDirection::Rx}) {
+    // A bus scan's traffic is the scan's: no poll, no count, no last problem of the panel's polling.
+    for (const auto& [direction, verdict] : {std::pair{TrafficDirection::Tx, Verdict::Sent},
+                                             {TrafficDirection::Rx, Verdict::Accepted},
+                                             {TrafficDirection::Rx, Verdict::Crc}}) {
         TrafficRecord scan;
         scan.source = TrafficSource::BusScan;
         scan.direction = direction;
         scan.function = 0x03;
-        scan.verdict = direction == TrafficDirection::Tx ? Verdict::Sent : Verdict::Accepted;
+        scan.verdict = verdict;
         stats.Add(scan);
     }
     QCOMPARE(stats.Polls(), 5);
+    QCOMPARE(stats.Requests(), 5);
     QCOMPARE(*stats.AcceptedShare(), 0.4);
-    QCOMPARE(stats.Count(Verdict::Accepted), 3);
+    QCOMPARE(stats.Count(Verdict::Accepted), 2);
+    QCOMPARE(stats.Count(Verdict::Crc), 0);
+    QCOMPARE(stats.LastProblem()->verdict, Verdict::NoReply);
     stats.Reset();
     QCOMPARE(stats.Polls(), 0);
     QVERIFY(!stats.AcceptedShare());

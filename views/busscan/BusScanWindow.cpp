@@ -140,9 +140,9 @@ void TBusScanWindow::retranslateUi() {
         QTableWidgetItem* item = FoundTable->item(row, AnswerColumn);
         const int index = item->data(Qt::UserRole).toInt();
         if (m_scan && index >= 0 && index < m_scan->Answers().size()) {
-            item->setText(
-                VerdictText(m_scan->Answers()[index].verdict, m_scan->Answers()[index].exceptionCode));
-            item->setToolTip(item->text());
+            const BusScan::Answer& answer = m_scan->Answers()[index];
+            item->setText(VerdictText(answer.verdict, answer.exceptionCode));
+            item->setToolTip(AnswerTip(answer));
         }
     }
     UseButton->setText(tr("使用"));
@@ -247,8 +247,11 @@ void TBusScanWindow::deliver(const char* data, quint16 length) {
 void TBusScanWindow::expire() {
     if (!m_running || !m_line)
         return;
+    const qsizetype answers = m_scan->Answers().size();
     if (const std::optional<TrafficRecord> missing = m_scan->Expired())
         m_line->Report(*missing);
+    if (m_scan->Answers().size() != answers)
+        addRow(m_scan->Answers().last());
     proceed();
 }
 
@@ -334,6 +337,13 @@ void TBusScanWindow::release() {
     emit scanEnded();
 }
 
+QString TBusScanWindow::AnswerTip(const BusScan::Answer& answer) {
+    const QString verdict = VerdictText(answer.verdict, answer.exceptionCode);
+    if (answer.verdict == Verdict::Accepted || answer.verdict == Verdict::Exception)
+        return verdict;
+    return verdict + u'\n' + tr("只收到无法识别的字节：此地址可能有设备，但波特率或格式不同。");
+}
+
 void TBusScanWindow::addRow(const BusScan::Answer& answer) {
     const int row = FoundTable->rowCount();
     FoundTable->insertRow(row);
@@ -348,7 +358,7 @@ void TBusScanWindow::addRow(const BusScan::Answer& answer) {
     put(FormatColumn, answer.probe.format);
     put(ResponseColumn, MillisecondsText(answer.responseUs));
     put(AnswerColumn, VerdictText(answer.verdict, answer.exceptionCode));
-    FoundTable->item(row, AnswerColumn)->setToolTip(FoundTable->item(row, AnswerColumn)->text());
+    FoundTable->item(row, AnswerColumn)->setToolTip(AnswerTip(answer));
 }
 
 void TBusScanWindow::useSelected() {

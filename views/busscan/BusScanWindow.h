@@ -87,6 +87,8 @@ private:
     // Gives the line back, restores what the scan changed and says how it ended.
     void release();
     void addRow(const BusScan::Answer& answer);
+    // The answer column's tip: the verdict whole, and for garbled bytes what they may mean.
+    static QString AnswerTip(const BusScan::Answer& answer);
     void updateControls();
     // Sets every text in the language in force; the message and the answers from the scan's state.
     void retranslateUi();
