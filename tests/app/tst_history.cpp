@@ -6,6 +6,7 @@
 #include "HistoryCsv.h"
 #include "HistoryHook.h"
 #include "HistoryTestData.h"
+#include "LoopbackServer.h"
 #include "MainWindow.h"
 #include "TrendWindow.h"
 #include "iKnob.h"
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +97,7 @@ private slots:
     void menuEntries();
     void fileNotOursLeavesPanelRunning();
     void recordsThroughTheHook();
+    void lostConnectionIsRecorded();
     void trendWindow();
     void eventWindow();
     void exportWithoutDisplay();
@@ -172,6 +175,37 @@ void TestHistoryApp::recordsThroughTheHook() {
              (QStringList{"COM4#1 alarm-set TEMP MAX",
                           QStringLiteral("COM4#1 command register 4 value %1; not sent, communication is off")
                               .arg(KnobWriteValue(form->iKnob2->Position()))}));
+}
+
+// A network connection that the server drops and the panel makes again: the port vanished and opened
+// again, then closed by the operator; the opening's own start is no event.
+void TestHistoryApp::lostConnectionIsRecorded() {
+    const QString path = m_dir.filePath(QStringLiteral("reconnect.sqlite"));
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    TMainWindow window;
+    THistoryHook hook(window.Form());
+    QVERIFY(window.AttachHistory(&hook, path));
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    QVERIFY(server.Accept());
+    server.ClosePeer();
+    QTRY_VERIFY(form->Reconnecting());
+    QTRY_VERIFY_WITH_TIMEOUT(form->Comm1->IsOpen(), 4000);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    hook.Recorder().Flush();
+
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
+    QStringList events;
+    store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) {
+        events << QStringLiteral("%1 %2").arg(EventKindKeyword(e.event.kind), e.event.detail);
+    });
+    const QString port = server.Name();
+    QCOMPARE(events, (QStringList{"port-open " + port, "port-vanished " + port, "port-open " + port,
+                                  "port-close " + port}));
 }
 
 void TestHistoryApp::trendWindow() {
