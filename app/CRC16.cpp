@@ -49,6 +49,7 @@ const char* const kCommBox = QT_TRANSLATE_NOOP("TForm1", "通讯");
 const char* const kAlarmsLabel = QT_TRANSLATE_NOOP("TForm1", "警报：");
 const char* const kOpenCaption = QT_TRANSLATE_NOOP("TForm1", "打开串口");
 const char* const kCloseCaption = QT_TRANSLATE_NOOP("TForm1", "关闭串口");
+const char* const kCancelCaption = QT_TRANSLATE_NOOP("TForm1", "取消");
 const char* const kOpenError = QT_TRANSLATE_NOOP("TForm1", "打开串口错误");
 // The captions of the instrument layout's labels, which the layout resource holds as they stand.
 [[maybe_unused]] const char* const kLayoutCaptions[] = {QT_TRANSLATE_NOOP("Form1Layout", "温度："),
@@ -57,6 +58,11 @@ const char* const kOpenError = QT_TRANSLATE_NOOP("TForm1", "打开串口错误")
                                                         QT_TRANSLATE_NOOP("Form1Layout", "输出量："),
                                                         QT_TRANSLATE_NOOP("Form1Layout", "最小输出量限制："),
                                                         QT_TRANSLATE_NOOP("Form1Layout", "最大输出量限制：")};
+
+// The waits before the tries at a lost network connection: the first, doubled after each failed try up
+// to the last.
+constexpr int kFirstReconnectMs = 1000;
+constexpr int kLastReconnectMs = 30000;
 
 const char* const kSongTi = "宋体";
 const char* const kSans = "MS Sans Serif";
@@ -366,6 +372,10 @@ void TForm1::ConnectHandlers() {
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(CheckBox2); });
     connect(Comm1, &TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
     connect(Comm1, &TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
+    connect(Comm1, &TComm::OnOpenDone, this, &TForm1::Comm1OpenDone);
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setSingleShot(true);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &TForm1::Reconnect);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
     connect(m_writeWait, &QTimer::timeout, this, &TForm1::SendWaitingWrite);
@@ -399,7 +409,7 @@ void TForm1::PresetPort(const QString& name) {
 
 void TForm1::SetOpenLook(bool open) {
     m_openLook = open;
-    BitBtn7->setText(open ? tr(kCloseCaption) : tr(kOpenCaption));
+    BitBtn7->setText(Connecting() ? tr(kCancelCaption) : open ? tr(kCloseCaption) : tr(kOpenCaption));
 }
 
 void TForm1::RetranslateUi() {
@@ -443,8 +453,17 @@ void TForm1::ComboBox6Change(QObject*) {
 void TForm1::BitBtn7Click(QObject*) {
     // The button's caption says which click this is; the state behind it decides, whatever language
     // the caption is in.
+    if (Connecting()) {
+        Comm1->CancelOpenPort();
+        ClosePortPath();
+        emit portEvent(PortEvent::OpenFailed);
+        return;
+    }
     if (m_openLook) {
-        if (ClosePortPath())
+        // A port that is being connected again is closed too: the retries end.
+        Comm1->CancelOpenPort();
+        const bool retrying = StopReconnecting();
+        if (ClosePortPath() || retrying)
             emit portEvent(PortEvent::Closed);
         return;
     }
@@ -452,7 +471,12 @@ void TForm1::BitBtn7Click(QObject*) {
     Image9->hide();
     Image20->show();
     try {
-        Comm1->OpenPort();
+        if (!Comm1->BeginOpenPort()) {
+            // A network port connects meanwhile, and the button cancels that (Comm1OpenDone ends it).
+            SetOpenLook(true);
+            emit portEvent(PortEvent::Opening);
+            return;
+        }
     } catch (const ECommsError& error) {
         // The panel keeps the open look: the next click closes, which is harmless on a closed port.
         emit portEvent(PortEvent::OpenFailed);
@@ -487,7 +511,70 @@ void TForm1::ShowOpenError(const ECommsError& error) {
     box.exec();
 }
 
+void TForm1::Comm1OpenDone(QObject*, const QString& Error) {
+    if (Reconnecting()) {
+        if (!Error.isEmpty()) {
+            ReconnectLater();
+            return;
+        }
+        m_reconnectDelayMs = 0;
+        emit portEvent(PortEvent::Opened);
+        return;
+    }
+    // The caption goes from "取消" back to "关闭串口"; a failed opening keeps the open look, as a device's.
+    SetOpenLook(true);
+    if (!Error.isEmpty()) {
+        emit portEvent(PortEvent::OpenFailed);
+        ShowOpenError(ECommsError(Error));
+        return;
+    }
+    emit portEvent(PortEvent::Opened);
+}
+
+void TForm1::Reconnect() {
+    if (!Comm1->IsNetworkPort()) {
+        // The port box names a device by now, which opens at the operator's click only.
+        StopReconnecting();
+        ClosePortPath();
+        emit portEvent(PortEvent::Closed);
+        return;
+    }
+    try {
+        if (!Comm1->BeginOpenPort())
+            return;
+    } catch (const ECommsError&) {
+        ReconnectLater();
+        return;
+    }
+    m_reconnectDelayMs = 0;
+    emit portEvent(PortEvent::Opened);
+}
+
+void TForm1::ReconnectLater() {
+    m_reconnectDelayMs = std::min(2 * m_reconnectDelayMs, kLastReconnectMs);
+    m_reconnectTimer->start(m_reconnectDelayMs);
+}
+
+bool TForm1::StopReconnecting() {
+    const bool was = Reconnecting();
+    m_reconnectTimer->stop();
+    m_reconnectDelayMs = 0;
+    return was;
+}
+
 void TForm1::Comm1RequestHangup(QObject*) {
+    if (Reconnecting())
+        return; // a late notice of the connection that is being made again
+    if (Comm1->IsOpen() && Comm1->IsNetworkPort()) {
+        // A lost connection is made again while the port is meant to be open: the port keeps its open
+        // look, and the line is silent until the connection is back.
+        Comm1->ClosePort();
+        ApplyCommLamp(CommLamp::Unlit);
+        m_reconnectDelayMs = kFirstReconnectMs;
+        m_reconnectTimer->start(m_reconnectDelayMs);
+        emit portEvent(PortEvent::Vanished);
+        return;
+    }
     // The port failed or the adapter was pulled: show the closed port and a silent line.
     ClosePortPath();
     ApplyCommLamp(CommLamp::Unlit);

@@ -143,6 +143,7 @@ public slots:
     void Timer2Timer(QObject* Sender);
     void Comm1ReceiveData(QObject* Sender, const char* Buffer, quint16 BufferLength);
     void Comm1RequestHangup(QObject* Sender);
+    void Comm1OpenDone(QObject* Sender, const QString& Error);
     void iKnob1Click(QObject* Sender);
     void iKnob2Click(QObject* Sender);
     void iKnob3Click(QObject* Sender);
@@ -163,6 +164,12 @@ public slots:
     // Whether the port button shows the open port ("关闭串口"): set by an opening, even a failed one,
     // cleared by a closing. The button's click decides by it.
     bool OpenLook() const { return m_openLook; }
+    // Whether a network port's opening is under way after a click: the port button then cancels it
+    // ("取消").
+    bool Connecting() const { return Comm1->IsOpening() && !Reconnecting(); }
+    // Whether a lost network connection is being made again: the port is meant to be open, and the port
+    // button closes it and ends the retries.
+    bool Reconnecting() const { return m_reconnectDelayMs > 0; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -184,6 +191,11 @@ private:
     // while it still waits.
     void SendWaitingWrite();
     void WatchWaitingWrite();
+    // One try at making a lost network connection again, and the wait before the next one.
+    void Reconnect();
+    void ReconnectLater();
+    // Ends the retries; true when there were any.
+    bool StopReconnecting();
 
     PollCycle m_poll;
     // The port layer for Comm1 until the layout creates it; empty for the system's serial devices.
@@ -196,4 +208,8 @@ private:
     LineReceiver m_lineReceiver;
     // Looks again at a write request waiting for the line when the answer it waits for is overdue.
     QTimer* m_writeWait = nullptr;
+    // The wait before the next try at a lost connection, doubled after each failed try; 0 while none is
+    // lost.
+    int m_reconnectDelayMs = 0;
+    QTimer* m_reconnectTimer = nullptr;
 };

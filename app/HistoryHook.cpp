@@ -36,7 +36,7 @@ bool THistoryHook::Start(const QString& path, QString* error) {
     connect(m_form, &TForm1::trafficRecorded, this,
             [this](const TrafficRecord& r) { record(m_detector.OnTraffic(r, m_form->Comm1->CommName())); });
     connect(m_form, &TForm1::portEvent, this, [this](PortEvent e) {
-        if (e == PortEvent::OpenFailed)
+        if (e == PortEvent::OpenFailed || e == PortEvent::Opening)
             return;
         const PortChange change = e == PortEvent::Opened   ? PortChange::Opened
                                   : e == PortEvent::Closed ? PortChange::Closed

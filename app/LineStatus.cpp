@@ -21,16 +21,27 @@ QString ProblemKind(const TrafficStats& stats) {
     return problem ? VerdictText(problem->verdict, problem->exceptionCode) : QString();
 }
 
+QString PortPart(const LineStatusFacts& facts, const QString& port) {
+    if (facts.overTcp)
+        return LineStatus::tr("端口 %1 (经TCP)").arg(port);
+    return LineStatus::tr("端口 %1  %2 %3").arg(port).arg(facts.baudRate).arg(facts.format);
+}
+
+// What the status says while the port's connection is being made; empty otherwise.
+QString ConnectionState(const LineStatusFacts& facts) {
+    if (facts.reconnecting)
+        return LineStatus::tr("重新连接中…");
+    if (facts.connecting)
+        return LineStatus::tr("正在连接…");
+    return {};
+}
+
 // The parts of the status, the port named as `port` and the last problem's verdict as `problemKind`,
 // without the first `leaveOut` of Optional.
 QStringList Parts(const LineStatusFacts& facts, const TrafficStats& stats, const QString& port,
                   const QString& problemKind, int leaveOut) {
     const auto shown = [leaveOut](Optional part) { return int(part) >= leaveOut; };
-    QStringList parts;
-    if (facts.overTcp)
-        parts << LineStatus::tr("端口 %1 (经TCP)").arg(port);
-    else
-        parts << LineStatus::tr("端口 %1  %2 %3").arg(port).arg(facts.baudRate).arg(facts.format);
+    QStringList parts{PortPart(facts, port)};
     if (shown(Optional::Address))
         parts << LineStatus::tr("地址 %1").arg(facts.address);
     if (shown(Optional::Polls))
@@ -54,6 +65,8 @@ const QString kSeparator = QStringLiteral("   ");
 } // namespace
 
 QString LineStatusText(const LineStatusFacts& facts, const TrafficStats& stats) {
+    if (const QString state = ConnectionState(facts); !state.isEmpty())
+        return PortPart(facts, facts.port) + kSeparator + state;
     if (!facts.open)
         return LineStatus::tr("端口已关闭");
     return Parts(facts, stats, facts.port, ProblemKind(stats), 0).join(kSeparator);
@@ -61,6 +74,15 @@ QString LineStatusText(const LineStatusFacts& facts, const TrafficStats& stats) 
 
 QString FittedLineStatusText(const LineStatusFacts& facts, const TrafficStats& stats,
                              const QFontMetrics& metrics, int width) {
+    if (const QString state = ConnectionState(facts); !state.isEmpty()) {
+        // The state stays whole; the port name gives way in its middle.
+        const int over = metrics.horizontalAdvance(LineStatusText(facts, stats)) - width;
+        const int portWidth = metrics.horizontalAdvance(facts.port);
+        return over <= 0 ? LineStatusText(facts, stats)
+                         : PortPart(facts, metrics.elidedText(facts.port, Qt::ElideMiddle,
+                                                              std::max(0, portWidth - over))) +
+                               kSeparator + state;
+    }
     if (!facts.open)
         return LineStatus::tr("端口已关闭");
     // A port name keeps at least this much of itself, its start and its end.

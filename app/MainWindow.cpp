@@ -158,6 +158,8 @@ void TMainWindow::refreshStatus() {
     LineStatusFacts facts;
     TComm* comm = m_form->Comm1;
     facts.open = comm->IsOpen();
+    facts.connecting = m_form->Connecting();
+    facts.reconnecting = m_form->Reconnecting();
     facts.port = comm->CommName();
     facts.overTcp = comm->IsNetworkPort();
     facts.baudRate = comm->BaudRate();

@@ -95,6 +95,13 @@ public:
 
     // Opens the named device exclusively, unchanged name; false when it is absent, held or refused.
     virtual bool Open(const QByteArray& name) = 0;
+    // Opens as Open does, but gives up as soon as abortFd becomes readable. A network port's opening can
+    // take seconds and runs on a thread of its own, which a cancelled opening ends this way; a layer whose
+    // opening is quick need not watch the descriptor.
+    virtual bool OpenAbortable(const QByteArray& name, int abortFd) {
+        (void)abortFd;
+        return Open(name);
+    }
     // Sizes the driver queues; false when the open device cannot serve as a serial line.
     virtual bool SetupComm(quint32 rxSize, quint32 txSize) = 0;
     // Closes the device; the threads must have ended.

@@ -21,6 +21,8 @@ enum TCommNotification {
     SPM_REQUEST_HANGUP = 0x0400 + 3,
     SPM_MODEM_STATE_CHANGE = 0x0400 + 4,
     SPM_SEND_DATA_EMPTY = 0x0400 + 5,
+    // Not from the line's threads: a network port's opening thread is done (param: which opening).
+    SPM_OPEN_DONE = 0x0400 + 6,
 };
 
 // Lives in the GUI thread; the threads post to it and it raises the component's events there, one per
@@ -38,6 +40,8 @@ public:
     bool Post(TCommNotification kind, quint32 param, std::unique_ptr<char[]> block = {}, quint32 detail = 0);
     // Whether a received block waits to be raised. GUI thread.
     bool HoldsReceivedData();
+    // Whether posts can reach the GUI thread at all.
+    bool CanPost() const { return m_bellFd >= 0; }
 
 private:
     void deliver();

@@ -8,8 +8,9 @@
 
 #include <optional>
 
-// What became of the port, for the status bar, the history and any window that uses the line.
-enum class PortEvent { Opened, OpenFailed, Closed, Vanished };
+// What became of the port, for the status bar, the history and any window that uses the line. Opening:
+// a network port's opening has begun and Opened or OpenFailed follows.
+enum class PortEvent { Opened, OpenFailed, Closed, Vanished, Opening };
 
 // A character format of the format box: "8_N_2", "8_E_1" or "8_O_1". Modbus RTU keeps 11 bits per
 // character, so no parity takes a second stop bit.

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -40,21 +41,87 @@ TComm::~TComm() {
     ClosePort();
 }
 
-void TComm::OpenPort() {
-    // A network port's opening turns the event loop while it connects; a timer's handler may call in.
-    if (m_open || m_opening)
-        throw ECommsError(QStringLiteral("This serial port already opened"));
+void TComm::choosePortLayer() {
     if (m_choosePort && IsTcpPortName(m_commName) != m_port->IsNetwork()) {
         if (IsTcpPortName(m_commName))
             m_port = std::make_unique<TTcpCommPort>();
         else
             m_port = std::make_unique<TPosixCommPort>();
     }
-    m_opening = true;
-    const bool opened = m_port->Open(m_commName.toLocal8Bit());
-    m_opening = false;
-    if (!opened)
+}
+
+void TComm::OpenPort() {
+    if (m_open || m_opening)
+        throw ECommsError(QStringLiteral("This serial port already opened"));
+    choosePortLayer();
+    if (!m_port->Open(m_commName.toLocal8Bit()))
         throw ECommsError(QStringLiteral("Error opening serial port"));
+    startLine();
+}
+
+bool TComm::BeginOpenPort() {
+    if (m_open || m_opening)
+        throw ECommsError(QStringLiteral("This serial port already opened"));
+    choosePortLayer();
+    if (!m_port->IsNetwork() || !m_window->CanPost()) {
+        OpenPort();
+        return true;
+    }
+    m_openAbortFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_openAbortFd < 0)
+        throw ECommsError(QStringLiteral("Unable to create event"));
+    const quint32 generation = ++m_openGeneration;
+    m_openResult = false;
+    try {
+        m_opener = std::thread([this, name = m_commName.toLocal8Bit(), abortFd = m_openAbortFd, generation] {
+            m_openResult = m_port->OpenAbortable(name, abortFd);
+            m_window->Post(SPM_OPEN_DONE, generation);
+        });
+    } catch (const std::system_error&) {
+        ::close(m_openAbortFd);
+        m_openAbortFd = -1;
+        throw ECommsError(QStringLiteral("Unable to create connect thread"));
+    }
+    m_opening = true;
+    return false;
+}
+
+void TComm::endOpener() {
+    m_opener.join();
+    ::close(m_openAbortFd);
+    m_openAbortFd = -1;
+    m_opening = false;
+}
+
+void TComm::CancelOpenPort() {
+    if (!m_opening)
+        return;
+    signalFd(m_openAbortFd);
+    endOpener();
+    // Connected just before the cancel came: that connection is not wanted any more.
+    if (m_openResult)
+        m_port->Close();
+}
+
+void TComm::finishOpening(quint32 generation) {
+    // The notice of a cancelled opening comes to nothing.
+    if (!m_opening || generation != m_openGeneration)
+        return;
+    endOpener();
+    QString error;
+    if (!m_openResult) {
+        error = QStringLiteral("Error opening serial port");
+    } else {
+        try {
+            startLine();
+        } catch (const ECommsError& e) {
+            error = e.Message();
+        }
+    }
+    emit OnOpenDone(this, error);
+}
+
+void TComm::startLine() {
     if (!m_port->SetupComm(kQueueSize, kQueueSize)) {
         m_port->Close();
         throw ECommsError(QStringLiteral("Cannot setup comm buffer"));
@@ -98,6 +165,7 @@ void TComm::OpenPort() {
 }
 
 void TComm::ClosePort() {
+    CancelOpenPort();
     if (!m_open)
         return;
     StopReadThread();
@@ -136,7 +204,7 @@ bool TComm::Receiving() const {
 }
 
 bool TComm::IsNetworkPort() const {
-    return m_open || !m_choosePort ? m_port->IsNetwork() : IsTcpPortName(m_commName);
+    return m_open || m_opening || !m_choosePort ? m_port->IsNetwork() : IsTcpPortName(m_commName);
 }
 
 bool TComm::SendData(const char* data, quint16 length) {
@@ -295,6 +363,9 @@ void TCommWindow::raise(TCommNotification kind, quint32 param, quint32 detail, c
     case SPM_SEND_DATA_EMPTY:
         if (connected(&TComm::OnSendDataEmpty))
             emit c->OnSendDataEmpty(c);
+        break;
+    case SPM_OPEN_DONE:
+        c->finishOpening(param);
         break;
     }
 }

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <memory>
+#include <thread>
 
 // Failure of OpenPort, carrying only its fixed English message.
 class ECommsError : public std::exception {
@@ -79,16 +80,25 @@ public:
     // Closes the port first when it is open.
     ~TComm() override;
 
-    // Opens the port, applies every setting and starts both threads; throws ECommsError.
+    // Opens the port, applies every setting and starts both threads; throws ECommsError. A network port
+    // is waited for here, up to its time limit: a window opens it with BeginOpenPort instead.
     void OpenPort();
-    // Stops both threads and closes the port; nothing when it is closed.
+    // Opens the port as OpenPort does, without waiting for a network connection. A device opens at once:
+    // true, or ECommsError as from OpenPort. A network port is resolved and connected on a thread of its
+    // own: false, and OnOpenDone follows in this thread unless the opening is cancelled first.
+    bool BeginOpenPort();
+    // Gives up an opening that BeginOpenPort began: no OnOpenDone follows and the port stays closed.
+    void CancelOpenPort();
+    bool IsOpening() const { return m_opening; }
+    // Stops both threads and closes the port, or cancels its opening; nothing when it is closed.
     void ClosePort();
     bool IsOpen() const { return m_open; }
-    // Whether the line is reached over TCP: by the open port, or else by the one the next OpenPort opens.
+    // Whether the line is reached over TCP: by the open port or the one being opened, or else by the one
+    // the next OpenPort opens.
     bool IsNetworkPort() const;
-    // Why the last OpenPort could not open the port, in the port layer's words; empty where the system's
-    // error of the device tells it.
-    QString LastPortError() const { return m_port->LastError(); }
+    // Why the last opening could not open the port, in the port layer's words; empty where the system's
+    // error of the device tells it, and while an opening is under way.
+    QString LastPortError() const { return m_opening ? QString() : m_port->LastError(); }
     // Queues a copy of the bytes for the transmit thread; true when queued (not yet sent).
     bool SendData(const char* data, quint16 length);
     // Whether bytes have come in that no OnReceiveData has handed on yet: a chunk the receive thread is
@@ -176,9 +186,19 @@ signals:
     void OnModemStateChange(QObject* Sender, quint32 ModemEvent);
     void OnRequestHangup(QObject* Sender);
     void OnSendDataEmpty(QObject* Sender);
+    // The end of an opening that BeginOpenPort began: Error is empty when the port is open, otherwise the
+    // message OpenPort would have thrown.
+    void OnOpenDone(QObject* Sender, const QString& Error);
 
 private:
     friend class TCommWindow;
+
+    void choosePortLayer();
+    // The rest of an opening once the port layer has opened the device: buffers, settings, threads.
+    void startLine();
+    // Raised by the notification window when an opening thread has ended.
+    void finishOpening(quint32 generation);
+    void endOpener();
 
     template <typename T> void setLine(T& field, T value) {
         if (field == value)
@@ -201,9 +221,15 @@ private:
     std::unique_ptr<TReadThread> m_readThread;
     std::unique_ptr<TWriteThread> m_writeThread;
     bool m_open = false;
-    bool m_opening = false;
     int m_closeFd = -1;
     TChunkEnd m_lastChunkEnd = TChunkEnd::Silence;
+    // A network port's opening under way on a thread of its own, which abortFd ends early.
+    bool m_opening = false;
+    std::thread m_opener;
+    int m_openAbortFd = -1;
+    bool m_openResult = false; // the port layer's answer, read once the thread has ended
+    // Tells the end of the latest opening from that of a cancelled one, whose notice may still come.
+    quint32 m_openGeneration = 0;
 
     QString m_commName = QStringLiteral("COM2");
     quint32 m_baudRate = 9600;

@@ -1,10 +1,8 @@
 #include "TcpCommPort.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
+#include <QStringList>
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -25,14 +22,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How often the waiting main thread looks whether the connection is made.
-constexpr int kLookMs = 5;
-
-struct TConnectResult {
-    int Fd = -1;
-    QString Error; // why no connection was made, for the operator
-};
+using std::chrono::milliseconds;
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -42,11 +32,6 @@ void signalFd(int fd) {
     const quint64 one = 1;
     while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
     }
-}
-
-bool fdSignalled(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
 // Errors after which the connection is gone for both directions.
@@ -69,35 +54,84 @@ void setOptions(int fd) {
     (void)::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
 }
 
-enum class TWaitEnd { Connected, Failed, TimedOut, Abandoned };
+// An address as the operator writes it: 192.0.2.7, [2001:db8::7].
+QString endpointText(const TTcpEndpoint& endpoint) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const auto* a = &endpoint.Address;
+    if (a->ss_family == AF_INET6) {
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
+        return QStringLiteral("[%1]").arg(QString::fromLatin1(text));
+    }
+    if (a->ss_family == AF_INET)
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
 
-// Waits for a non-blocking connect to finish; error is the system's reason when it failed.
-TWaitEnd awaitConnection(int fd, int abortFd, Clock::time_point deadline, int& error) {
+// Milliseconds from now to `end`, rounded up, never below 0.
+int msUntil(Clock::time_point end) {
+    return int(std::max<qint64>(0, std::chrono::ceil<milliseconds>(end - Clock::now()).count()));
+}
+
+// A resolution running on a thread of its own, shared by that thread and the opening that waits for it,
+// so that either may finish first. The opening reads Result only after joining the thread.
+struct TResolveJob {
+    int DoneFd = -1; // readable once Result is there
+    TTcpResolution Result;
+    ~TResolveJob() {
+        if (DoneFd >= 0)
+            ::close(DoneFd);
+    }
+};
+
+enum class TWaitEnd { Done, TimedOut, Cancelled, Failed };
+
+// Resolves on a thread of its own and waits for the answer until the deadline or the abort descriptor.
+// The thread is joined once it answered; when the wait ends first, it is left to end by itself.
+TWaitEnd resolveAside(const TTcpResolver& resolver, const TTcpAddress& address, int abortFd,
+                      Clock::time_point deadline, TTcpResolution& result, int& error) {
+    auto job = std::make_shared<TResolveJob>();
+    job->DoneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (job->DoneFd < 0) {
+        error = errno;
+        return TWaitEnd::Failed;
+    }
+    std::thread resolving;
+    try {
+        resolving = std::thread([job, resolver, address] {
+            job->Result = resolver(address);
+            signalFd(job->DoneFd);
+        });
+    } catch (const std::system_error& e) {
+        error = e.code().value();
+        return TWaitEnd::Failed;
+    }
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return TWaitEnd::TimedOut;
-        pollfd fds[2] = {{abortFd, POLLIN, 0}, {fd, POLLOUT, 0}};
-        const int r = ::poll(fds, 2, int(left));
+        pollfd fds[2] = {{abortFd, POLLIN, 0}, {job->DoneFd, POLLIN, 0}};
+        const int r = ::poll(fds, 2, msUntil(deadline));
         if (r < 0 && errno == EINTR)
             continue;
+        TWaitEnd end = TWaitEnd::TimedOut;
         if (r < 0) {
             error = errno;
-            return TWaitEnd::Failed;
+            end = TWaitEnd::Failed;
+        } else if (fds[0].revents & POLLIN) {
+            end = TWaitEnd::Cancelled;
+        } else if (fds[1].revents & POLLIN) {
+            resolving.join();
+            result = std::move(job->Result);
+            return TWaitEnd::Done;
+        } else if (Clock::now() < deadline) {
+            continue;
         }
-        if (fds[0].revents & POLLIN)
-            return TWaitEnd::Abandoned;
-        if (r == 0)
-            continue; // the deadline is looked at again above
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-            error = errno;
-        return error == 0 ? TWaitEnd::Connected : TWaitEnd::Failed;
+        // The system's resolver cannot be interrupted.
+        resolving.detach();
+        return end;
     }
 }
 
-// Resolves the host and connects to its addresses in turn, all of them within one time-out.
-TConnectResult connectTo(const TTcpAddress& address, int abortFd) {
+} // namespace
+
+TTcpResolution ResolveTcpAddress(const TTcpAddress& address) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -105,94 +139,23 @@ TConnectResult connectTo(const TTcpAddress& address, int abortFd) {
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     const QByteArray service = QByteArray::number(address.Port);
-    const int rc = ::getaddrinfo(address.Host.constData(), service.constData(), &hints, &found);
-    if (rc != 0) {
-        const QString why =
-            rc == EAI_SYSTEM ? systemError(errno) : QString::fromLocal8Bit(::gai_strerror(rc));
-        return {-1, QStringLiteral("the host name is not known (%1)").arg(why)};
+    TTcpResolution result;
+    result.Code = ::getaddrinfo(address.Host.constData(), service.constData(), &hints, &found);
+    if (result.Code != 0) {
+        result.SystemError = result.Code == EAI_SYSTEM ? errno : 0;
+        return result;
     }
-    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, &::freeaddrinfo);
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(TTcpCommPort::kConnectTimeoutMs);
-    QString error;
-    for (const addrinfo* a = list.get(); a; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) {
-            error = systemError(errno);
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_addrlen > sizeof(sockaddr_storage))
             continue;
-        }
-        setOptions(fd);
-        int err = 0;
-        TWaitEnd end = TWaitEnd::Connected;
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
-            err = errno;
-            end = err == EINPROGRESS ? awaitConnection(fd, abortFd, deadline, err) : TWaitEnd::Failed;
-        }
-        if (end == TWaitEnd::Connected)
-            return {fd, {}};
-        ::close(fd);
-        if (end == TWaitEnd::TimedOut)
-            return {-1, QStringLiteral("no answer within %1 s").arg(TTcpCommPort::kConnectTimeoutMs / 1000)};
-        if (end == TWaitEnd::Abandoned)
-            return {-1, QStringLiteral("the opening was abandoned")};
-        error = systemError(err);
+        TTcpEndpoint endpoint;
+        std::memcpy(&endpoint.Address, a->ai_addr, a->ai_addrlen);
+        endpoint.Length = a->ai_addrlen;
+        result.Endpoints.push_back(endpoint);
     }
-    return {-1, error};
-}
-
-// Runs the connection on a thread of its own. The main thread meanwhile turns its event loop for painting
-// and timers only: input and socket notifiers wait, so neither an operator's click nor a notification of
-// the port's previous opening runs inside this one. With socket notifiers held, the loop looks for the end
-// on a short timer of its own; the worker touches no Qt object. Another thread simply waits.
-TConnectResult connectAside(const TTcpAddress& address) {
-    const int doneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    const int abortFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    const int eventError = errno;
-    const auto closeFds = [&] {
-        if (doneFd >= 0)
-            ::close(doneFd);
-        if (abortFd >= 0)
-            ::close(abortFd);
-    };
-    if (doneFd < 0 || abortFd < 0) {
-        closeFds();
-        return {-1, systemError(eventError)};
-    }
-    TConnectResult result;
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            result = connectTo(address, abortFd);
-            signalFd(doneFd);
-        });
-    } catch (const std::system_error& e) {
-        closeFds();
-        return {-1, QString::fromLocal8Bit(e.what())};
-    }
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread()) {
-        QEventLoop loop;
-        QTimer look;
-        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-            if (fdSignalled(doneFd))
-                loop.quit();
-        });
-        look.start(kLookMs);
-        // The loop also ends when the program quits: the opening is then abandoned.
-        loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
-    } else {
-        pollfd p{doneFd, POLLIN, 0};
-        while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
-        }
-    }
-    if (!fdSignalled(doneFd))
-        signalFd(abortFd);
-    worker.join();
-    closeFds();
+    ::freeaddrinfo(found);
     return result;
 }
-
-} // namespace
 
 bool IsTcpPortName(const QString& name) {
     return name.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
@@ -234,31 +197,194 @@ std::optional<TTcpAddress> ParseTcpPortName(const QByteArray& name) {
     return TTcpAddress{host, quint16(number)};
 }
 
+TTcpCommPort::TTcpCommPort(TTcpResolver resolver)
+    : m_resolver(resolver ? std::move(resolver) : TTcpResolver(&ResolveTcpAddress)) {}
+
 TTcpCommPort::~TTcpCommPort() {
     Close();
 }
 
-bool TTcpCommPort::Open(const QByteArray& name) {
-    if (m_fd >= 0 || m_opening)
+bool TTcpCommPort::OpenAbortable(const QByteArray& name, int abortFd) {
+    if (m_fd >= 0)
         return false;
-    m_lastError.clear();
-    const QString shown = QString::fromLocal8Bit(name);
+    m_name = QString::fromLocal8Bit(name);
+    m_causes.clear();
     const std::optional<TTcpAddress> address = ParseTcpPortName(name);
     if (!address) {
-        m_lastError = QStringLiteral("%1: not a network port name; write tcp://HOST:PORT, an IPv6 address "
-                                     "in brackets (tcp://[::1]:502)")
-                          .arg(shown);
+        m_causes.push_back({TCause::NotAPortName, {}, {}});
         return false;
     }
-    m_opening = true;
-    const TConnectResult result = connectAside(*address);
-    m_opening = false;
-    if (result.Fd < 0) {
-        m_lastError = QStringLiteral("%1: %2").arg(shown, result.Error);
+    // One limit for looking the name up and connecting.
+    const Clock::time_point deadline = Clock::now() + milliseconds(kConnectTimeoutMs);
+    TTcpResolution found;
+    int error = 0;
+    switch (resolveAside(m_resolver, *address, abortFd, deadline, found, error)) {
+    case TWaitEnd::Done:
+        break;
+    case TWaitEnd::TimedOut:
+        m_causes.push_back({TCause::NotResolvedInTime, {}, {}});
+        return false;
+    case TWaitEnd::Cancelled:
+        m_causes.push_back({TCause::Cancelled, {}, {}});
+        return false;
+    case TWaitEnd::Failed:
+        m_causes.push_back({TCause::System, {}, systemError(error)});
         return false;
     }
-    m_fd = result.Fd;
-    return true;
+    if (found.Code != 0) {
+        const QString words = QString::fromLocal8Bit(::gai_strerror(found.Code));
+        switch (found.Code) {
+        case EAI_NONAME:
+        case EAI_NODATA:
+        case EAI_ADDRFAMILY:
+            m_causes.push_back({TCause::HostUnknown, {}, words});
+            break;
+        case EAI_AGAIN:
+            m_causes.push_back({TCause::NameServerSilent, {}, words});
+            break;
+        case EAI_SYSTEM:
+            m_causes.push_back({TCause::System, {}, systemError(found.SystemError)});
+            break;
+        default:
+            m_causes.push_back({TCause::NotResolved, {}, words});
+            break;
+        }
+        return false;
+    }
+    if (found.Endpoints.empty()) {
+        m_causes.push_back({TCause::HostUnknown, {}, {}});
+        return false;
+    }
+    // The address is named beside its cause unless the port name already says it.
+    const bool named =
+        found.Endpoints.size() > 1 ||
+        endpointText(found.Endpoints.front()).remove(u'[').remove(u']') != QString::fromLatin1(address->Host);
+    return connectInTurn(found.Endpoints, abortFd, deadline, named);
+}
+
+bool TTcpCommPort::connectInTurn(const std::vector<TTcpEndpoint>& endpoints, int abortFd,
+                                 Clock::time_point deadline, bool named) {
+    struct TAttempt {
+        int Fd;
+        size_t Index;
+    };
+    std::vector<TAttempt> trying;
+    // Each address's cause, in the resolver's order whatever order they end in.
+    std::vector<std::optional<TCause>> causes(endpoints.size());
+    const auto fail = [&](size_t index, TCause::Kind what, const QString& detail = {}) {
+        causes[index] = TCause{what, named ? endpointText(endpoints[index]) : QString(), detail};
+    };
+    const auto end = [&](int fd) {
+        for (const TAttempt& a : trying)
+            if (a.Fd != fd)
+                ::close(a.Fd);
+        if (fd < 0)
+            for (std::optional<TCause>& cause : causes)
+                if (cause)
+                    m_causes.push_back(std::move(*cause));
+        m_fd = fd;
+        return fd >= 0;
+    };
+    size_t next = 0;
+    Clock::time_point nextStart = Clock::now();
+    for (;;) {
+        // The next address starts at its turn, or at once when no other is being tried.
+        while (next < endpoints.size() && Clock::now() < deadline &&
+               (trying.empty() || Clock::now() >= nextStart)) {
+            const size_t index = next++;
+            const TTcpEndpoint& e = endpoints[index];
+            const int fd =
+                ::socket(e.Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+            if (fd < 0) {
+                fail(index, TCause::System, systemError(errno));
+                continue;
+            }
+            setOptions(fd);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&e.Address), e.Length) == 0)
+                return end(fd);
+            if (errno != EINPROGRESS) {
+                fail(index, TCause::System, systemError(errno));
+                ::close(fd);
+                continue;
+            }
+            trying.push_back({fd, index});
+            nextStart = Clock::now() + milliseconds(kNextAddressDelayMs);
+        }
+        if (trying.empty())
+            return end(-1); // every address failed, or the time was up before the next one's turn
+        if (Clock::now() >= deadline) {
+            for (const TAttempt& a : trying)
+                fail(a.Index, TCause::NoAnswer);
+            return end(-1);
+        }
+        std::vector<pollfd> fds{{abortFd, POLLIN, 0}};
+        for (const TAttempt& a : trying)
+            fds.push_back({a.Fd, POLLOUT, 0});
+        const int r = ::poll(fds.data(), fds.size(),
+                             msUntil(next < endpoints.size() ? std::min(deadline, nextStart) : deadline));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            const int err = errno;
+            for (const TAttempt& a : trying)
+                fail(a.Index, TCause::System, systemError(err));
+            return end(-1);
+        }
+        if (fds[0].revents & POLLIN) {
+            causes.assign(endpoints.size(), std::nullopt);
+            m_causes.push_back({TCause::Cancelled, {}, {}});
+            return end(-1);
+        }
+        for (size_t k = trying.size(); k-- > 0;) {
+            if (!fds[k + 1].revents)
+                continue;
+            const TAttempt a = trying[k];
+            int err = 0;
+            socklen_t size = sizeof err;
+            if (::getsockopt(a.Fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0)
+                err = errno;
+            trying.erase(trying.begin() + std::ptrdiff_t(k));
+            if (err == 0)
+                return end(a.Fd);
+            fail(a.Index, TCause::System, systemError(err));
+            ::close(a.Fd);
+            // A failed address hands its turn to the next one at once.
+            nextStart = Clock::now();
+        }
+    }
+}
+
+QString TTcpCommPort::causeText(const TCause& cause) {
+    const int limitS = kConnectTimeoutMs / 1000;
+    switch (cause.What) {
+    case TCause::NotAPortName:
+        return tr("不是网络端口名；请写成 tcp://主机:端口，IPv6 地址加方括号（tcp://[::1]:502）");
+    case TCause::HostUnknown:
+        return cause.Detail.isEmpty() ? tr("主机名未知") : tr("主机名未知（%1）").arg(cause.Detail);
+    case TCause::NameServerSilent:
+        return tr("名称服务器未及时应答（%1）").arg(cause.Detail);
+    case TCause::NotResolvedInTime:
+        return tr("名称解析 %1 秒内无结果").arg(limitS);
+    case TCause::NotResolved:
+        return tr("名称解析失败（%1）").arg(cause.Detail);
+    case TCause::NoAnswer:
+        return tr("%1 秒内无应答").arg(limitS);
+    case TCause::Cancelled:
+        return tr("打开已取消");
+    case TCause::System:
+        break;
+    }
+    return cause.Detail;
+}
+
+QString TTcpCommPort::LastError() const {
+    if (m_causes.empty())
+        return {};
+    QStringList causes;
+    for (const TCause& cause : m_causes)
+        causes << (cause.Address.isEmpty() ? causeText(cause)
+                                           : QStringLiteral("%1: %2").arg(cause.Address, causeText(cause)));
+    return QStringLiteral("%1: %2").arg(m_name, causes.join(QStringLiteral("; ")));
 }
 
 bool TTcpCommPort::SetupComm(quint32, quint32) {

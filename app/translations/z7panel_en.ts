@@ -304,6 +304,14 @@
         <source>最近错误 %1 %2</source>
         <translation>Last problem %1 %2</translation>
     </message>
+    <message>
+        <source>重新连接中…</source>
+        <translation>Reconnecting…</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
 </context>
 <context>
     <name>TBusScanWindow</name>
@@ -433,6 +441,10 @@
             <numerusform>Scan cancelled: %n devices found.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>经TCP连接时，线路的波特率和格式由设备服务器决定，无从扫描。</source>
+        <translation>Over TCP the device server sets the line's baud rate and format: there is nothing to sweep.</translation>
+    </message>
 </context>
 <context>
     <name>TEventModel</name>
@@ -545,6 +557,10 @@
         <source>串口属于 dialout 组：请运行 'sudo usermod -aG dialout $USER'，然后重新登录。</source>
         <translation>Serial ports belong to the 'dialout' group: run 'sudo usermod -aG dialout $USER', then log in again.</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>TMainWindow</name>
@@ -611,6 +627,45 @@
     <message>
         <source>历史记录写入失败：%1</source>
         <translation>Recording the history failed: %1</translation>
+    </message>
+    <message>
+        <source>经TCP连接时不起作用：波特率和格式由设备服务器决定。</source>
+        <translation>Does not apply over TCP: the device server sets the baud rate and format.</translation>
+    </message>
+</context>
+<context>
+    <name>TTcpCommPort</name>
+    <message>
+        <source>不是网络端口名；请写成 tcp://主机:端口，IPv6 地址加方括号（tcp://[::1]:502）</source>
+        <translation>not a network port name; write tcp://HOST:PORT, an IPv6 address in brackets (tcp://[::1]:502)</translation>
+    </message>
+    <message>
+        <source>主机名未知</source>
+        <translation>the host name is not known</translation>
+    </message>
+    <message>
+        <source>主机名未知（%1）</source>
+        <translation>the host name is not known (%1)</translation>
+    </message>
+    <message>
+        <source>名称服务器未及时应答（%1）</source>
+        <translation>the name server did not answer in time (%1)</translation>
+    </message>
+    <message>
+        <source>名称解析 %1 秒内无结果</source>
+        <translation>the name was not resolved within %1 s</translation>
+    </message>
+    <message>
+        <source>名称解析失败（%1）</source>
+        <translation>the name could not be resolved (%1)</translation>
+    </message>
+    <message>
+        <source>%1 秒内无应答</source>
+        <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+        <source>打开已取消</source>
+        <translation>the opening was cancelled</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include "HistoryCsv.h"
 #include "HistoryHook.h"
 #include "HistoryTestData.h"
+#include "LoopbackServer.h"
 #include "MainWindow.h"
 #include "TrendWindow.h"
 #include "iKnob.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -140,6 +142,7 @@ private slots:
     void writeFailureShownUntilRecordingWorks();
     void signalStopsCleanly_data();
     void signalStopsCleanly();
+    void lostConnectionIsRecorded();
     void trendWindow();
     void eventWindow();
     void exportWithoutDisplay();
@@ -291,6 +294,37 @@ void TestHistoryApp::signalStopsCleanly() {
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(panel.exitCode(), 0);
     QCOMPARE(EventTexts(path).last(), "COM4#1 recording-stopped " + name);
+}
+
+// A network connection that the server drops and the panel makes again: the port vanished and opened
+// again, then closed by the operator; the opening's own start is no event.
+void TestHistoryApp::lostConnectionIsRecorded() {
+    const QString path = m_dir.filePath(QStringLiteral("reconnect.sqlite"));
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    TMainWindow window;
+    THistoryHook hook(window.Form());
+    QVERIFY(window.AttachHistory(&hook, path));
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    QVERIFY(server.Accept());
+    server.ClosePeer();
+    QTRY_VERIFY(form->Reconnecting());
+    QTRY_VERIFY_WITH_TIMEOUT(form->Comm1->IsOpen(), 4000);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    hook.Recorder().Flush();
+
+    HistoryStore store;
+    QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
+    QStringList events;
+    store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) {
+        events << QStringLiteral("%1 %2").arg(EventKindKeyword(e.event.kind), e.event.detail);
+    });
+    const QString port = server.Name();
+    QCOMPARE(events, (QStringList{"port-open " + port, "port-vanished " + port, "port-open " + port,
+                                  "port-close " + port}));
 }
 
 void TestHistoryApp::trendWindow() {

@@ -10,6 +10,7 @@
 #include "HistoryTestData.h"
 #include "Language.h"
 #include "LineStatus.h"
+#include "LoopbackServer.h"
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
@@ -298,6 +299,7 @@ private slots:
     void englishWindowHasNoChinese();
     void portButtonDecidesByState_data();
     void portButtonDecidesByState();
+    void networkPortInEnglish();
     void switchingWhileRunning();
     void secondaryWindowInEnglish_data() { SecondaryWindows(); }
     void secondaryWindowInEnglish();
@@ -450,6 +452,51 @@ void TestLanguage::portButtonDecidesByState() {
     QTest::mouseClick(form.BitBtn7, Qt::LeftButton);
     QCOMPARE(form.BitBtn7->text(), openText);
     QVERIFY(!form.OpenLook());
+}
+
+// A network port's opening, its failure and its reconnecting speak English too.
+void TestLanguage::networkPortInEnglish() {
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    TMainWindow window;
+    window.show();
+    TForm1* form = window.Form();
+    LoopbackServer silent(false, 0);
+    QVERIFY(silent.StopAnswering());
+    form->PresetPort(silent.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("Cancel"));
+    QCOMPARE(window.StatusLabel()->text(),
+             QStringLiteral("Port %1 (over TCP)   Connecting…").arg(silent.Name()));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("Open"));
+
+    QString details;
+    QTimer catcher;
+    connect(&catcher, &QTimer::timeout, [&details] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            details = box->detailedText();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    catcher.start(20);
+    form->PresetPort(QStringLiteral("tcp://z7-no-such-host.invalid:502"));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(!details.isEmpty());
+    QVERIFY2(details.contains(u"tcp://z7-no-such-host.invalid:502: the host name is not known ("),
+             qPrintable(details));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+
+    LoopbackServer server;
+    form->PresetPort(server.Name());
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    QVERIFY(server.Accept());
+    server.ClosePeer();
+    QTRY_COMPARE(window.StatusLabel()->text(),
+                 QStringLiteral("Port %1 (over TCP)   Reconnecting…").arg(server.Name()));
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("Close"));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("Open"));
 }
 
 void TestLanguage::switchingWhileRunning() {

@@ -1,20 +1,28 @@
 // The frame window around the instrument area: the area keeps its size and every control its place,
-// the menus, and the status bar's account of the line.
+// the menus, and the status bar's account of the line, also while a network port connects or
+// reconnects.
 #include "CRC16.h"
 #include "LoopbackServer.h"
 #include "BusScanWindow.h"
 #include "MainWindow.h"
+#include "TcpCommPort.h"
 #include "TrafficMonitor.h"
 #include "PtyPair.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -40,6 +48,38 @@ TrafficRecord Record(TrafficDirection direction, Verdict verdict, quint8 functio
     return r;
 }
 
+QList<PortEvent> Events(const QSignalSpy& spy) {
+    QList<PortEvent> events;
+    for (const QList<QVariant>& signal : spy)
+        events << signal.at(0).value<PortEvent>();
+    return events;
+}
+
+// Whether the panel connects to the server within `ms`, the event loop turning meanwhile.
+bool Connects(LoopbackServer& server, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        if (server.Accept(0))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// Whether a read request for slave address 1 reaches the server within 3 s, the event loop turning
+// meanwhile.
+bool PollArrives(const LoopbackServer& server) {
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < 8 && clock.elapsed() < 3000) {
+        QTest::qWait(20);
+        got += server.ReadUntilQuiet(0, 0);
+    }
+    return got.size() == 8 && got.startsWith(QByteArray("\x01\x03\x00", 3));
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -50,6 +90,9 @@ private slots:
     void menus();
     void statusFollowsTheLine();
     void statusSaysTheLineIsReachedOverTcp();
+    void openingOverTcpCanBeCancelled();
+    void lostConnectionIsMadeAgain();
+    void reconnectionBacksOff();
     void toolWindowsCarryTheIconAndCloseWithEsc();
 };
 
@@ -148,10 +191,154 @@ void TestMainWindow::statusSaysTheLineIsReachedOverTcp() {
     TForm1* form = window.Form();
     form->PresetPort(server.Name());
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
-    QVERIFY(form->Comm1->IsOpen());
+    QTRY_VERIFY(form->Comm1->IsOpen());
     // Baud rate and format set nothing on this road, so the status bar does not show them.
     QCOMPARE(window.StatusLabel()->text(),
              QStringLiteral("端口 %1 (经TCP)   地址 1   轮询 0").arg(server.Name()));
+}
+
+// The click that opens a network port returns at once; while the connection is tried, the window takes
+// input as usual and the port button cancels the opening.
+void TestMainWindow::openingOverTcpCanBeCancelled() {
+    LoopbackServer server(false, 0);
+    QVERIFY(server.StopAnswering());
+    TMainWindow window;
+    window.show();
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QSignalSpy events(form, &TForm1::portEvent);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(form->Connecting());
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("取消"));
+    QVERIFY(!form->Image20->isHidden());
+    QCOMPARE(window.StatusLabel()->text(), QStringLiteral("端口 %1 (经TCP)   正在连接…").arg(server.Name()));
+    QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
+    QVERIFY(form->CheckBox2->isChecked());
+    QTest::qWait(300);
+    QVERIFY(form->Connecting());
+
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(!form->Connecting() && !form->Comm1->IsOpening() && !form->Comm1->IsOpen());
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("打开串口"));
+    QVERIFY(form->Image20->isHidden());
+    QCOMPARE(window.StatusLabel()->text(), QStringLiteral("端口已关闭"));
+    QCOMPARE(Events(events), (QList<PortEvent>{PortEvent::Opening, PortEvent::OpenFailed}));
+    // A cancelled opening is no failure to tell of.
+    QTest::qWait(100);
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(events.count(), 2);
+}
+
+// A connection that the server drops is made again while the port is meant to be open, and polling goes
+// on; closing the port ends the retries.
+void TestMainWindow::lostConnectionIsMadeAgain() {
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    TMainWindow window;
+    window.show();
+    TForm1* form = window.Form();
+    form->PresetPort(server.Name());
+    QSignalSpy events(form, &TForm1::portEvent);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    QVERIFY(server.Accept());
+    QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
+    QVERIFY(PollArrives(server));
+
+    server.ClosePeer();
+    const QString reconnecting = QStringLiteral("端口 %1 (经TCP)   重新连接中…").arg(server.Name());
+    QTRY_COMPARE(window.StatusLabel()->text(), reconnecting);
+    QVERIFY(form->Reconnecting() && !form->Comm1->IsOpen());
+    // Still the open port: the button closes it, and the port lamp stays lit; the line is silent.
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("关闭串口"));
+    QVERIFY(!form->Image20->isHidden() && form->Image14->isHidden());
+    QVERIFY(Connects(server, 3000));
+    QTRY_VERIFY(form->Comm1->IsOpen() && !form->Reconnecting());
+    QVERIFY(PollArrives(server));
+    QVERIFY2(window.StatusLabel()->text().startsWith(
+                 QStringLiteral("端口 %1 (经TCP)   地址 1   轮询").arg(server.Name())),
+             qPrintable(window.StatusLabel()->text()));
+    QCOMPARE(Events(events), (QList<PortEvent>{PortEvent::Opening, PortEvent::Opened, PortEvent::Vanished,
+                                               PortEvent::Opened}));
+
+    server.ClosePeer(true);
+    QTRY_COMPARE(window.StatusLabel()->text(), reconnecting);
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(!form->Reconnecting());
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("打开串口"));
+    QCOMPARE(window.StatusLabel()->text(), QStringLiteral("端口已关闭"));
+    QCOMPARE(events.count(), 6);
+    QCOMPARE(Events(events).last(), PortEvent::Closed);
+    // The server still listens, but no further try comes.
+    QVERIFY(!Connects(server, 1800));
+    QVERIFY(!form->Comm1->IsOpening() && !form->Comm1->IsOpen());
+
+    // A device named in the port box meanwhile ends the tries too: it opens at a click only.
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(Connects(server, 3000));
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    server.ClosePeer();
+    QTRY_VERIFY(form->Reconnecting());
+    PtyPair pty;
+    form->PresetPort(pty.name);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->Reconnecting(), 2500);
+    QVERIFY(!form->Comm1->IsOpen() && !form->Comm1->IsOpening());
+    QCOMPARE(form->BitBtn7->text(), QStringLiteral("打开串口"));
+    QCOMPARE(Events(events).last(), PortEvent::Closed);
+}
+
+// The tries at a lost connection wait 1 s, then 2 s, then 4 s, each failing without a message.
+void TestMainWindow::reconnectionBacksOff() {
+    LoopbackServer server;
+    QVERIFY(server.port != 0);
+    struct Tries {
+        std::mutex mutex;
+        QList<qint64> atMs;
+        QElapsedTimer clock;
+    };
+    auto tries = std::make_shared<Tries>();
+    tries->clock.start();
+    TTcpEndpoint at;
+    at.Length = server.Address(at.Address);
+    TMainWindow window(std::make_unique<TTcpCommPort>([tries, at](const TTcpAddress&) {
+        std::lock_guard lock(tries->mutex);
+        tries->atMs << tries->clock.elapsed();
+        return TTcpResolution{0, 0, {at}};
+    }));
+    TForm1* form = window.Form();
+    form->PresetPort(QStringLiteral("tcp://gw-7.plant.example:4001"));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QTRY_VERIFY(form->Comm1->IsOpen());
+    QVERIFY(server.Accept());
+    const auto count = [tries] {
+        std::lock_guard lock(tries->mutex);
+        return tries->atMs.size();
+    };
+    QCOMPARE(count(), 1);
+
+    server.StopListening();
+    server.ClosePeer();
+    QTRY_VERIFY(form->Reconnecting());
+    const qint64 lostMs = tries->clock.elapsed();
+    QTRY_VERIFY_WITH_TIMEOUT(count() >= 4, 12000);
+    QList<qint64> atMs;
+    {
+        std::lock_guard lock(tries->mutex);
+        atMs = tries->atMs;
+    }
+    // Timers may fire up to 5 % early.
+    QVERIFY2(atMs[1] - lostMs >= 900 && atMs[2] - atMs[1] >= 1850 && atMs[3] - atMs[2] >= 3700,
+             qPrintable(QStringLiteral("lost at %1 ms, tries at %2, %3, %4 ms")
+                            .arg(lostMs)
+                            .arg(atMs[1])
+                            .arg(atMs[2])
+                            .arg(atMs[3])));
+    QVERIFY(form->Reconnecting());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(window.StatusLabel()->text(),
+             QStringLiteral("端口 tcp://gw-7.plant.example:4001 (经TCP)   重新连接中…"));
+    QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
+    QVERIFY(!form->Reconnecting());
 }
 
 void TestMainWindow::toolWindowsCarryTheIconAndCloseWithEsc() {

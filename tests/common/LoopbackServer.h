@@ -18,6 +18,7 @@
 struct LoopbackServer {
     int listener = -1;
     int peer = -1;
+    int filler = -1; // the connection left unaccepted by StopAnswering
     quint16 port = 0;
     bool ipv6 = false;
 
@@ -47,6 +48,8 @@ struct LoopbackServer {
     ~LoopbackServer() {
         ClosePeer();
         StopListening();
+        if (filler >= 0)
+            ::close(filler);
     }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -55,6 +58,32 @@ struct LoopbackServer {
         return QStringLiteral("tcp://%1:%2")
             .arg(ipv6 ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1"))
             .arg(port);
+    }
+
+    // The server's address as connect takes it, written into `a`; its size.
+    socklen_t Address(sockaddr_storage& a) const {
+        a = {};
+        if (ipv6) {
+            auto* in6 = reinterpret_cast<sockaddr_in6*>(&a);
+            in6->sin6_family = AF_INET6;
+            in6->sin6_addr = in6addr_loopback;
+            in6->sin6_port = htons(port);
+            return sizeof *in6;
+        }
+        auto* in = reinterpret_cast<sockaddr_in*>(&a);
+        in->sin_family = AF_INET;
+        in->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        in->sin_port = htons(port);
+        return sizeof *in;
+    }
+
+    // On a server made with backlog 0: one connection that nobody accepts fills its queue, so that it
+    // answers no further one (a connection to it neither succeeds nor fails).
+    bool StopAnswering() {
+        filler = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage a;
+        const socklen_t size = Address(a);
+        return filler >= 0 && ::connect(filler, reinterpret_cast<sockaddr*>(&a), size) == 0;
     }
 
     // Nobody listens on the port any more: connections to it are refused.

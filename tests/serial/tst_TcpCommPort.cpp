@@ -1,18 +1,86 @@
 // The serial component reaching its line through a serial device server, played by the test on the
-// loopback address: the same chunks and events as on a terminal, the failures of opening, and the end of
-// the connection from the other side.
+// loopback address: the same chunks and events as on a terminal, the opening aside with its failures,
+// the resolved addresses tried in turn and the cancel, and the end of the connection from the other side.
 #include "CommRecorder.h"
 #include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "TcpCommPort.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
+#include <netdb.h>
 #include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+TTcpEndpoint EndpointOf(const LoopbackServer& server) {
+    TTcpEndpoint e;
+    e.Length = server.Address(e.Address);
+    return e;
+}
+
+// A name service that gives fixed addresses, or fails with a fixed code.
+TTcpResolver Answering(std::vector<TTcpEndpoint> endpoints, int code = 0) {
+    return [endpoints, code](const TTcpAddress&) { return TTcpResolution{code, 0, endpoints}; };
+}
+
+// A name service that keeps every caller waiting until the test lets it go (at most 20 s).
+struct SilentNameService {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool released = false;
+    int waiting = 0;
+
+    static TTcpResolver Resolver(const std::shared_ptr<SilentNameService>& service) {
+        return [service](const TTcpAddress&) {
+            std::unique_lock lock(service->mutex);
+            ++service->waiting;
+            service->cv.wait_for(lock, std::chrono::seconds(20), [&] { return service->released; });
+            --service->waiting;
+            service->cv.notify_all();
+            return TTcpResolution{EAI_AGAIN, 0, {}};
+        };
+    }
+    bool StillWaiting() {
+        std::lock_guard lock(mutex);
+        return waiting > 0;
+    }
+    // Lets every caller go and waits until they have returned, so no resolving thread outlives the test.
+    void Release() {
+        std::unique_lock lock(mutex);
+        released = true;
+        cv.notify_all();
+        cv.wait_for(lock, std::chrono::seconds(5), [&] { return waiting == 0; });
+        lock.unlock();
+        QTest::qWait(50);
+    }
+};
+
+// Begins an opening and waits for its end: the error OnOpenDone gave, or "(pending)" when none came.
+QString openAside(TComm& comm, int timeoutMs = 6000) {
+    QSignalSpy done(&comm, &TComm::OnOpenDone);
+    try {
+        if (comm.BeginOpenPort())
+            return QStringLiteral("(opened at once)");
+    } catch (const ECommsError& e) {
+        return e.Message();
+    }
+    if (!done.wait(timeoutMs))
+        return QStringLiteral("(pending)");
+    return done.at(0).at(1).toString();
+}
+
+} // namespace
 
 class TestTcpCommPort : public QObject {
     Q_OBJECT
@@ -27,6 +95,12 @@ private slots:
     void lineSettingsReachNothing();
     void openFailures_data();
     void openFailures();
+    void resolverFailures_data();
+    void resolverFailures();
+    void addressesInTurn_data();
+    void addressesInTurn();
+    void cancelledOpening_data();
+    void cancelledOpening();
     void otherSideEnds_data();
     void otherSideEnds();
     void connectionOptions();
@@ -174,48 +248,41 @@ void TestTcpCommPort::openFailures_data() {
     QTest::addColumn<QString>("cause");
     QTest::newRow("refused") << "refused" << QString::fromLocal8Bit(std::strerror(ECONNREFUSED));
     QTest::newRow("not a port name") << "malformed"
-                                     << "tcp://HOST:PORT";
+                                     << "tcp://主机:端口";
     QTest::newRow("unknown host") << "unknown"
-                                  << "host name is not known";
+                                  << "主机名未知";
     QTest::newRow("silent server") << "silent"
-                                   << "no answer within 3 s";
+                                   << "3 秒内无应答";
 }
 
 void TestTcpCommPort::openFailures() {
     QFETCH(QString, kind);
     QFETCH(QString, cause);
-    // A server whose queue of new connections is full answers no further one.
     LoopbackServer server(false, 0);
-    const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     QString name = server.Name();
-    if (kind == "refused") {
+    if (kind == "refused")
         server.StopListening();
-    } else if (kind == "malformed") {
+    else if (kind == "malformed")
         name = QStringLiteral("tcp://127.0.0.1");
-    } else if (kind == "unknown") {
+    else if (kind == "unknown")
         name = QStringLiteral("tcp://z7-no-such-host.invalid:502");
-    } else {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(server.port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    }
+    else
+        QVERIFY(server.StopAnswering());
     TComm comm;
     useLayoutSettings(comm, name);
     Recorder rec(comm);
     const int fdsBefore = countEntries("/proc/self/fd");
     const int threadsBefore = countEntries("/proc/self/task");
-    // The event loop keeps turning while the connection is tried.
+    // The opening runs aside: this thread's event loop turns as usual meanwhile.
     int ticks = 0;
     QTimer tick;
     connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
     tick.start(10);
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(openError(comm), QStringLiteral("Error opening serial port"));
+    QCOMPARE(openAside(comm), QStringLiteral("Error opening serial port"));
     const qint64 took = clock.elapsed();
-    QVERIFY(!comm.IsOpen());
+    QVERIFY(!comm.IsOpen() && !comm.IsOpening());
     QVERIFY2(comm.LastPortError().startsWith(name + QStringLiteral(": ")), qPrintable(comm.LastPortError()));
     QVERIFY2(comm.LastPortError().contains(cause), qPrintable(comm.LastPortError()));
     QCOMPARE(countEntries("/proc/self/fd"), fdsBefore);
@@ -225,9 +292,153 @@ void TestTcpCommPort::openFailures() {
         QVERIFY2(took >= 2900, qPrintable(QString::number(took)));
         QVERIFY2(ticks >= 50, qPrintable(QString::number(ticks)));
     }
+    // The synchronous opening says the same.
+    QCOMPARE(openError(comm), QStringLiteral("Error opening serial port"));
+    QVERIFY2(comm.LastPortError().contains(cause), qPrintable(comm.LastPortError()));
     QTest::qWait(50);
     QVERIFY(rec.order.isEmpty());
-    ::close(filler);
+}
+
+void TestTcpCommPort::resolverFailures_data() {
+    QTest::addColumn<bool>("hangs"); // the name service never answers in time
+    QTest::addColumn<int>("code");   // otherwise its answer
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("no such host") << false << EAI_NONAME << "主机名未知";
+    QTest::newRow("name server silent") << false << EAI_AGAIN << "名称服务器未及时应答";
+    QTest::newRow("name server failed") << false << EAI_FAIL << "名称解析失败";
+    QTest::newRow("resolver past the limit") << true << 0 << "名称解析 3 秒内无结果";
+}
+
+void TestTcpCommPort::resolverFailures() {
+    QFETCH(bool, hangs);
+    QFETCH(int, code);
+    QFETCH(QString, cause);
+    auto service = std::make_shared<SilentNameService>();
+    TComm comm(
+        std::make_unique<TTcpCommPort>(hangs ? SilentNameService::Resolver(service) : Answering({}, code)));
+    const QString name = QStringLiteral("tcp://gw-7.plant.example:4001");
+    useLayoutSettings(comm, name);
+    QCOMPARE(openAside(comm), QStringLiteral("Error opening serial port"));
+    // The limit covers the look-up: the opening ends while the resolver still waits.
+    if (hangs)
+        QVERIFY(service->StillWaiting());
+    const QString why = comm.LastPortError();
+    QVERIFY2(why.startsWith(name + QStringLiteral(": ")) && why.contains(cause), qPrintable(why));
+    if (code != EAI_NONAME)
+        QVERIFY2(!why.contains(u"主机名未知"), qPrintable(why));
+    if (!hangs)
+        QVERIFY2(why.contains(QString::fromLocal8Bit(gai_strerror(code))), qPrintable(why));
+    service->Release();
+}
+
+void TestTcpCommPort::addressesInTurn_data() {
+    // What each address the name resolves to does: "silent" never answers, "refused", "works".
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QStringList>("causes"); // empty: the connection is made to the working one
+    const QString refused = QString::fromLocal8Bit(std::strerror(ECONNREFUSED));
+    QTest::newRow("silent IPv6, then IPv4 that works") << QStringList{"silent6", "works4"} << QStringList{};
+    QTest::newRow("refused IPv6, then IPv4 that works") << QStringList{"refused6", "works4"} << QStringList{};
+    QTest::newRow("two silent, then one that works")
+        << QStringList{"silent6", "silent4", "works4"} << QStringList{};
+    QTest::newRow("silent IPv6, refused IPv4")
+        << QStringList{"silent6", "refused4"} << QStringList{"[::1]: 3 秒内无应答", "127.0.0.1: " + refused};
+    QTest::newRow("one refused address") << QStringList{"refused4"} << QStringList{"127.0.0.1: " + refused};
+}
+
+void TestTcpCommPort::addressesInTurn() {
+    QFETCH(QStringList, addresses);
+    QFETCH(QStringList, causes);
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    std::vector<TTcpEndpoint> endpoints;
+    LoopbackServer* working = nullptr;
+    for (const QString& what : addresses) {
+        const bool v6 = what.endsWith(u'6');
+        servers.push_back(std::make_unique<LoopbackServer>(v6, what.startsWith(u"silent") ? 0 : 4));
+        LoopbackServer& server = *servers.back();
+        if (v6 && server.port == 0)
+            QSKIP("no IPv6 loopback on this machine");
+        QVERIFY(server.port != 0);
+        if (what.startsWith(u"silent"))
+            QVERIFY(server.StopAnswering());
+        else if (what.startsWith(u"refused"))
+            server.StopListening();
+        else
+            working = &server;
+        endpoints.push_back(EndpointOf(server));
+    }
+    TComm comm(std::make_unique<TTcpCommPort>(Answering(endpoints)));
+    const QString name = QStringLiteral("tcp://gw-7.plant.example:4001");
+    useLayoutSettings(comm, name);
+    Recorder rec(comm);
+    const QString error = openAside(comm);
+    if (causes.isEmpty()) {
+        QVERIFY2(error.isEmpty(), qPrintable(error + u' ' + comm.LastPortError()));
+        QVERIFY(working->Accept(1000));
+        QVERIFY(comm.SendData("ping", 4));
+        QCOMPARE(working->ReadUntilQuiet(2000, 150), QByteArray("ping"));
+        return;
+    }
+    QCOMPARE(error, QStringLiteral("Error opening serial port"));
+    // Every address is named with its own cause, in the order they were tried.
+    QCOMPARE(comm.LastPortError(), name + QStringLiteral(": ") + causes.join(QStringLiteral("; ")));
+}
+
+void TestTcpCommPort::cancelledOpening_data() {
+    QTest::addColumn<bool>("resolving"); // cancelled while the name is looked up, or while connecting
+    QTest::newRow("while connecting") << false;
+    QTest::newRow("while resolving") << true;
+}
+
+void TestTcpCommPort::cancelledOpening() {
+    QFETCH(bool, resolving);
+    LoopbackServer silent(false, 0);
+    QVERIFY(silent.StopAnswering());
+    LoopbackServer working;
+    auto service = std::make_shared<SilentNameService>();
+    // slow.example keeps the look-up waiting, silent.example leads to a server that never answers.
+    const TTcpResolver slow = SilentNameService::Resolver(service);
+    const TTcpEndpoint silentAt = EndpointOf(silent), workingAt = EndpointOf(working);
+    TComm comm(std::make_unique<TTcpCommPort>([=](const TTcpAddress& a) {
+        if (a.Host == "slow.example")
+            return slow(a);
+        return TTcpResolution{0, 0, {a.Host == "silent.example" ? silentAt : workingAt}};
+    }));
+    useLayoutSettings(comm, resolving ? QStringLiteral("tcp://slow.example:4001")
+                                      : QStringLiteral("tcp://silent.example:4001"));
+    Recorder rec(comm);
+    QSignalSpy done(&comm, &TComm::OnOpenDone);
+    const int fdsBefore = countEntries("/proc/self/fd");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!comm.BeginOpenPort());
+    QVERIFY(comm.IsOpening() && !comm.IsOpen());
+    QVERIFY(comm.IsNetworkPort());
+    // A second opening is refused while one is under way.
+    QCOMPARE(openError(comm), QStringLiteral("This serial port already opened"));
+    QTest::qWait(300);
+    comm.CancelOpenPort();
+    // Given up at once, well before the time limit; no end of the opening is told afterwards.
+    QVERIFY2(clock.elapsed() < TTcpCommPort::kConnectTimeoutMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!comm.IsOpening() && !comm.IsOpen());
+    QTest::qWait(100);
+    QCOMPARE(done.count(), 0);
+    // The look-up is left to end by itself, and then nothing of the opening is left.
+    if (resolving) {
+        QVERIFY(service->StillWaiting());
+        service->Release();
+    }
+    QCOMPARE(countEntries("/proc/self/fd"), fdsBefore);
+
+    // The next opening ends as its own, and is told once.
+    comm.SetCommName(QStringLiteral("tcp://works.example:4001"));
+    QCOMPARE(openAside(comm), QString());
+    QVERIFY(comm.IsOpen());
+    QVERIFY(working.Accept(1000));
+    QTest::qWait(100);
+    QCOMPARE(done.count(), 1);
+    comm.ClosePort();
+    QCOMPARE(rec.hangups, 0);
+    service->Release();
 }
 
 void TestTcpCommPort::otherSideEnds_data() {
@@ -298,16 +509,24 @@ void TestTcpCommPort::connectionOptions() {
 
 void TestTcpCommPort::layerFollowsThePortName() {
     // One component, a terminal and a network port in turn: each opening takes the layer its name asks.
+    // Only the network port's opening goes aside; a terminal opens at once, told by nothing more.
     LoopbackServer server;
     PtyPair pty;
     TComm comm;
     Recorder rec(comm);
+    QSignalSpy done(&comm, &TComm::OnOpenDone);
     for (const QString& name : {server.Name(), pty.name, server.Name()}) {
         useLayoutSettings(comm, name);
         const bool network = name.startsWith(u"tcp://");
         QCOMPARE(comm.IsNetworkPort(), network);
-        comm.OpenPort();
+        done.clear();
+        QCOMPARE(comm.BeginOpenPort(), !network);
+        QCOMPARE(comm.IsOpen(), !network);
         QCOMPARE(comm.IsNetworkPort(), network);
+        if (network)
+            QVERIFY(done.wait(3000));
+        QCOMPARE(done.count(), network ? 1 : 0);
+        QVERIFY(comm.IsOpen());
         QVERIFY(comm.SendData("hi", 2));
         if (network) {
             QVERIFY(server.Accept());

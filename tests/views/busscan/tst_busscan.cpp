@@ -310,7 +310,7 @@ void TestBusScanWindow::noSweepOverTcp() {
     TForm1* form = window.Form();
     form->PresetPort(server.Name());
     QTest::mouseClick(form->BitBtn7, Qt::LeftButton);
-    QVERIFY(form->Comm1->IsOpen());
+    QTRY_VERIFY(form->Comm1->IsOpen());
     window.ScanAction->trigger();
     auto* scan = window.findChild<TBusScanWindow*>();
     QVERIFY(scan);
