@@ -8,4 +8,3 @@
 // exit status: 0 when all is written; otherwise a message on standard error and 1. A file is replaced
 // only once it is complete.
 int RunHistoryExport(const TCommandLine& commandLine, const QString& programName);
-

@@ -175,7 +175,8 @@ void TMainWindow::refreshStatus() {
                           : whole);
     m_status->setToolTip(whole);
     // Over TCP the device server sets the line's baud rate and format; the boxes keep their texts.
-    const QString notOverTcp = facts.overTcp ? tr("经TCP连接时不起作用：波特率和格式由设备服务器决定。") : QString();
+    const QString notOverTcp =
+        facts.overTcp ? tr("经TCP连接时不起作用：波特率和格式由设备服务器决定。") : QString();
     m_form->ComboBox5->setToolTip(notOverTcp);
     m_form->ComboBox6->setToolTip(notOverTcp);
     emit m_line->refreshed();
@@ -190,7 +191,8 @@ void TMainWindow::showMonitor() {
 void TMainWindow::saveTraffic() {
     SaveTrafficAs(this, m_line->StartUs(), [this] {
         const TrafficBuffer& buffer = m_line->Traffic();
-        return TrafficRange{buffer.Size(), [&buffer](qsizetype i) -> const TrafficRecord& { return buffer.At(i); }};
+        return TrafficRange{buffer.Size(),
+                            [&buffer](qsizetype i) -> const TrafficRecord& { return buffer.At(i); }};
     });
 }
 

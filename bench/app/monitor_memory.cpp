@@ -71,7 +71,8 @@ int main(int argc, char* argv[]) {
     const long wrapped = ResidentKiB();
     std::printf("records=%lld reply_bytes=%d held=%lld dropped=%lld baseline_kib=%ld held_kib=%ld "
                 "wrapped_kib=%ld extra_mib=%.1f extra_wrapped_mib=%.1f bytes_per_record=%.0f\n",
-                static_cast<long long>(records), reply, static_cast<long long>(window.Line()->Traffic().Size()),
+                static_cast<long long>(records), reply,
+                static_cast<long long>(window.Line()->Traffic().Size()),
                 static_cast<long long>(window.Line()->Traffic().Dropped()), baseline, held, wrapped,
                 (held - baseline) / 1024.0, (wrapped - baseline) / 1024.0,
                 (held - baseline) * 1024.0 / double(records));

@@ -16,8 +16,8 @@
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
 #include "TrafficModel.h"
-#include "TrafficText.h"
 #include "TrafficMonitor.h"
+#include "TrafficText.h"
 #include "TrendWindow.h"
 #include "iLabel.h"
 #include "iSwitchLed.h"
@@ -365,7 +365,8 @@ void TestLanguage::statusBarKeepsWhatMatters() {
     const QString kind = VerdictName(Verdict::Exception) + QStringLiteral(" 0B");
     const QString when = yesterday.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     QVERIFY2(fitted.contains(kind) && fitted.endsWith(u' ' + when), qPrintable(fitted));
-    QVERIFY2(fitted.contains(facts.port.left(5)) && fitted.contains(facts.port.right(2)) && fitted.contains(u'…'),
+    QVERIFY2(fitted.contains(facts.port.left(5)) && fitted.contains(facts.port.right(2)) &&
+                 fitted.contains(u'…'),
              qPrintable(fitted));
     const QString problem = VerdictText(Verdict::Exception, 0x0B);
     const QString whole = LineStatusText(facts, stats);

@@ -1,13 +1,13 @@
 // The frame window around the instrument area: the area keeps its size and every control its place,
 // the menus, and the status bar's account of the line, also while a network port connects or
 // reconnects.
+#include "BusScanWindow.h"
 #include "CRC16.h"
 #include "LoopbackServer.h"
-#include "BusScanWindow.h"
 #include "MainWindow.h"
+#include "PtyPair.h"
 #include "TcpCommPort.h"
 #include "TrafficMonitor.h"
-#include "PtyPair.h"
 
 #include <QAction>
 #include <QApplication>

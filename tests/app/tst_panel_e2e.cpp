@@ -17,12 +17,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTextEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
-
 
 namespace {
 

@@ -38,7 +38,8 @@ QSpinBox* NewSpinBox(QWidget* parent, int minimum, int maximum, int value) {
 
 } // namespace
 
-TBusScanWindow::TBusScanWindow(LineAccess* line, QWidget* parent) : QWidget(parent, Qt::Window), m_line(line) {
+TBusScanWindow::TBusScanWindow(LineAccess* line, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_line(line) {
     CloseOnEscape(this);
     m_silenceMs = line->SilenceMs();
 

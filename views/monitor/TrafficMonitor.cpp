@@ -109,7 +109,8 @@ void SaveTrafficAs(QWidget* parent, qint64 originUs, const std::function<Traffic
 }
 
 TTrafficMonitor::TTrafficMonitor(LineAccess* line, QWidget* panel)
-    : QWidget(panel, Qt::Window), m_line(line), m_model(new TTrafficModel(line->Traffic(), line->StartUs(), this)) {
+    : QWidget(panel, Qt::Window), m_line(line),
+      m_model(new TTrafficModel(line->Traffic(), line->StartUs(), this)) {
     CloseOnEscape(this);
     m_table = new QTableView(this);
     m_table->setModel(m_model);

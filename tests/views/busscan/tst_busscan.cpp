@@ -3,9 +3,9 @@
 // closed, and ends cleanly on cancel, on a closed port and on a vanished device.
 #include "BusScanWindow.h"
 #include "CRC16.h"
+#include "LoopbackServer.h"
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
-#include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
 
@@ -156,9 +156,10 @@ void TestBusScanWindow::sweepFindsTheAnsweringLine() {
         QCOMPARE(answer.verdict, answer.probe.format == u"8_E_1" ? Verdict::Accepted : Verdict::Noise);
     }
     QCOMPARE(rig.scan->FoundTable->rowCount(), 3);
-    const int accepted = int(std::find_if(scan->Answers().begin(), scan->Answers().end(),
-                                          [](const BusScan::Answer& a) { return a.verdict == Verdict::Accepted; }) -
-                             scan->Answers().begin());
+    const int accepted =
+        int(std::find_if(scan->Answers().begin(), scan->Answers().end(),
+                         [](const BusScan::Answer& a) { return a.verdict == Verdict::Accepted; }) -
+            scan->Answers().begin());
     QCOMPARE(rig.scan->FoundTable->item(accepted, 1)->text(), QStringLiteral("9600"));
     QCOMPARE(rig.scan->FoundTable->item(accepted, 2)->text(), QStringLiteral("8_E_1"));
     QVERIFY(rig.scan->FoundTable->item((accepted + 1) % 3, 4)->toolTip().contains(u"格式"));

@@ -54,7 +54,9 @@ void TestBusScanE2E::findsTheSimulatorsAddress() {
     for (qsizetype i = 0; i < traffic.Size(); ++i) {
         const TrafficRecord& r = traffic.At(i);
         QCOMPARE(r.source, TrafficSource::BusScan);
-        (r.direction == TrafficDirection::Tx ? requested : r.direction == TrafficDirection::Rx ? answered : missing)
+        (r.direction == TrafficDirection::Tx   ? requested
+         : r.direction == TrafficDirection::Rx ? answered
+                                               : missing)
             << r.address;
         if (r.direction == TrafficDirection::Rx)
             QCOMPARE(r.verdict, Verdict::Accepted);
