@@ -3,30 +3,22 @@
 #include "ModbusFrame.h"
 #include "Quantities.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint8 kReadFunction = 0x03;
 constexpr quint8 kWriteFunction = 0x06;
 
-// What became of a write that the device did not confirm, as the poll cycle judged its answer.
-QString RefusalText(const TrafficRecord& record) {
-    if (record.direction == TrafficDirection::Tx)
-        return QStringLiteral("not taken by the port");
-    QString text = QStringLiteral("answer: ") + QString::fromLatin1(VerdictKeyword(record.verdict));
-    if (record.verdict == Verdict::Exception) {
-        text += QStringLiteral(" %1").arg(record.exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
-        const QString name = ModbusExceptionName(record.exceptionCode);
-        if (!name.isEmpty())
-            text += QLatin1Char(' ') + name;
-    }
-    return text;
+// Whether a register content shows the value a command wrote, as the panel shows it: for the run
+// switch only bit 0 counts.
+bool Holds(quint16 reg, quint16 held, quint16 written) {
+    if (const std::optional<Quantity> q = QuantityAtRegister(reg))
+        return ScaledValue(*q, held) == ScaledValue(*q, written);
+    return held == written;
 }
 
 } // namespace
-
-QString EventDetector::CommandText(quint16 writeRegister, quint16 writeValue) {
-    return QStringLiteral("register %1 value %2").arg(writeRegister).arg(writeValue);
-}
 
 EventDetector::Output EventDetector::OnTraffic(const TrafficRecord& record, const QString& port) {
     Output out;
@@ -36,15 +28,7 @@ EventDetector::Output EventDetector::OnTraffic(const TrafficRecord& record, cons
     };
 
     if (record.function == kWriteFunction) {
-        const QString command = CommandText(record.firstRegister, record.countOrValue);
-        if (record.direction == TrafficDirection::Tx && record.verdict == Verdict::Refused)
-            event(EventKind::CommandRefused, command + QStringLiteral("; ") + RefusalText(record));
-        else if (record.direction == TrafficDirection::Rx && record.verdict == Verdict::Confirmed)
-            event(EventKind::CommandConfirmed, command);
-        else if (record.direction == TrafficDirection::Rx)
-            event(EventKind::CommandRefused, command + QStringLiteral("; ") + RefusalText(record));
-        else if (record.direction == TrafficDirection::Missing)
-            event(EventKind::CommandUnanswered, command);
+        OnWrite(record, device, out.events);
         return out;
     }
     if (record.function != kReadFunction)
@@ -75,9 +59,75 @@ EventDetector::Output EventDetector::OnTraffic(const TrafficRecord& record, cons
     const auto* bytes = reinterpret_cast<const quint8*>(record.bytes.constData());
     for (int i = 0; i < kBlockLength; ++i)
         block.registers[size_t(i)] = ReadReplyRegister(bytes, i);
+    Settle(record, block, out.events);
     OnBlock(block, out.events);
     out.block = block;
     return out;
+}
+
+void EventDetector::OnWrite(const TrafficRecord& record, const DeviceKey& device,
+                            std::vector<HistoryEvent>& events) {
+    CommandDetail detail{record.firstRegister, record.countOrValue};
+    const auto event = [&](EventKind kind) {
+        events.push_back(HistoryEvent{record.utcMs, device, kind, detail.Text()});
+    };
+    const auto sameWrite = [&](const Unconfirmed& u) {
+        return u.device == device && u.requestUs == record.requestUs;
+    };
+    const auto waiting = std::find_if(m_unconfirmed.begin(), m_unconfirmed.end(), sameWrite);
+
+    if (record.direction == TrafficDirection::Tx) {
+        if (record.verdict == Verdict::Refused) {
+            detail.reason = CommandDetail::Reason::Port;
+            event(EventKind::CommandRefused);
+            return;
+        }
+        // A newer value on its way: a read can no longer tell whether the older write was done.
+        std::erase_if(m_unconfirmed, [&](const Unconfirmed& u) {
+            return u.device == device && u.reg == record.firstRegister;
+        });
+        return;
+    }
+    // A delivery while nothing was awaited is no answer to this write.
+    if (record.direction == TrafficDirection::Rx && record.verdict == Verdict::Unexpected)
+        return;
+
+    if (record.direction == TrafficDirection::Rx && record.verdict == Verdict::Confirmed) {
+        if (waiting != m_unconfirmed.end())
+            m_unconfirmed.erase(waiting);
+        event(EventKind::CommandConfirmed);
+        return;
+    }
+    detail.reason = CommandDetail::Reason::Answer;
+    detail.answer = record.direction == TrafficDirection::Missing ? Verdict::NoReply : record.verdict;
+    if (record.direction == TrafficDirection::Rx && record.verdict == Verdict::Exception) {
+        // The device understood the write and said no.
+        if (waiting != m_unconfirmed.end())
+            m_unconfirmed.erase(waiting);
+        detail.exceptionCode = record.exceptionCode;
+        event(EventKind::CommandRefused);
+        return;
+    }
+    if (waiting != m_unconfirmed.end())
+        return; // unconfirmed already
+    m_unconfirmed.push_back(Unconfirmed{device, record.firstRegister, record.countOrValue, record.requestUs});
+    event(EventKind::CommandUnconfirmed);
+}
+
+void EventDetector::Settle(const TrafficRecord& read, const BlockSample& block,
+                           std::vector<HistoryEvent>& events) {
+    std::erase_if(m_unconfirmed, [&](const Unconfirmed& u) {
+        // A read requested before the write shows the register as it was before it.
+        if (u.device != block.device || u.reg < block.block || u.reg >= block.block + kBlockLength ||
+            read.requestUs <= u.requestUs)
+            return false;
+        CommandDetail detail{u.reg, u.value, CommandDetail::Reason::Read};
+        detail.held = block.registers[size_t(u.reg - block.block)];
+        const EventKind kind =
+            Holds(u.reg, detail.held, u.value) ? EventKind::CommandConfirmed : EventKind::CommandRefused;
+        events.push_back(HistoryEvent{block.utcMs, block.device, kind, detail.Text()});
+        return true;
+    });
 }
 
 void EventDetector::OnBlock(const BlockSample& block, std::vector<HistoryEvent>& events) {
@@ -113,13 +163,17 @@ void EventDetector::OnBlock(const BlockSample& block, std::vector<HistoryEvent>&
 
 std::vector<HistoryEvent> EventDetector::OnCommand(const DeviceKey& device, quint8 writeRegister,
                                                    quint16 writeValue, bool sent, qint64 utcMs) const {
-    QString detail = CommandText(writeRegister, writeValue);
+    CommandDetail detail{writeRegister, writeValue};
     if (!sent)
-        detail += QStringLiteral("; not sent, communication is off");
-    return {HistoryEvent{utcMs, device, EventKind::Command, detail}};
+        detail.reason = CommandDetail::Reason::CommOff;
+    return {HistoryEvent{utcMs, device, EventKind::Command, detail.Text()}};
 }
 
-HistoryEvent EventDetector::OnPort(PortChange change, const DeviceKey& device, qint64 utcMs) const {
+HistoryEvent EventDetector::OnPort(PortChange change, const DeviceKey& device, qint64 utcMs) {
+    // A command is settled by a read while the port stays open: once it closed, other hands may have
+    // set the device since.
+    if (change != PortChange::Opened)
+        std::erase_if(m_unconfirmed, [&](const Unconfirmed& u) { return u.device.port == device.port; });
     const EventKind kind = change == PortChange::Opened   ? EventKind::PortOpen
                            : change == PortChange::Closed ? EventKind::PortClose
                                                           : EventKind::PortVanished;

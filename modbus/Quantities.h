@@ -65,6 +65,14 @@ constexpr const QuantityInfo& Info(Quantity q) {
     return kQuantities[size_t(q)];
 }
 
+// The quantity held in holding register `reg`, if the table names one.
+constexpr std::optional<Quantity> QuantityAtRegister(int reg) {
+    for (const QuantityInfo& info : kQuantities)
+        if (info.reg == reg)
+            return info.quantity;
+    return std::nullopt;
+}
+
 // The shown value of a register content (0 to 65535): divided in double precision, as the display does.
 constexpr double ScaledValue(Quantity q, qint32 raw) {
     const QuantityInfo& info = Info(q);

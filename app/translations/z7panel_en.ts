@@ -238,6 +238,10 @@
         <translation>Command unanswered</translation>
     </message>
     <message>
+        <source>命令未确认</source>
+        <translation>Command unconfirmed</translation>
+    </message>
+    <message>
         <source>端口打开</source>
         <translation>Port opened</translation>
     </message>
@@ -268,6 +272,38 @@
     <message>
         <source>开始时的状态</source>
         <translation>State at start</translation>
+    </message>
+    <message>
+        <source>寄存器 %1 值 %2</source>
+        <translation>Register %1 value %2</translation>
+    </message>
+    <message>
+        <source>未发送：通讯关闭</source>
+        <translation>not sent: communication off</translation>
+    </message>
+    <message>
+        <source>端口未接收</source>
+        <translation>not taken by the port</translation>
+    </message>
+    <message>
+        <source>应答：%1</source>
+        <translation>answer: %1</translation>
+    </message>
+    <message>
+        <source>回送丢失</source>
+        <translation>echo lost</translation>
+    </message>
+    <message>
+        <source>回送有误：%1</source>
+        <translation>echo garbled: %1</translation>
+    </message>
+    <message>
+        <source>读回 %1</source>
+        <translation>read back %1</translation>
+    </message>
+    <message>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
     </message>
 </context>
 <context>

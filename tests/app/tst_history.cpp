@@ -226,9 +226,8 @@ void TestHistoryApp::recordsThroughTheHook() {
     });
     QCOMPARE(blocks.size(), 1);
     QCOMPARE(blocks[0].raw[size_t(Quantity::Temperature)], 81);
-    const QString command =
-        QStringLiteral("COM4#1 command register 4 value %1; not sent, communication is off")
-            .arg(KnobWriteValue(form->iKnob2->Position()));
+    const QString command = QStringLiteral("COM4#1 command register 4 value %1 reason commoff")
+                                .arg(KnobWriteValue(form->iKnob2->Position()));
     // The start, the alarm found set at the first reading (not seen coming on), the command.
     QCOMPARE(EventTexts(path), (QStringList{"COM4#1 recording-started " + VersionText(),
                                             "COM4#1 state-at-start TEMP MAX", command}));

@@ -4,6 +4,7 @@
 #include "BusScanWindow.h"
 #include "CRC16.h"
 #include "Controls.h"
+#include "EventDetector.h"
 #include "EventWindow.h"
 #include "Fonts.h"
 #include "HistoryHook.h"
@@ -307,6 +308,8 @@ private slots:
     void secondaryWindowSwitches();
     void countsInEnglish_data();
     void countsInEnglish();
+    void eventDetailsInTheLanguageShown_data();
+    void eventDetailsInTheLanguageShown();
     void statusBarKeepsWhatMatters_data();
     void statusBarKeepsWhatMatters();
 };
@@ -588,6 +591,97 @@ void TestLanguage::countsInEnglish() {
     QCOMPARE(translated(), QString(source).replace(QStringLiteral("%n"), QString::number(count)));
     QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
     QCOMPARE(translated(), english);
+}
+
+// The event window names a command's quantity, its value in its unit and its fate in the language shown;
+// the file and the export keep the stored detail, the same in both languages.
+void TestLanguage::eventDetailsInTheLanguageShown_data() {
+    QTest::addColumn<EventKind>("kind");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("chinese"); // kind | detail
+    QTest::addColumn<QString>("english");
+    QTest::newRow("command") << EventKind::Command << "register 0 value 595"
+                             << "操作命令 | 设定值 5.95 %"
+                             << "Command | Set-point 5.95 %";
+    QTest::newRow("not sent") << EventKind::Command << "register 3 value 1 reason commoff"
+                              << "操作命令 | 运行 1，未发送：通讯关闭"
+                              << "Command | Run 1, not sent: communication off";
+    QTest::newRow("echo lost") << EventKind::CommandUnconfirmed << "register 4 value 250 reason noreply"
+                               << "命令未确认 | 最大输出量限制 25.0 %，回送丢失"
+                               << "Command unconfirmed | Max. output limit 25.0 %, echo lost";
+    QTest::newRow("echo garbled") << EventKind::CommandUnconfirmed << "register 5 value 7 reason crc"
+                                  << "命令未确认 | 最小输出量限制 0.7 %，回送有误：CRC错误"
+                                  << "Command unconfirmed | Min. output limit 0.7 %, echo garbled: CRC error";
+    QTest::newRow("read back the value")
+        << EventKind::CommandConfirmed << "register 0 value 595 reason read held 595"
+        << "命令已确认 | 设定值 5.95 %，读回 5.95 %"
+        << "Command confirmed | Set-point 5.95 %, read back 5.95 %";
+    QTest::newRow("read back another value")
+        << EventKind::CommandRefused << "register 4 value 250 reason read held 240"
+        << "命令被拒绝 | 最大输出量限制 25.0 %，读回 24.0 %"
+        << "Command refused | Max. output limit 25.0 %, read back 24.0 %";
+    QTest::newRow("exception") << EventKind::CommandRefused << "register 4 value 250 reason exception 02"
+                               << "命令被拒绝 | 最大输出量限制 25.0 %，应答：异常应答 02 ILLEGAL DATA ADDRESS"
+                               << "Command refused | Max. output limit 25.0 %, answer: Exception 02 ILLEGAL "
+                                  "DATA ADDRESS";
+    QTest::newRow("port") << EventKind::CommandRefused << "register 4 value 250 reason port"
+                          << "命令被拒绝 | 最大输出量限制 25.0 %，端口未接收"
+                          << "Command refused | Max. output limit 25.0 %, not taken by the port";
+    QTest::newRow("a register without a quantity") << EventKind::Command << "register 9 value 3"
+                                                   << "操作命令 | 寄存器 9 值 3"
+                                                   << "Command | Register 9 value 3";
+    QTest::newRow("an earlier panel's detail")
+        << EventKind::CommandRefused << "register 4 value 250; answer: crc"
+        << "命令被拒绝 | 最大输出量限制 25.0 %; answer: crc"
+        << "Command refused | Max. output limit 25.0 %; answer: crc";
+    QTest::newRow("an alarm") << EventKind::AlarmSet << "TEMP MAX"
+                              << "警报出现 | TEMP MAX"
+                              << "Alarm set | TEMP MAX";
+}
+
+void TestLanguage::eventDetailsInTheLanguageShown() {
+    QFETCH(EventKind, kind);
+    QFETCH(QString, stored);
+    QFETCH(QString, chinese);
+    QFETCH(QString, english);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    {
+        HistoryStore store;
+        QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
+        QVERIFY(store.Append({}, {{kT0, kCom4, kind, stored}}));
+    }
+    TEventWindow events(path);
+    events.show();
+    const QAbstractItemModel* model = events.Table()->model();
+    QCOMPARE(model->rowCount(), 1);
+    const auto shown = [&] {
+        return model->index(0, TEventModel::KindColumn).data().toString() + QStringLiteral(" | ") +
+               model->index(0, TEventModel::TextColumn).data().toString();
+    };
+    const auto exported = [&] {
+        const QString csv = dir.filePath(QStringLiteral("events.csv"));
+        QFile file(csv);
+        return events.ExportCsv(csv, nullptr) && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                                : QByteArray();
+    };
+    QCOMPARE(shown(), chinese);
+    const QByteArray inChinese = exported();
+    QVERIFY2(inChinese.contains(',' + stored.toUtf8() + "\r\n"), inChinese.constData());
+
+    // The window follows a switch of language; the export does not.
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    QCOMPARE(shown(), english);
+    // and the table is told to draw the detail anew.
+    QTRY_VERIFY(std::any_of(changed.begin(), changed.end(), [](const QList<QVariant>& args) {
+        return args[0].toModelIndex().column() <= TEventModel::TextColumn &&
+               args[1].toModelIndex().column() >= TEventModel::TextColumn;
+    }));
+    QCOMPARE(exported(), inChinese);
+    // What the panel stores is the same in English.
+    QCOMPARE(EventDetector().OnCommand(kCom4, 3, 1, false, kT0).front().detail,
+             QStringLiteral("register 3 value 1 reason commoff"));
 }
 
 int main(int argc, char* argv[]) {

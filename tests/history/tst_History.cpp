@@ -139,8 +139,9 @@ private slots:
     void eventsFromTransitions();
     void refusedRepliesRecordNothing_data();
     void refusedRepliesRecordNothing();
-    void commandOutcomes_data();
-    void commandOutcomes();
+    void commandFates_data();
+    void commandFates();
+    void commandDetails();
     void linkLostAndRestored();
     void csvFormat_data();
     void csvFormat();
@@ -582,47 +583,182 @@ void TestHistory::refusedRepliesRecordNothing() {
     QCOMPARE(out.events.size(), size_t(recorded ? 1 : 0));
 }
 
-void TestHistory::commandOutcomes_data() {
-    QTest::addColumn<int>("direction");
-    QTest::addColumn<int>("verdict");
-    QTest::addColumn<int>("exceptionCode");
-    QTest::addColumn<QString>("event");
-    const int tx = int(TrafficDirection::Tx), rx = int(TrafficDirection::Rx),
-              missing = int(TrafficDirection::Missing);
-    QTest::newRow("sent") << tx << int(Verdict::Sent) << 0 << "";
-    QTest::newRow("port refused") << tx << int(Verdict::Refused) << 0
-                                  << "command-refused register 4 value 250; not taken by the port";
-    QTest::newRow("echo") << rx << int(Verdict::Confirmed) << 0 << "command-confirmed register 4 value 250";
-    QTest::newRow("exception")
-        << rx << int(Verdict::Exception) << 2
-        << "command-refused register 4 value 250; answer: exception 02 ILLEGAL DATA ADDRESS";
-    QTest::newRow("bad echo") << rx << int(Verdict::Echo) << 0
-                              << "command-refused register 4 value 250; answer: echo";
-    QTest::newRow("crc") << rx << int(Verdict::Crc) << 0
-                         << "command-refused register 4 value 250; answer: crc";
-    QTest::newRow("no answer") << missing << int(Verdict::NoReply) << 0
-                               << "command-unanswered register 4 value 250";
+namespace {
+
+// One thing the line or the port does on the way of a command, as the detector is told of it.
+struct FateStep {
+    TrafficRecord record;
+    bool closePort = false;
+};
+
+// A record of the write of `value` to `reg` handed to the port at `sentUs` (steady clock): the request
+// itself, or its answer.
+FateStep Write(TrafficDirection direction, Verdict verdict, quint16 value, qint64 sentUs, quint8 reg = 4) {
+    TrafficRecord r = Record(direction, verdict, 0x06, reg, value, kT0);
+    r.requestUs = sentUs;
+    return {r};
 }
 
-void TestHistory::commandOutcomes() {
-    QFETCH(int, direction);
-    QFETCH(int, verdict);
-    QFETCH(int, exceptionCode);
-    QFETCH(QString, event);
-    EventDetector detector;
-    TrafficRecord r = Record(TrafficDirection(direction), Verdict(verdict), 0x06, 4, 250, kT0);
-    r.exceptionCode = quint8(exceptionCode);
-    const EventDetector::Output out = detector.OnTraffic(r, kDevice.port);
-    QVERIFY(!out.block);
-    QCOMPARE(Texts(out.events), event.isEmpty() ? QStringList{} : QStringList{event});
-    if (!out.events.empty())
-        QCOMPARE(out.events[0].device, kDevice);
+// An answer to the read of `block` requested at `requestUs`.
+FateStep Read(quint8 block, std::initializer_list<std::pair<int, quint16>> regs, qint64 requestUs,
+              Verdict verdict = Verdict::Accepted, quint8 address = 1) {
+    TrafficRecord r = ReadRecord(Block(kT0, block, regs, DeviceKey{kDevice.port, address}), verdict);
+    r.requestUs = requestUs;
+    return {r};
+}
 
-    // The command itself, sent or held back by the communication box.
+} // namespace
+
+Q_DECLARE_METATYPE(QList<FateStep>)
+
+void TestHistory::commandFates_data() {
+    QTest::addColumn<QList<FateStep>>("steps");
+    QTest::addColumn<QStringList>("events");
+    using D = TrafficDirection;
+    using V = Verdict;
+    const FateStep sent = Write(D::Tx, V::Sent, 250, 100);
+    const FateStep lost = Write(D::Missing, V::NoReply, 250, 100);
+    const QString unconfirmed = QStringLiteral("command-unconfirmed register 4 value 250 reason noreply");
+    const QString heldByDevice =
+        QStringLiteral("command-confirmed register 4 value 250 reason read held 250");
+    FateStep exception = Write(D::Rx, V::Exception, 250, 100);
+    exception.record.exceptionCode = 2;
+    FateStep closed;
+    closed.closePort = true;
+
+    // Answered at once: what a later read holds changes nothing.
+    QTest::newRow("clean echo") << QList<FateStep>{sent, Write(D::Rx, V::Confirmed, 250, 100),
+                                                   Read(0, {{4, 240}}, 200)}
+                                << QStringList{"command-confirmed register 4 value 250"};
+    QTest::newRow("exception") << QList<FateStep>{sent, exception, Read(0, {{4, 250}}, 200)}
+                               << QStringList{"command-refused register 4 value 250 reason exception 02"};
+    QTest::newRow("port refused") << QList<FateStep>{Write(D::Tx, V::Refused, 250, 100),
+                                                     Read(0, {{4, 250}}, 200)}
+                                  << QStringList{"command-refused register 4 value 250 reason port"};
+
+    // Echo lost or garbled: the next read of the register decides.
+    QTest::newRow("lost echo, read holds the value")
+        << QList<FateStep>{sent, lost, Read(0, {{4, 250}}, 200)} << QStringList{unconfirmed, heldByDevice};
+    QTest::newRow("lost echo, read holds another value")
+        << QList<FateStep>{sent, lost, Read(0, {{4, 240}}, 200)}
+        << QStringList{unconfirmed, "command-refused register 4 value 250 reason read held 240"};
+    QTest::newRow("garbled echo, read holds the value")
+        << QList<FateStep>{sent, Write(D::Rx, V::Crc, 250, 100), Read(0, {{4, 250}}, 200)}
+        << QStringList{"command-unconfirmed register 4 value 250 reason crc", heldByDevice};
+    QTest::newRow("garbled echo, read holds another value")
+        << QList<FateStep>{sent, Write(D::Rx, V::Function, 250, 100), Read(0, {{4, 0}}, 200)}
+        << QStringList{"command-unconfirmed register 4 value 250 reason function",
+                       "command-refused register 4 value 250 reason read held 0"};
+    QTest::newRow("echo of another value")
+        << QList<FateStep>{sent, Write(D::Rx, V::Echo, 250, 100), Read(0, {{4, 250}}, 200)}
+        << QStringList{"command-unconfirmed register 4 value 250 reason echo", heldByDevice};
+    QTest::newRow("garbled, then the clean echo")
+        << QList<FateStep>{sent, Write(D::Rx, V::Crc, 250, 100), Write(D::Rx, V::Confirmed, 250, 100),
+                           Read(0, {{4, 240}}, 200)}
+        << QStringList{"command-unconfirmed register 4 value 250 reason crc",
+                       "command-confirmed register 4 value 250"};
+
+    // What does not settle it.
+    QTest::newRow("reads of other blocks")
+        << QList<FateStep>{sent, lost, Read(10, {{10, 250}}, 200), Read(20, {{20, 250}}, 300),
+                           Read(0, {{4, 250}}, 400)}
+        << QStringList{unconfirmed, heldByDevice};
+    QTest::newRow("a read asked before the write")
+        << QList<FateStep>{sent, lost, Read(0, {{4, 240}}, 50), Read(0, {{4, 250}}, 200)}
+        << QStringList{unconfirmed, heldByDevice};
+    QTest::newRow("a refused read") << QList<FateStep>{sent, lost, Read(0, {{4, 240}}, 200, V::Crc),
+                                                       Read(0, {{4, 250}}, 300)}
+                                    << QStringList{unconfirmed, heldByDevice};
+    QTest::newRow("another slave's read")
+        << QList<FateStep>{sent, lost, Read(0, {{4, 240}}, 200, V::Accepted, 2), Read(0, {{4, 250}}, 300)}
+        << QStringList{unconfirmed, heldByDevice};
+    QTest::newRow("a newer command to the register")
+        << QList<FateStep>{sent, lost, Write(D::Tx, V::Sent, 260, 150), Write(D::Rx, V::Confirmed, 260, 150),
+                           Read(0, {{4, 260}}, 200)}
+        << QStringList{unconfirmed, "command-confirmed register 4 value 260"};
+    QTest::newRow("the port closed") << QList<FateStep>{sent, lost, closed, Read(0, {{4, 250}}, 200)}
+                                     << QStringList{unconfirmed, "port-close /dev/ttyUSB0"};
+
+    // Several at once, each by its own register; the run switch by bit 0 as the panel shows it.
+    QTest::newRow("each register its own fate")
+        << QList<FateStep>{sent,
+                           lost,
+                           Write(D::Tx, V::Sent, 1, 150, 3),
+                           Write(D::Rx, V::Short, 1, 150, 3),
+                           Write(D::Tx, V::Sent, 7, 160, 5),
+                           Write(D::Missing, V::NoReply, 7, 160, 5),
+                           Read(0, {{3, 0}, {4, 250}, {5, 7}}, 200)}
+        << QStringList{unconfirmed,
+                       "command-unconfirmed register 3 value 1 reason short",
+                       "command-unconfirmed register 5 value 7 reason noreply",
+                       heldByDevice,
+                       "command-refused register 3 value 1 reason read held 0",
+                       "command-confirmed register 5 value 7 reason read held 7"};
+    QTest::newRow("run switch by bit 0")
+        << QList<FateStep>{Write(D::Tx, V::Sent, 1, 100, 3), Write(D::Missing, V::NoReply, 1, 100, 3),
+                           Read(0, {{3, 0x0101}}, 200)}
+        << QStringList{"command-unconfirmed register 3 value 1 reason noreply",
+                       "command-confirmed register 3 value 1 reason read held 257", "state-at-start run"};
+}
+
+void TestHistory::commandFates() {
+    QFETCH(QList<FateStep>, steps);
+    QFETCH(QStringList, events);
+    EventDetector detector;
+    std::vector<HistoryEvent> seen;
+    for (int i = 0; i < steps.size(); ++i) {
+        // Each step at a time of its own: an event carries the time of the step that decided it.
+        const qint64 at = kT0 + 1000 * i;
+        std::vector<HistoryEvent> out;
+        if (steps[i].closePort) {
+            out = {detector.OnPort(PortChange::Closed, kDevice, at)};
+        } else {
+            TrafficRecord r = steps[i].record;
+            r.utcMs = at;
+            const EventDetector::Output o = detector.OnTraffic(r, kDevice.port);
+            QCOMPARE(o.block.has_value(), r.function == 0x03 && r.verdict == Verdict::Accepted);
+            out = o.events;
+        }
+        for (const HistoryEvent& e : out) {
+            QCOMPARE(e.utcMs, at);
+            QCOMPARE(e.device, kDevice);
+        }
+        seen.insert(seen.end(), out.begin(), out.end());
+    }
+    QCOMPARE(Texts(seen), events);
+}
+
+void TestHistory::commandDetails() {
+    // The operator's command, sent or held back by the communication box.
+    EventDetector detector;
     QCOMPARE(Texts(detector.OnCommand(kDevice, 4, 250, true, kT0)),
              QStringList{"command register 4 value 250"});
     QCOMPARE(Texts(detector.OnCommand(kDevice, 3, 1, false, kT0)),
-             QStringList{"command register 3 value 1; not sent, communication is off"});
+             QStringList{"command register 3 value 1 reason commoff"});
+
+    // Every detail reads back as it was written, to the last field.
+    using R = CommandDetail::Reason;
+    const QList<CommandDetail> details = {
+        {0, 595},
+        {3, 1, R::CommOff},
+        {65535, 65535, R::Port},
+        {4, 250, R::Answer, Verdict::NoReply},
+        {4, 250, R::Answer, Verdict::Crc},
+        {5, 12, R::Answer, Verdict::Exception, 0xAB},
+        {4, 250, R::Read, Verdict::Confirmed, 0, 240},
+    };
+    for (const CommandDetail& d : details)
+        QCOMPARE(CommandDetail::Parse(d.Text()), std::optional<CommandDetail>(d));
+    // Details of earlier panels keep what follows the command; anything else is no command's.
+    const std::optional<CommandDetail> old = CommandDetail::Parse(u"register 4 value 250; answer: crc");
+    QVERIFY(old);
+    QCOMPARE(old->reason, R::None);
+    QCOMPARE(old->rest, QStringLiteral("; answer: crc"));
+    QCOMPARE(old->Text(), QStringLiteral("register 4 value 250; answer: crc"));
+    QCOMPARE(CommandDetail::Parse(u"register 4 value 250 reason read held x")->rest,
+             QStringLiteral(" reason read held x"));
+    for (const char* text : {"TEMP MAX", "register 4", "register 70000 value 1", "value 4 register 250", ""})
+        QVERIFY2(!CommandDetail::Parse(QString::fromLatin1(text)), text);
 }
 
 void TestHistory::linkLostAndRestored() {
@@ -999,6 +1135,11 @@ void TestHistory::docsAgreeWithTheTable() {
     for (int k = 0; k < kAlarmCount; ++k) {
         const QString name = QStringLiteral("%1 `%2`").arg(k).arg(QLatin1String(kAlarmNames[size_t(k)]));
         QVERIFY2(text.contains(name), qPrintable(name));
+    }
+    // and every kind of event in its list of events.
+    for (int k = 0; k < kEventKindCount; ++k) {
+        const QString kind = QStringLiteral("`%1`").arg(QLatin1String(EventKindKeyword(EventKind(k))));
+        QVERIFY2(text.contains(kind), qPrintable(kind));
     }
     // The README shows the export's header as the program writes it.
     QFile readme(qEnvironmentVariable("Z7_SOURCE_DIR") + QStringLiteral("/README.md"));

@@ -1,5 +1,7 @@
 #include "HistoryText.h"
 
+#include "TrafficText.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 
@@ -69,6 +71,8 @@ QString EventKindName(EventKind kind) {
         return HistoryText::tr("命令被拒绝");
     case EventKind::CommandUnanswered:
         return HistoryText::tr("命令无应答");
+    case EventKind::CommandUnconfirmed:
+        return HistoryText::tr("命令未确认");
     case EventKind::PortOpen:
         return HistoryText::tr("端口打开");
     case EventKind::PortClose:
@@ -87,6 +91,54 @@ QString EventKindName(EventKind kind) {
         return HistoryText::tr("开始时的状态");
     }
     return {};
+}
+
+QString EventDetailText(EventKind kind, const QString& detail) {
+    switch (kind) {
+    case EventKind::Command:
+    case EventKind::CommandConfirmed:
+    case EventKind::CommandRefused:
+    case EventKind::CommandUnanswered:
+    case EventKind::CommandUnconfirmed:
+        break;
+    default:
+        return detail;
+    }
+    const std::optional<CommandDetail> command = CommandDetail::Parse(detail);
+    if (!command)
+        return detail;
+    const std::optional<Quantity> q = QuantityAtRegister(command->reg);
+    const auto value = [&q](quint16 raw) {
+        return q ? QuantityValueText(*q, ScaledValue(*q, raw)) : QString::number(raw);
+    };
+    QString text = q ? QuantityName(*q) + QLatin1Char(' ') + value(command->value)
+                     : HistoryText::tr("寄存器 %1 值 %2").arg(command->reg).arg(command->value);
+    QString reason;
+    switch (command->reason) {
+    case CommandDetail::Reason::None:
+        break;
+    case CommandDetail::Reason::CommOff:
+        reason = HistoryText::tr("未发送：通讯关闭");
+        break;
+    case CommandDetail::Reason::Port:
+        reason = HistoryText::tr("端口未接收");
+        break;
+    case CommandDetail::Reason::Answer:
+        if (command->answer == Verdict::Exception)
+            reason = HistoryText::tr("应答：%1").arg(VerdictText(Verdict::Exception, command->exceptionCode));
+        else if (command->answer == Verdict::NoReply)
+            reason = HistoryText::tr("回送丢失");
+        else
+            reason = HistoryText::tr("回送有误：%1").arg(VerdictName(command->answer));
+        break;
+    case CommandDetail::Reason::Read:
+        reason = HistoryText::tr("读回 %1").arg(value(command->held));
+        break;
+    }
+    if (!reason.isEmpty())
+        text = HistoryText::tr("%1，%2").arg(text, reason);
+    // Details of earlier panels carry their outcome in words of their own.
+    return text + command->rest;
 }
 
 QString LocalTimeText(qint64 utcMs) {

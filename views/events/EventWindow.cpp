@@ -42,6 +42,9 @@ QVariant TEventModel::data(const QModelIndex& index, int role) const {
         case EventKind::LinkLost:
         case EventKind::PortVanished:
             return QColor(190, 0, 0);
+        case EventKind::CommandUnconfirmed:
+            // Not yet known: a later read of the register may still confirm it.
+            return QColor(170, 100, 0);
         case EventKind::StateAtStart:
             // An alarm found on at start, as an alarm coming on.
             return e.detail == u"run" ? QVariant() : QVariant(QColor(190, 0, 0));
@@ -59,7 +62,7 @@ QVariant TEventModel::data(const QModelIndex& index, int role) const {
     case KindColumn:
         return EventKindName(e.kind);
     case TextColumn:
-        return e.detail;
+        return EventDetailText(e.kind, e.detail);
     default:
         return {};
     }
@@ -85,7 +88,7 @@ QVariant TEventModel::headerData(int section, Qt::Orientation orientation, int r
 void TEventModel::Retranslate() {
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
     if (!m_events.empty())
-        emit dataChanged(index(0, KindColumn), index(rowCount() - 1, KindColumn), {Qt::DisplayRole});
+        emit dataChanged(index(0, KindColumn), index(rowCount() - 1, TextColumn), {Qt::DisplayRole});
 }
 
 void TEventModel::Append(const std::vector<StoredEvent>& events) {

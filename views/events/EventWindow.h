@@ -26,7 +26,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void Append(const std::vector<StoredEvent>& events);
-    // The language changed: the headers and the kinds are shown anew.
+    // The language changed: the headers, the kinds and the texts are shown anew.
     void Retranslate();
     const StoredEvent& At(int row) const { return m_events[size_t(row)]; }
     // The newest event read so far, by id: what the next read starts after. Events can be stored out of
