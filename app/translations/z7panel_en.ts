@@ -382,8 +382,8 @@
 <context>
     <name>TEventModel</name>
     <message>
-        <source>时间</source>
-        <translation>Time</translation>
+        <source>时间 (%1)</source>
+        <translation>Time (%1)</translation>
     </message>
     <message>
         <source>设备</source>
@@ -438,6 +438,14 @@
             <numerusform>%n event</numerusform>
             <numerusform>%n events</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>本地时间</source>
+        <translation>Local time</translation>
+    </message>
+    <message>
+        <source>时间的时区</source>
+        <translation>The zone the times are shown in</translation>
     </message>
 </context>
 <context>
