@@ -603,8 +603,7 @@ void TTrendWindow::drawSeries() {
     drawTimeAxis();
     // A pause in the recording (the panel closed, the port shut, the link lost) breaks the line rather
     // than bridging it: a new piece starts where two points lie further apart than a few columns.
-    const double gap =
-        std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
+    const double gap = bridgedMs();
     struct Piece {
         Quantity quantity;
         QList<QPointF> points;
@@ -653,6 +652,10 @@ void TTrendWindow::drawSeries() {
         series->attachAxis(m_axes.value(UnitOf(piece.quantity)));
         series->replace(piece.points);
     }
+}
+
+double TTrendWindow::bridgedMs() const {
+    return std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
 }
 
 void TTrendWindow::reloadSoon() {
@@ -735,13 +738,16 @@ QString TTrendWindow::ReadoutAt(int plotX) const {
     const double at = (plotX + 0.5) / width;
     const int c = std::clamp(int(at * m_data.columns), 0, m_data.columns - 1);
     const qint64 t = m_from + qint64(double(m_to - m_from) * at);
+    const double columnMs = double(m_to - m_from) / m_data.columns;
+    const int reach = std::max(3, int(bridgedMs() / 2 / columnMs));
     QStringList parts{TimeText(t, m_zone).left(19)};
     for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
         const Quantity q = m_quantities[i];
         const auto& cells = m_data.series[size_t(i)].Cells();
-        // The nearest column with a reading, a few pixels either way.
+        // The nearest column with a reading that the drawn line passes through: a cursor between two
+        // readings the line joins is at most half their distance from one of them.
         const ColumnReducer::Cell* cell = nullptr;
-        for (int d = 0; d <= 3 && !cell; ++d)
+        for (int d = 0; d <= reach && !cell; ++d)
             for (int n : {c - d, c + d})
                 if (!cell && n >= 0 && n < int(cells.size()) && cells[size_t(n)].any)
                     cell = &cells[size_t(n)];

@@ -118,6 +118,8 @@ private:
     void rebuildSeries();
     void drawSeries();
     void drawTimeAxis();
+    // Readings further apart than this are not joined by a line: the recording paused between them.
+    double bridgedMs() const;
     void titleAxes();
     // The axis controls show the chosen axis' range and whether it is automatic.
     void showAxisChoice();

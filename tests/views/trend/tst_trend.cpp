@@ -24,6 +24,7 @@
 namespace {
 
 const DeviceKey kCom4{QStringLiteral("COM4"), 1};
+const DeviceKey kCom5{QStringLiteral("COM5"), 1};
 
 qint64 Utc(const QString& iso) {
     return QDateTime::fromString(iso, Qt::ISODate).toMSecsSinceEpoch();
@@ -31,6 +32,7 @@ qint64 Utc(const QString& iso) {
 
 // Ten minutes of COM4#1 up to `now`, a block of each kind every second: about 100 A on the phases with a
 // one-second spike to 250.0 A five minutes ago, 380.0 V, 60 °C, TEMP MAX for a minute from 200 s ago.
+// COM5#1 has 100.0 A on phase R every 6 s, with no reading from 200 s to 140 s ago.
 void Prepare(const QString& path, qint64 now) {
     HistoryStore store;
     QVERIFY(store.Open(path, HistoryStore::Access::ReadWrite, nullptr));
@@ -42,6 +44,9 @@ void Prepare(const QString& path, qint64 now) {
         blocks.push_back(Block(t + 1, 10, {{12, 60}, {13, quint16(s <= 200 && s > 140 ? 0x10 : 0)}}, kCom4));
         blocks.push_back(Block(t + 2, 0, {{0, 500}, {3, 1}}, kCom4));
     }
+    for (int s = 600; s >= 0; s -= 6)
+        if (s > 200 || s < 140)
+            blocks.push_back(Block(now - s * 1000, 20, {{20, 1000}}, kCom5));
     QVERIFY(store.Append(blocks, {}));
 }
 
@@ -73,6 +78,7 @@ private slots:
     void manualRange();
     void rangeBoxFollowsZoomAndPan();
     void zoneChoice();
+    void readoutBetweenReadings();
     void exportHasTitleAndLegend();
 
 private:
@@ -396,6 +402,27 @@ void TestTrend::zoneChoice() {
         QCOMPARE(from->text(), timeText(tz, trend->From()));
         QVERIFY(trend->ExportTitle().value(1).contains(timeText(tz, trend->From())));
     }
+}
+
+// The cursor between two readings the line joins reads the nearer one; in a pause of the recording, none.
+void TestTrend::readoutBetweenReadings() {
+    auto trend = openTrend();
+    QVERIFY(trend);
+    trend->ShowDevice(kCom5);
+    QCOMPARE(trend->Device(), std::optional<DeviceKey>(kCom5));
+    trend->SetQuantities({Quantity::CurrentR});
+    trend->SetRange(m_now - 300000, m_now);
+    trend->Reload();
+    const double width = trend->ChartView()->chart()->plotArea().width();
+    const auto plotX = [&](qint64 t) {
+        return int(double(t - trend->From()) / double(trend->To() - trend->From()) * width);
+    };
+    const QString name = QuantityName(Quantity::CurrentR);
+    // Readings at 252 s and 246 s ago.
+    QVERIFY2(trend->ReadoutAt(plotX(m_now - 249000)).contains(name + QStringLiteral(" 100.0 A")),
+             qPrintable(trend->ReadoutAt(plotX(m_now - 249000))));
+    QVERIFY2(trend->ReadoutAt(plotX(m_now - 170000)).contains(name + QStringLiteral(" —")),
+             qPrintable(trend->ReadoutAt(plotX(m_now - 170000))));
 }
 
 void TestTrend::exportHasTitleAndLegend() {
