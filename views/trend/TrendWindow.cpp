@@ -819,6 +819,9 @@ QStringList TTrendWindow::ExportTitle() const {
 }
 
 QImage TTrendWindow::ExportImage() const {
+    // The chart lays its axes out for a new range when the event loop comes round; an export made before
+    // that (right after a reload) lays them out first.
+    m_chart->layout()->activate();
     const QPixmap chart = m_view->grab();
     const qreal ratio = chart.devicePixelRatio();
     const QSize chartSize = (QSizeF(chart.size()) / ratio).toSize();
