@@ -13,7 +13,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
-  procps binutils
+  procps binutils tzdata
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream x11-utils
 )
 

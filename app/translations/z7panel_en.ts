@@ -485,8 +485,8 @@
 <context>
     <name>TEventModel</name>
     <message>
-        <source>时间</source>
-        <translation>Time</translation>
+        <source>时间 (%1)</source>
+        <translation>Time (%1)</translation>
     </message>
     <message>
         <source>设备</source>
@@ -541,6 +541,14 @@
             <numerusform>%n event</numerusform>
             <numerusform>%n events</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>本地时间</source>
+        <translation>Local time</translation>
+    </message>
+    <message>
+        <source>时间的时区</source>
+        <translation>The zone the times are shown in</translation>
     </message>
 </context>
 <context>
@@ -961,6 +969,46 @@
     <message>
         <source>无法写入 %1</source>
         <translation>Cannot write %1</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>本地时间</source>
+        <translation>Local time</translation>
+    </message>
+    <message>
+        <source>时间的时区</source>
+        <translation>The zone the times are shown in</translation>
+    </message>
+    <message>
+        <source>纵轴：</source>
+        <translation>Axis:</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>最小 </source>
+        <translation>min </translation>
+    </message>
+    <message>
+        <source>最大 </source>
+        <translation>max </translation>
+    </message>
+    <message>
+        <source>时间 (%1)</source>
+        <translation>Time (%1)</translation>
+    </message>
+    <message>
+        <source>趋势 %1</source>
+        <translation>Trend %1</translation>
+    </message>
+    <message>
+        <source>警报</source>
+        <translation>Alarms</translation>
     </message>
 </context>
 <context>

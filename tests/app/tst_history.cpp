@@ -23,14 +23,17 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <csignal>
+#include <ctime>
 #include <sqlite3.h>
 
 namespace {
@@ -402,10 +405,25 @@ void TestHistoryApp::trendWindow() {
     QVERIFY(lines[1].contains(",COM4#1,"));
     const QString png = m_dir.filePath(QStringLiteral("trend.png"));
     QVERIFY(trend->ExportPng(png));
-    QCOMPARE(QImage(png).size(), trend->ChartView()->size() * trend->devicePixelRatio());
+    // The chart with a title above and a legend below.
+    const QSize chart = trend->ChartView()->size() * trend->devicePixelRatio();
+    QCOMPARE(QImage(png).width(), chart.width());
+    QVERIFY(QImage(png).height() > chart.height());
 }
 
 void TestHistoryApp::eventWindow() {
+    // Local time 8 hours from UTC, so the zone choice shows.
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Shanghai");
+    tzset();
+    const auto restoreZone = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
     const QString path = m_dir.filePath(QStringLiteral("events.sqlite"));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     Prepare(path, now);
@@ -418,9 +436,17 @@ void TestHistoryApp::eventWindow() {
     QVERIFY(events && events->isVisible());
     QCOMPARE(events->ShownRows(), 5 + 1); // and the start of this recording
     const QAbstractItemModel* model = events->Table()->model();
-    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("时间"));
     QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("警报出现"));
     QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral("TEMP MAX"));
+    // Times in the zone chosen, which the header names.
+    const auto timeIn = [](const QTimeZone& zone, qint64 t) {
+        return QDateTime::fromMSecsSinceEpoch(t, zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    };
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("时间 (Asia/Shanghai)"));
+    QCOMPARE(model->index(0, 0).data().toString(), timeIn(QTimeZone("Asia/Shanghai"), now - 200000));
+    events->SetZone(ShownZone::Utc);
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("时间 (UTC)"));
+    QCOMPARE(model->index(0, 0).data().toString(), timeIn(QTimeZone::utc(), now - 200000));
 
     // Filtered by kind, and the rows shown exported.
     events->SetKindFilter(EventKind::Command);

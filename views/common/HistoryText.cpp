@@ -142,5 +142,21 @@ QString EventDetailText(EventKind kind, const QString& detail) {
 }
 
 QString LocalTimeText(qint64 utcMs) {
-    return QDateTime::fromMSecsSinceEpoch(utcMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return TimeText(utcMs, ShownZone::Local);
+}
+
+QTimeZone TimeZoneOf(ShownZone zone) {
+    return zone == ShownZone::Utc ? QTimeZone::utc() : QTimeZone::systemTimeZone();
+}
+
+QString TimeText(qint64 utcMs, ShownZone zone) {
+    return QDateTime::fromMSecsSinceEpoch(utcMs, TimeZoneOf(zone))
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+QString ZoneName(ShownZone zone) {
+    if (zone == ShownZone::Utc)
+        return QStringLiteral("UTC");
+    // The zone's name holds on both sides of a daylight-saving change, which an offset would not.
+    return QString::fromUtf8(QTimeZone::systemTimeZoneId());
 }

@@ -6,6 +6,7 @@
 #include "Quantities.h"
 
 #include <QString>
+#include <QTimeZone>
 
 QString QuantityName(Quantity q);
 // "12.3 A": the shown value with its unit, as many decimals as the display gives.
@@ -16,3 +17,11 @@ QString EventKindName(EventKind kind);
 QString EventDetailText(EventKind kind, const QString& detail);
 // Local time with milliseconds: "2026-12-10 16:15:02.123".
 QString LocalTimeText(qint64 utcMs);
+
+// The zone the windows show times in: the computer's own, or UTC.
+enum class ShownZone { Local, Utc };
+QTimeZone TimeZoneOf(ShownZone zone);
+// "2026-12-10 16:15:02.123" in the zone.
+QString TimeText(qint64 utcMs, ShownZone zone);
+// How the windows name the zone of their times: the computer's zone ("Asia/Shanghai") or "UTC".
+QString ZoneName(ShownZone zone);

@@ -56,7 +56,7 @@ QVariant TEventModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case TimeColumn:
-        return LocalTimeText(e.utcMs);
+        return TimeText(e.utcMs, m_zone);
     case DeviceColumn:
         return e.device.Name();
     case KindColumn:
@@ -73,7 +73,7 @@ QVariant TEventModel::headerData(int section, Qt::Orientation orientation, int r
         return {};
     switch (section) {
     case TimeColumn:
-        return tr("时间");
+        return tr("时间 (%1)").arg(ZoneName(m_zone));
     case DeviceColumn:
         return tr("设备");
     case KindColumn:
@@ -89,6 +89,13 @@ void TEventModel::Retranslate() {
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
     if (!m_events.empty())
         emit dataChanged(index(0, KindColumn), index(rowCount() - 1, TextColumn), {Qt::DisplayRole});
+}
+
+void TEventModel::SetZone(ShownZone zone) {
+    m_zone = zone;
+    emit headerDataChanged(Qt::Horizontal, TimeColumn, TimeColumn);
+    if (!m_events.empty())
+        emit dataChanged(index(0, TimeColumn), index(rowCount() - 1, TimeColumn), {Qt::DisplayRole});
 }
 
 void TEventModel::Append(const std::vector<StoredEvent>& events) {
@@ -123,6 +130,10 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
     m_kind->addItem(QString(), -1);
     for (int k = 0; k < kEventKindCount; ++k)
         m_kind->addItem(QString(), k);
+    m_zone = new QComboBox(this);
+    m_zone->setObjectName(QStringLiteral("zone"));
+    m_zone->addItem(QString(), int(ShownZone::Local));
+    m_zone->addItem(QStringLiteral("UTC"), int(ShownZone::Utc));
     m_csv = new QPushButton(this);
     m_csv->setObjectName(QStringLiteral("exportCsv"));
     m_status = new QLabel(this);
@@ -131,6 +142,7 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
     auto* top = new QHBoxLayout;
     top->addWidget(m_kindLabel);
     top->addWidget(m_kind);
+    top->addWidget(m_zone);
     top->addStretch();
     top->addWidget(m_status);
     top->addWidget(m_csv);
@@ -153,6 +165,8 @@ TEventWindow::TEventWindow(const QString& historyPath, QWidget* parent) : QWidge
         const int k = m_kind->currentData().toInt();
         SetKindFilter(k < 0 ? std::nullopt : std::optional<EventKind>(EventKind(k)));
     });
+    connect(m_zone, &QComboBox::activated, this,
+            [this] { SetZone(ShownZone(m_zone->currentData().toInt())); });
     connect(m_csv, &QPushButton::clicked, this, &TEventWindow::chooseCsv);
 
     m_store.Open(historyPath, HistoryStore::Access::ReadOnly, &m_openError);
@@ -168,6 +182,8 @@ void TEventWindow::retranslateUi() {
         const int k = m_kind->itemData(i).toInt();
         m_kind->setItemText(i, k < 0 ? tr("全部类型") : EventKindName(EventKind(k)));
     }
+    m_zone->setItemText(0, tr("本地时间"));
+    m_zone->setToolTip(tr("时间的时区"));
     m_csv->setText(tr("导出CSV…"));
     m_model->Retranslate();
     showStatus();
@@ -189,6 +205,11 @@ void TEventWindow::SetKindFilter(std::optional<EventKind> kind) {
     m_kind->setCurrentIndex(index);
     m_filter->setFilterRegularExpression(kind ? QStringLiteral("^%1$").arg(int(*kind)) : QString());
     showStatus();
+}
+
+void TEventWindow::SetZone(ShownZone zone) {
+    m_zone->setCurrentIndex(m_zone->findData(int(zone)));
+    m_model->SetZone(zone);
 }
 
 int TEventWindow::ShownRows() const {

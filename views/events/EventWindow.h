@@ -3,6 +3,7 @@
 // filter by kind and an export of the rows shown as CSV. New events come in as they are committed.
 
 #include "HistoryStore.h"
+#include "HistoryText.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
@@ -28,6 +29,8 @@ public:
     void Append(const std::vector<StoredEvent>& events);
     // The language changed: the headers, the kinds and the texts are shown anew.
     void Retranslate();
+    // The zone of the time column.
+    void SetZone(ShownZone zone);
     const StoredEvent& At(int row) const { return m_events[size_t(row)]; }
     // The newest event read so far, by id: what the next read starts after. Events can be stored out of
     // time order (a late event, a second panel on the same file), so it need not be the last row's.
@@ -36,6 +39,7 @@ public:
 private:
     std::vector<StoredEvent> m_events; // in time order, then id
     qint64 m_lastId = 0;
+    ShownZone m_zone = ShownZone::Local;
 };
 
 class TEventWindow : public QWidget {
@@ -45,6 +49,7 @@ public:
 
     // Only this kind, or every kind.
     void SetKindFilter(std::optional<EventKind> kind);
+    void SetZone(ShownZone zone);
     QTableView* Table() const { return m_table; }
     int ShownRows() const;
     // The rows shown, in the events CSV format.
@@ -68,6 +73,7 @@ private:
     TEventModel* m_model = nullptr;
     QSortFilterProxyModel* m_filter = nullptr;
     QComboBox* m_kind = nullptr;
+    QComboBox* m_zone = nullptr;
     QLabel* m_kindLabel = nullptr;
     QPushButton* m_csv = nullptr;
     QTableView* m_table = nullptr;

@@ -3,17 +3,21 @@
 #include "HistoryCsv.h"
 #include "HistoryText.h"
 #include "ToolWindow.h"
+#include "TrendTicks.h"
 
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDateTimeAxis>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
@@ -76,6 +80,13 @@ QColor QuantityColor(Quantity q) {
 qint64 Now() {
     return QDateTime::currentMSecsSinceEpoch();
 }
+
+QString UnitOf(Quantity q) {
+    return QString::fromUtf8(Info(q).unit);
+}
+
+// Alarm periods are shaded in this colour, on the chart and in the exported legend.
+const QColor kAlarmBand(255, 0, 0, 45);
 
 } // namespace
 
@@ -143,7 +154,6 @@ void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect) {
     if (m_data && m_data->columns > 0) {
         // Consecutive columns with an alarm make one band.
         const double width = plot.width() / m_data->columns;
-        const QColor band(255, 0, 0, 45);
         int start = -1;
         for (int c = 0; c <= m_data->columns; ++c) {
             const bool on = c < m_data->columns && m_data->alarms[size_t(c)] != 0;
@@ -152,7 +162,7 @@ void TTrendChartView::drawForeground(QPainter* painter, const QRectF& rect) {
             if (!on && start >= 0) {
                 painter->fillRect(
                     QRectF(plot.left() + start * width, plot.top(), (c - start) * width, plot.height()),
-                    band);
+                    kAlarmBand);
                 start = -1;
             }
         }
@@ -190,12 +200,26 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
     m_png->setObjectName(QStringLiteral("exportPng"));
     m_deviceLabel = new QLabel(this);
     m_rangeLabel = new QLabel(this);
+    m_fromEdit = new QDateTimeEdit(this);
+    m_fromEdit->setObjectName(QStringLiteral("from"));
+    m_toEdit = new QDateTimeEdit(this);
+    m_toEdit->setObjectName(QStringLiteral("to"));
+    for (QDateTimeEdit* edit : {m_fromEdit, m_toEdit})
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    m_zoneBox = new QComboBox(this);
+    m_zoneBox->setObjectName(QStringLiteral("zone"));
+    m_zoneBox->addItem(QString(), int(ShownZone::Local));
+    m_zoneBox->addItem(QStringLiteral("UTC"), int(ShownZone::Utc));
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_deviceLabel);
     top->addWidget(m_device, 1);
     top->addWidget(m_rangeLabel);
     top->addWidget(m_preset);
+    top->addWidget(m_fromEdit);
+    top->addWidget(new QLabel(QStringLiteral("–"), this));
+    top->addWidget(m_toEdit);
+    top->addWidget(m_zoneBox);
     top->addWidget(m_follow);
     top->addStretch();
     top->addWidget(m_csv);
@@ -212,9 +236,32 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
         boxes->addWidget(box);
     }
     boxes->addStretch();
+    m_axisLabel = new QLabel(this);
+    m_axisBox = new QComboBox(this);
+    m_axisBox->setObjectName(QStringLiteral("axis"));
+    m_axisAuto = new QCheckBox(this);
+    m_axisAuto->setObjectName(QStringLiteral("axisAuto"));
+    m_axisMin = new QDoubleSpinBox(this);
+    m_axisMin->setObjectName(QStringLiteral("axisMin"));
+    m_axisMax = new QDoubleSpinBox(this);
+    m_axisMax->setObjectName(QStringLiteral("axisMax"));
+    for (QDoubleSpinBox* box : {m_axisMin, m_axisMax}) {
+        box->setRange(-1e6, 1e6);
+        box->setDecimals(2);
+        // A range applies once its number is typed in, not at every digit.
+        box->setKeyboardTracking(false);
+    }
+    boxes->addWidget(m_axisLabel);
+    boxes->addWidget(m_axisBox);
+    boxes->addWidget(m_axisAuto);
+    boxes->addWidget(m_axisMin);
+    boxes->addWidget(m_axisMax);
 
     m_chart = new QChart;
     m_chart->legend()->setVisible(false);
+    m_time = new QCategoryAxis;
+    m_time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_chart->addAxis(m_time, Qt::AlignBottom);
     m_chart->setMargins(QMargins(4, 4, 4, 4));
     m_view = new TTrendChartView(m_chart, this);
     m_view->SetData(&m_data);
@@ -249,8 +296,33 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
     connect(m_preset, &QComboBox::activated, this, [this](int index) { SetPreset(Preset(index)); });
     connect(m_follow, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
-            SetPreset(Preset(m_preset->currentIndex()));
+            SetPreset(m_chosenPreset);
     });
+    // A bound typed past the other keeps the span's length.
+    connect(m_fromEdit, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& at) {
+        const qint64 t = at.toMSecsSinceEpoch();
+        SetRange(t, t < m_to ? m_to : t + (m_to - m_from));
+    });
+    connect(m_toEdit, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& at) {
+        const qint64 t = at.toMSecsSinceEpoch();
+        SetRange(t > m_from ? m_from : t - (m_to - m_from), t);
+    });
+    connect(m_zoneBox, &QComboBox::activated, this,
+            [this] { SetZone(ShownZone(m_zoneBox->currentData().toInt())); });
+    connect(m_axisBox, &QComboBox::activated, this, &TTrendWindow::showAxisChoice);
+    connect(m_axisAuto, &QCheckBox::toggled, this, [this](bool on) {
+        const QString unit = m_axisBox->currentText();
+        const QValueAxis* axis = m_axes.value(unit);
+        if (on || !axis)
+            SetAxisRange(unit, std::nullopt);
+        else // by hand from where the axis stands
+            SetAxisRange(unit, std::pair(axis->min(), axis->max()));
+    });
+    for (QDoubleSpinBox* box : {m_axisMin, m_axisMax})
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this] {
+            if (!SetAxisRange(m_axisBox->currentText(), std::pair(m_axisMin->value(), m_axisMax->value())))
+                showAxisChoice();
+        });
     connect(m_device, &QComboBox::activated, this, [this] { Reload(); });
     for (QCheckBox* box : m_boxes)
         connect(box, &QCheckBox::toggled, this, [this] {
@@ -267,10 +339,11 @@ TTrendWindow::TTrendWindow(const QString& historyPath, QWidget* parent) : QWidge
     connect(m_view, &TTrendChartView::cursorMoved, this, &TTrendWindow::showReadout);
 
     retranslateUi();
-    resize(1000, 600);
+    resize(1100, 640);
     m_preset->setCurrentIndex(Hour1);
     m_to = Now();
     m_from = m_to - kHourMs;
+    showSpan();
 }
 
 TTrendWindow::~TTrendWindow() = default;
@@ -281,11 +354,19 @@ void TTrendWindow::retranslateUi() {
                                tr("7 天"),   tr("30 天"),  tr("全部")};
     for (int preset = Minutes5; preset <= All; ++preset)
         m_preset->setItemText(preset, presets[preset]);
+    // Shown when the span is none of the presets (zoomed, panned or typed in).
+    m_preset->setPlaceholderText(tr("自定义"));
+    m_zoneBox->setItemText(0, tr("本地时间"));
+    m_zoneBox->setToolTip(tr("时间的时区"));
     m_follow->setText(tr("跟随最新"));
     m_csv->setText(tr("导出CSV…"));
     m_png->setText(tr("导出图片…"));
     m_deviceLabel->setText(tr("设备："));
     m_rangeLabel->setText(tr("范围："));
+    m_axisLabel->setText(tr("纵轴："));
+    m_axisAuto->setText(tr("自动"));
+    m_axisMin->setPrefix(tr("最小 "));
+    m_axisMax->setPrefix(tr("最大 "));
     for (int i = 0; i < m_boxes.size(); ++i)
         m_boxes[i]->setText(QuantityName(Offered()[i]));
 }
@@ -342,13 +423,13 @@ void TTrendWindow::ShowDevice(const DeviceKey& device) {
         }
     }
     m_device->setCurrentIndex(std::max(index, 0));
-    const qint64 length = PresetSpan(Preset(m_preset->currentIndex()));
+    const qint64 length = PresetSpan(m_chosenPreset);
     // A history that ended a while ago opens on its end rather than on an empty span before now.
     if (span && length > 0 && span->second < Now() - length) {
         SetRange(span->second - length, span->second + length / 50);
         return;
     }
-    SetPreset(Preset(m_preset->currentIndex()));
+    SetPreset(m_chosenPreset);
 }
 
 void TTrendWindow::SetPreset(Preset preset) {
@@ -358,16 +439,31 @@ void TTrendWindow::SetPreset(Preset preset) {
         m_preset->setCurrentIndex(preset);
         m_follow->setChecked(true);
     }
-    const qint64 now = Now();
+    m_chosenPreset = preset;
     qint64 span = PresetSpan(preset);
     if (preset == All) {
         const auto s = m_store.IsOpen() ? m_store.BlockSpan(deviceId()) : std::nullopt;
-        span = s ? std::max(now - s->first, kShortestSpanMs) : kHourMs;
+        span = s ? std::max(Now() - s->first, kShortestSpanMs) : kHourMs;
     }
+    followNewest(span);
+}
+
+void TTrendWindow::followNewest(qint64 span) {
+    const qint64 now = Now();
     // A little room after now, so the newest reading is not on the border.
     m_to = now + span / 50;
     m_from = now - span;
+    showSpan();
     Reload();
+}
+
+void TTrendWindow::showSpan() {
+    const Qt::TimeSpec spec = m_zone == ShownZone::Utc ? Qt::UTC : Qt::LocalTime;
+    for (auto [edit, t] : {std::pair(m_fromEdit, m_from), std::pair(m_toEdit, m_to)}) {
+        const QSignalBlocker block(edit);
+        edit->setTimeSpec(spec);
+        edit->setDateTime(QDateTime::fromMSecsSinceEpoch(t, spec));
+    }
 }
 
 void TTrendWindow::SetRange(qint64 from, qint64 to) {
@@ -377,16 +473,55 @@ void TTrendWindow::SetRange(qint64 from, qint64 to) {
         to = from + kShortestSpanMs;
     }
     {
-        const QSignalBlocker block(m_follow);
+        const QSignalBlocker blockFollow(m_follow);
+        const QSignalBlocker blockPreset(m_preset);
         m_follow->setChecked(false);
+        m_preset->setCurrentIndex(-1);
     }
     m_from = from;
     m_to = to;
+    showSpan();
     reloadSoon();
 }
 
 void TTrendWindow::SetFollow(bool follow) {
     m_follow->setChecked(follow);
+}
+
+void TTrendWindow::SetZone(ShownZone zone) {
+    m_zone = zone;
+    m_zoneBox->setCurrentIndex(m_zoneBox->findData(int(zone)));
+    showSpan();
+    drawSeries();
+    showReadout(m_view->CursorX());
+}
+
+bool TTrendWindow::SetAxisRange(const QString& unit, std::optional<std::pair<double, double>> range) {
+    if (range && !(range->second > range->first))
+        return false;
+    if (range)
+        m_axisRanges.insert(unit, *range);
+    else
+        m_axisRanges.remove(unit);
+    drawSeries();
+    return true;
+}
+
+void TTrendWindow::showAxisChoice() {
+    const QString unit = m_axisBox->currentText();
+    const QValueAxis* axis = m_axes.value(unit);
+    const bool byHand = m_axisRanges.contains(unit);
+    const QSignalBlocker blockAuto(m_axisAuto);
+    const QSignalBlocker blockMin(m_axisMin);
+    const QSignalBlocker blockMax(m_axisMax);
+    m_axisAuto->setEnabled(axis);
+    m_axisAuto->setChecked(!byHand);
+    m_axisMin->setEnabled(axis && byHand);
+    m_axisMax->setEnabled(axis && byHand);
+    if (axis) {
+        m_axisMin->setValue(axis->min());
+        m_axisMax->setValue(axis->max());
+    }
 }
 
 void TTrendWindow::SetQuantities(const QList<Quantity>& quantities) {
@@ -402,45 +537,73 @@ void TTrendWindow::SetQuantities(const QList<Quantity>& quantities) {
 void TTrendWindow::rebuildSeries() {
     m_chart->removeAllSeries();
     // A removed axis is the caller's again, not the chart's.
-    for (QAbstractAxis* axis : m_chart->axes()) {
+    for (QValueAxis* axis : std::as_const(m_axes)) {
         m_chart->removeAxis(axis);
         delete axis;
     }
-    auto* time = new QDateTimeAxis;
-    time->setTickCount(7);
-    m_chart->addAxis(time, Qt::AlignBottom);
-    // One value axis per unit, alternately on the left and on the right.
+    // One value axis per unit, alternately on the left and on the right; the first draws the grid.
     m_axes.clear();
+    const QString chosen = m_axisBox->currentText();
+    m_axisBox->clear();
     for (Quantity q : m_quantities) {
-        const QString unit = QString::fromUtf8(Info(q).unit);
+        const QString unit = UnitOf(q);
         if (m_axes.contains(unit))
             continue;
         auto* axis = new QValueAxis;
-        axis->setTitleText(unit);
-        axis->setLabelFormat(QStringLiteral("%g"));
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+        axis->setGridLineVisible(m_axes.isEmpty());
         m_chart->addAxis(axis, m_axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
         m_axes.insert(unit, axis);
+        m_axisBox->addItem(unit);
     }
+    m_axisBox->setCurrentIndex(std::max(m_axisBox->findText(chosen), 0));
+    titleAxes();
+    showAxisChoice();
+}
+
+void TTrendWindow::titleAxes() {
+    // An axis of one quantity takes its colour; an axis shared by several names each in its colour.
+    for (auto it = m_axes.cbegin(); it != m_axes.cend(); ++it) {
+        QList<Quantity> on;
+        for (Quantity q : std::as_const(m_quantities))
+            if (UnitOf(q) == it.key())
+                on << q;
+        const QColor colour = on.size() == 1 ? QuantityColor(on[0]) : QColor(Qt::black);
+        QStringList names;
+        for (Quantity q : std::as_const(on))
+            names << QStringLiteral("<span style=\"color:%1\">%2</span>")
+                         .arg(QuantityColor(q).name(), QuantityName(q).toHtmlEscaped());
+        QValueAxis* axis = it.value();
+        axis->setTitleText(QStringLiteral("%1 (%2)").arg(names.join(QStringLiteral(", ")), it.key()));
+        axis->setTitleBrush(colour);
+        axis->setLabelsColor(colour);
+        axis->setLinePenColor(colour);
+    }
+    m_time->setTitleText(tr("时间 (%1)").arg(ZoneName(m_zone)));
+}
+
+void TTrendWindow::drawTimeAxis() {
+    for (const QString& label : m_time->categoriesLabels())
+        m_time->remove(label);
+    // As many ticks as labels of the longest kind ("12-10 08:15") fit side by side.
+    const double width = m_chart->plotArea().width() >= 1 ? m_chart->plotArea().width() : 800;
+    const int room = QFontMetrics(m_time->labelsFont()).horizontalAdvance(QStringLiteral("88-88 88:88")) + 24;
+    const QList<TimeTick> ticks = TimeTicks(m_from, m_to, int(width / room), TimeZoneOf(m_zone));
+    m_time->setStartValue(double(m_from - 1));
+    for (const TimeTick& tick : ticks)
+        m_time->append(tick.label, double(tick.utcMs));
+    m_time->setRange(double(m_from), double(m_to));
 }
 
 void TTrendWindow::drawSeries() {
     // Qt Charts lays out a line series' whole path again whenever its points or the range of an axis
     // it is attached to change: the axes get their ranges first, and each series its points once.
     m_chart->removeAllSeries();
-    QAbstractAxis* time = m_chart->axes(Qt::Horizontal).value(0);
-    if (time) {
-        auto* axis = static_cast<QDateTimeAxis*>(time);
-        const qint64 span = m_to - m_from;
-        axis->setFormat(span <= 10 * kMinuteMs ? QStringLiteral("HH:mm:ss")
-                        : span <= 2 * kDayMs   ? QStringLiteral("HH:mm")
-                        : span <= 60 * kDayMs  ? QStringLiteral("MM-dd HH:mm")
-                                               : QStringLiteral("yyyy-MM-dd"));
-        axis->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
-    }
+    drawTimeAxis();
     // A pause in the recording (the panel closed, the port shut, the link lost) breaks the line rather
     // than bridging it: a new piece starts where two points lie further apart than a few columns.
-    const double gap =
-        std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
+    const double gap = bridgedMs();
     struct Piece {
         Quantity quantity;
         QList<QPointF> points;
@@ -466,20 +629,33 @@ void TTrendWindow::drawSeries() {
                 *it = {std::min(it->first, p.y()), std::max(it->second, p.y())};
         }
     }
+    // Ticks at least three lines of label apart.
+    const double height = m_chart->plotArea().height() >= 1 ? m_chart->plotArea().height() : 400;
+    const int valueTicks = int(height / (3 * m_view->fontMetrics().height()));
     for (auto it = m_axes.cbegin(); it != m_axes.cend(); ++it) {
-        auto [low, high] = ranges.value(it.key(), {0.0, 1.0});
-        const double margin = high > low ? (high - low) * 0.05 : 1.0;
-        it.value()->setRange(low - margin, high + margin);
+        const auto [dataLow, dataHigh] = ranges.value(it.key(), {0.0, 1.0});
+        const auto [low, high] = m_axisRanges.value(it.key(), AutoRange(dataLow, dataHigh));
+        const ValueTicks ticks = ValueTicksFor(low, high, valueTicks);
+        QValueAxis* axis = it.value();
+        axis->setRange(low, high);
+        axis->setTickInterval(ticks.step);
+        axis->setLabelFormat(QStringLiteral("%.%1f").arg(ticks.decimals));
     }
+    titleAxes();
+    showAxisChoice();
     for (const Piece& piece : std::as_const(pieces)) {
         auto* series = new QLineSeries;
         series->setName(QuantityName(piece.quantity));
         series->setPen(QPen(QuantityColor(piece.quantity), 1.0));
         m_chart->addSeries(series);
-        series->attachAxis(time);
-        series->attachAxis(m_axes.value(QString::fromUtf8(Info(piece.quantity).unit)));
+        series->attachAxis(m_time);
+        series->attachAxis(m_axes.value(UnitOf(piece.quantity)));
         series->replace(piece.points);
     }
+}
+
+double TTrendWindow::bridgedMs() const {
+    return std::max(double(kTrendPauseMs), 3.0 * double(m_to - m_from) / std::max(m_data.columns, 1));
 }
 
 void TTrendWindow::reloadSoon() {
@@ -539,11 +715,7 @@ void TTrendWindow::newData() {
     const qint64 column = m_data.columns > 0 ? (m_to - m_from) / m_data.columns : kSecondMs;
     if (m_sinceReload.isValid() && m_sinceReload.elapsed() < std::clamp(column, kSecondMs, kMinuteMs))
         return;
-    const qint64 span = m_to - m_from - (m_to - m_from) / 51;
-    const qint64 now = Now();
-    m_to = now + span / 50;
-    m_from = now - span;
-    Reload();
+    followNewest(m_to - m_from - (m_to - m_from) / 51);
 }
 
 void TTrendWindow::zoom(double plotX, double factor) {
@@ -566,13 +738,16 @@ QString TTrendWindow::ReadoutAt(int plotX) const {
     const double at = (plotX + 0.5) / width;
     const int c = std::clamp(int(at * m_data.columns), 0, m_data.columns - 1);
     const qint64 t = m_from + qint64(double(m_to - m_from) * at);
-    QStringList parts{LocalTimeText(t).left(19)};
+    const double columnMs = double(m_to - m_from) / m_data.columns;
+    const int reach = std::max(3, int(bridgedMs() / 2 / columnMs));
+    QStringList parts{TimeText(t, m_zone).left(19)};
     for (int i = 0; i < m_quantities.size() && i < int(m_data.series.size()); ++i) {
         const Quantity q = m_quantities[i];
         const auto& cells = m_data.series[size_t(i)].Cells();
-        // The nearest column with a reading, a few pixels either way.
+        // The nearest column with a reading that the drawn line passes through: a cursor between two
+        // readings the line joins is at most half their distance from one of them.
         const ColumnReducer::Cell* cell = nullptr;
-        for (int d = 0; d <= 3 && !cell; ++d)
+        for (int d = 0; d <= reach && !cell; ++d)
             for (int n : {c - d, c + d})
                 if (!cell && n >= 0 && n < int(cells.size()) && cells[size_t(n)].any)
                     cell = &cells[size_t(n)];
@@ -634,8 +809,85 @@ bool TTrendWindow::ExportCsv(const QString& path, QString* error) {
     return true;
 }
 
+QStringList TTrendWindow::ExportTitle() const {
+    const auto device = Device();
+    return {tr("趋势 %1").arg(device ? device->Name() : QStringLiteral("—")),
+            QStringLiteral("%1 – %2 (%3)")
+                .arg(TimeText(m_from, m_zone).left(19), TimeText(m_to, m_zone).left(19), ZoneName(m_zone))};
+}
+
+QImage TTrendWindow::ExportImage() const {
+    // The chart lays its axes out for a new range when the event loop comes round; an export made before
+    // that (right after a reload) lays them out first.
+    m_chart->layout()->activate();
+    const QPixmap chart = m_view->grab();
+    const qreal ratio = chart.devicePixelRatio();
+    const QSize chartSize = (QSizeF(chart.size()) / ratio).toSize();
+    const int pad = 8;
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    const QFontMetrics titleMetrics(titleFont);
+    const QFontMetrics metrics(font());
+    const int titleHeight = pad + titleMetrics.height() + metrics.height() + pad;
+
+    // The legend: each quantity's line and name, and the alarm band when there is one, in rows as wide
+    // as the chart.
+    struct Entry {
+        QColor colour;
+        QString text;
+        bool band;
+        QPoint at;
+    };
+    QList<Entry> legend;
+    for (Quantity q : m_quantities)
+        legend.append(
+            {QuantityColor(q), QStringLiteral("%1 (%2)").arg(QuantityName(q), UnitOf(q)), false, {}});
+    if (std::any_of(m_data.alarms.begin(), m_data.alarms.end(), [](quint16 bits) { return bits != 0; }))
+        legend.append({kAlarmBand, tr("警报"), true, {}});
+    const int swatch = 24;
+    const int line = metrics.height() + 6;
+    int x = pad, y = 0;
+    for (Entry& e : legend) {
+        const int w = swatch + 6 + metrics.horizontalAdvance(e.text);
+        if (x > pad && x + w > chartSize.width() - pad) {
+            x = pad;
+            y += line;
+        }
+        e.at = QPoint(x, titleHeight + chartSize.height() + y);
+        x += w + 2 * pad;
+    }
+    const int legendHeight = legend.isEmpty() ? 0 : y + line + pad;
+
+    QImage image(QSize(chartSize.width(), titleHeight + chartSize.height() + legendHeight) * ratio,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    const QStringList title = ExportTitle();
+    p.setPen(Qt::black);
+    p.setFont(titleFont);
+    p.drawText(QPoint(pad, pad + titleMetrics.ascent()), title.value(0));
+    p.setFont(font());
+    p.drawText(QPoint(pad, pad + titleMetrics.height() + metrics.ascent()), title.value(1));
+    p.drawPixmap(QPoint(0, titleHeight), chart);
+    for (const Entry& e : std::as_const(legend)) {
+        const int middle = e.at.y() + line / 2;
+        if (e.band) {
+            p.fillRect(QRect(e.at.x(), e.at.y() + 2, swatch, line - 4), e.colour);
+        } else {
+            p.setPen(QPen(e.colour, 2));
+            p.drawLine(e.at.x(), middle, e.at.x() + swatch, middle);
+        }
+        p.setPen(Qt::black);
+        p.drawText(QPoint(e.at.x() + swatch + 6, middle - metrics.height() / 2 + metrics.ascent()), e.text);
+    }
+    p.end();
+    return image;
+}
+
 bool TTrendWindow::ExportPng(const QString& path) {
-    return m_view->grab().save(path, "PNG");
+    return ExportImage().save(path, "PNG");
 }
 
 void TTrendWindow::chooseCsv() {
