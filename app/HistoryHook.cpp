@@ -7,6 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 THistoryHook::THistoryHook(TForm1* form, QObject* parent) : QObject(parent), m_form(form) {}
 
@@ -16,12 +22,17 @@ THistoryHook::~THistoryHook() {
     delete m_events;
     if (IsRecording())
         Stop(QStringLiteral("window closed"));
+    if (m_claimFd >= 0)
+        ::close(m_claimFd);
 }
 
 bool THistoryHook::Start(const QString& path, QString* error) {
     if (!m_recorder.Open(path, error))
         return false;
     m_path = path;
+    // Panels claim the file with flock, which the database's own (fcntl) locks do not see.
+    m_claimFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    m_shared = m_claimFd >= 0 && ::flock(m_claimFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     // Called in the writer thread: hand over to the GUI thread, where this object lives.
     m_recorder.SetCommitted(
         [this] { QMetaObject::invokeMethod(this, &THistoryHook::committed, Qt::QueuedConnection); });

@@ -26,6 +26,8 @@ public:
     // what is queued and the last minute's rows are written and the file is let go.
     void Stop(const QString& reason);
     bool IsRecording() const { return m_recorder.IsOpen(); }
+    // Another panel was recording into the same file when this one started: both record into it.
+    bool SharedWithAnotherPanel() const { return m_shared; }
     QString Path() const { return m_path; }
     HistoryRecorder& Recorder() { return m_recorder; }
     // The device the panel talks to now: the port box's port and the address box's address.
@@ -51,6 +53,10 @@ private:
 
     TForm1* m_form;
     QString m_path;
+    // Held open, with an flock while this panel is the file's only recorder, until the writer has let
+    // the file go: closing a descriptor of the file earlier would drop the database's own locks.
+    int m_claimFd = -1;
+    bool m_shared = false;
     EventDetector m_detector;
     HistoryRecorder m_recorder;
     QPointer<TTrendWindow> m_trend;

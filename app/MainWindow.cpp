@@ -223,6 +223,18 @@ bool TMainWindow::AttachHistory(THistoryHook* history, const QString& path) {
         QTimer::singleShot(0, box, &QWidget::show);
         return false;
     }
+    if (history->SharedWithAnotherPanel()) {
+        std::fprintf(stderr, "history: another panel is recording into %s too\n", qPrintable(path));
+        auto* box = new QMessageBox(QMessageBox::Information, windowTitle(),
+                                    tr("另一个面板也在向这个历史记录文件写入。"), QMessageBox::Ok, this);
+        box->setInformativeText(tr("%1\n\n两个面板的记录都存进这个文件，事件窗口和趋势里都能看到。"
+                                   "若不想混在一起，请用 --history 给每个面板一个文件。")
+                                    .arg(path));
+        box->setObjectName(QStringLiteral("sharedHistory"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        QTimer::singleShot(0, box, &QWidget::show);
+    }
     TrendAction->setEnabled(true);
     EventsAction->setEnabled(true);
     connect(TrendAction, &QAction::triggered, history, [this, history] { history->showTrend(this); });

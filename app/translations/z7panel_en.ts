@@ -609,6 +609,18 @@
 <context>
     <name>TMainWindow</name>
     <message>
+        <source>另一个面板也在向这个历史记录文件写入。</source>
+        <translation>Another panel is recording into this history file too.</translation>
+    </message>
+    <message>
+        <source>%1
+
+两个面板的记录都存进这个文件，事件窗口和趋势里都能看到。若不想混在一起，请用 --history 给每个面板一个文件。</source>
+        <translation>%1
+
+Both panels record into this file, and the event window and the trend show both. To keep them apart, give each panel a file of its own with --history.</translation>
+    </message>
+    <message>
         <source>经TCP连接时不起作用：波特率和格式由设备服务器决定。</source>
         <translation>Does not apply over TCP: the device server sets the baud rate and format.</translation>
     </message>

@@ -141,6 +141,7 @@ private slots:
     void menuEntries();
     void fileNotOursLeavesPanelRunning_data();
     void fileNotOursLeavesPanelRunning();
+    void secondPanelOnTheFileIsTold();
     void recordsThroughTheHook();
     void writeFailureShownUntilRecordingWorks();
     void signalStopsCleanly_data();
@@ -176,6 +177,26 @@ void TestHistoryApp::fileNotOursLeavesPanelRunning_data() {
     QTest::addColumn<QString>("reason");
     QTest::newRow("notes") << false << "not an SQLite database";
     QTest::newRow("history cut short") << true << "malformed";
+}
+
+// A second panel recording into the file another records into is told so at start, and records all the
+// same; the first, alone on the file, is told nothing.
+void TestHistoryApp::secondPanelOnTheFileIsTold() {
+    const QString path = m_dir.filePath(QStringLiteral("shared.sqlite"));
+    TMainWindow first;
+    THistoryHook firstHook(first.Form());
+    QVERIFY(first.AttachHistory(&firstHook, path));
+    QVERIFY(!firstHook.SharedWithAnotherPanel());
+    QTest::qWait(50);
+    QVERIFY(!first.findChild<QMessageBox*>(QStringLiteral("sharedHistory")));
+
+    TMainWindow second;
+    THistoryHook secondHook(second.Form());
+    QVERIFY(second.AttachHistory(&secondHook, path));
+    QVERIFY(secondHook.SharedWithAnotherPanel());
+    QVERIFY(secondHook.IsRecording());
+    QTRY_VERIFY(second.findChild<QMessageBox*>(QStringLiteral("sharedHistory")));
+    QVERIFY(second.findChild<QMessageBox*>(QStringLiteral("sharedHistory"))->informativeText().contains(path));
 }
 
 void TestHistoryApp::fileNotOursLeavesPanelRunning() {
@@ -321,8 +342,11 @@ void TestHistoryApp::lostConnectionIsRecorded() {
     HistoryStore store;
     QVERIFY(store.Open(path, HistoryStore::Access::ReadOnly, nullptr));
     QStringList events;
+    // The port's events, after the recording's start.
     store.ForEachEvent(0, kNoLimitFrom, kNoLimitTo, [&](const StoredEvent& e) {
-        events << QStringLiteral("%1 %2").arg(EventKindKeyword(e.event.kind), e.event.detail);
+        const QString kind = QLatin1String(EventKindKeyword(e.event.kind));
+        if (kind.startsWith(u"port-"))
+            events << QStringLiteral("%1 %2").arg(kind, e.event.detail);
     });
     const QString port = server.Name();
     QCOMPARE(events, (QStringList{"port-open " + port, "port-vanished " + port, "port-open " + port,
