@@ -16,6 +16,7 @@ import termios
 import time
 import tty
 import unittest
+from datetime import datetime
 
 Z7SIM = None
 MBPOLL = None
@@ -354,13 +355,61 @@ class Faults(unittest.TestCase):
             self.assertEqual(len(data), 3000)
 
     def run_mixed(self, seed, n):
-        args = ["--seed", str(seed), "--delay-ms", "600", "--flood-bytes", "500", "--split-ms", "400"]
-        for kind in FAULTS:
-            args += [f"--fault-{kind}", "0.1"]
-        with Sim(*args) as sim:
+        with Sim(*self.mixed_args(seed)) as sim:
             seen = [classify(sim.transact(read_request(1, 0, 10), first_byte_timeout=1.5), 0.3)
                     for _ in range(n)]
             return seen, sim.stop()
+
+    @staticmethod
+    def mixed_args(seed):
+        args = ["--seed", str(seed), "--delay-ms", "600", "--flood-bytes", "500", "--split-ms", "400"]
+        for kind in FAULTS:
+            args += [f"--fault-{kind}", "0.1"]
+        return args
+
+    def test_line_log_holds_what_the_master_received(self):
+        with tempfile.TemporaryDirectory() as d:
+            log = os.path.join(d, "line.log")
+            requests = [read_request(1, 10 * (i % 3), 10) for i in range(16)]
+            # A broadcast is carried out but never answered: it has no reply number.
+            requests[8:8] = [write_request(0, 4, 500), write_request(1, 5, 40)]
+            with Sim(*self.mixed_args(8), "--line-log", log) as sim:
+                seen = []
+                for request in requests:
+                    start = time.time()
+                    chunks = sim.transact(request, first_byte_timeout=0.3 if request[0] == 0 else 1.5)
+                    seen.append((request, start, time.time(), chunks))
+                counts = sim.stop()
+            replies = {}
+            with open(log) as f:
+                for line in f:
+                    stamp, n, kind, *rest = line.split()
+                    t = datetime.fromisoformat(stamp.replace("Z", "+00:00")).timestamp()
+                    r = replies.setdefault(int(n), {"lines": []})
+                    if kind == "request":
+                        r["request"] = bytes.fromhex("".join(rest))
+                    elif kind == "reply":
+                        r["fault"], r["answer"] = rest[0], bytes.fromhex("".join(rest[1:]))
+                    else:
+                        self.assertEqual(kind, "line")
+                        r["lines"].append((t, bytes.fromhex("".join(rest))))
+        answered = [s for s in seen if s[0][0] != 0]
+        self.assertEqual(sorted(replies), list(range(1, len(answered) + 1)))
+        self.assertEqual(counts["replies"], len(answered))
+        for n, (request, start, end, chunks) in enumerate(answered, 1):
+            r = replies[n]
+            with self.subTest(reply=n, fault=r["fault"]):
+                self.assertEqual(r["request"], request)
+                self.assertTrue(crc_ok(r["answer"]) and r["answer"][:2] == request[:2])
+                if request[1] == 3:
+                    self.assertEqual(r["fault"], classify(chunks, 0.3))
+                # Burst for burst what the master read, in its time.
+                self.assertEqual([b for _, b in r["lines"]], [c[1] for c in chunks])
+                for t, _ in r["lines"]:
+                    self.assertTrue(start - 0.01 <= t <= end + 0.01, (start, t, end))
+                if r["fault"] == "split":
+                    self.assertGreaterEqual(r["lines"][1][0] - r["lines"][0][0], 0.39)
+        self.assertEqual({r["fault"] for r in replies.values()}, set(["good"] + FAULTS))
 
     def test_counts_match_the_master_and_repeat_with_the_seed(self):
         seen, counts = self.run_mixed(seed=8, n=16)
@@ -414,7 +463,7 @@ class CommandLine(unittest.TestCase):
         out = subprocess.run([Z7SIM, "--help"], capture_output=True, text=True, timeout=10)
         self.assertEqual(out.returncode, 0)
         for opt in ["--link", "--tcp", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
-                    "--delay-ms", "--flood-bytes", "--version"] + [f"--fault-{k}" for k in FAULTS]:
+                    "--delay-ms", "--flood-bytes", "--line-log", "--version"] + [f"--fault-{k}" for k in FAULTS]:
             self.assertIn(opt, out.stdout)
         self.assertIn("1 stops, 0 runs", out.stdout)  # the run/stop register's commands
 
@@ -440,6 +489,7 @@ class CommandLine(unittest.TestCase):
                 ["--tcp", "70000"],
                 ["--tcp", "0", "--link", os.path.join(d, "ttyZ7")],
                 ["--tcp", f"127.0.0.1:{busy.getsockname()[1]}"],
+                ["--line-log", os.path.join(d, "missing", "line.log")],
             ]
             for args in cases:
                 with self.subTest(args=args):

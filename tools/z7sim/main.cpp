@@ -6,7 +6,8 @@
 // offers it; the relay and everything behind it stay the same.
 //
 // The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk,
-// and every fault is applied there, chosen from --seed.
+// and every fault is applied there, chosen from --seed. With --line-log it writes down what each reply
+// became on the line, so a test can judge the master against the bytes it was really given.
 
 #include "LineFaults.h"
 #include "Z7Model.h"
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <fcntl.h>
 #include <getopt.h>
@@ -60,6 +62,7 @@ struct Options {
     std::uint64_t seed = 1;
     std::uint16_t alarms = 0;
     bool debug = false;
+    std::string lineLog;
     FaultSettings faults;
 };
 
@@ -113,6 +116,13 @@ changed (function 06, broadcasts included), "replies" the device's answers
 that went on the line whole or were dropped, and each other key how many of them went unchanged ("good")
 or with that fault. A reply still held back at exit is not counted.
 
+  --line-log FILE    record each reply as it went on the line, one line per record, written as it
+                     happens (the reply's number N counts the replies the faults were chosen for):
+                       TIME N request HEX     the request the device answered, when it took it
+                       TIME N reply FAULT HEX the device's answer and the fault the line gives it
+                       TIME N line HEX        one burst of it as written, once its last byte is out
+                     TIME is UTC, e.g. 2026-12-10T08:15:02.123Z; HEX is "01 03 14 ...". A dropped reply
+                     has no line; a split one has two.
   --debug            libmodbus's trace of every frame on standard output
   --help             this text
   --version          the version
@@ -175,7 +185,7 @@ std::optional<TcpEndpoint> parseEndpoint(const std::string& text) {
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
-    enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptFaultBase };
+    enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptLineLog, OptFaultBase };
     std::vector<option> longOptions = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -190,6 +200,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         {"split-ms", required_argument, nullptr, OptSplitMs},
         {"delay-ms", required_argument, nullptr, OptDelayMs},
         {"flood-bytes", required_argument, nullptr, OptFloodBytes},
+        {"line-log", required_argument, nullptr, OptLineLog},
     };
     std::vector<std::string> faultOptionNames;
     for (int k = 1; k < kLineFaultCount; ++k)
@@ -258,6 +269,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         case OptFloodBytes:
             ok = parseLong(optarg, 1, 1 << 20, &v);
             o.faults.floodBytes = static_cast<int>(v);
+            break;
+        case OptLineLog:
+            o.lineLog = optarg;
+            ok = !o.lineLog.empty();
             break;
         default:
             if (c > OptFaultBase && c < OptFaultBase + kLineFaultCount) {
@@ -421,6 +436,14 @@ void onSignal(int) {
     errno = saved;
 }
 
+using WallClock = std::chrono::system_clock;
+
+// A request the device answers, and when it took it.
+struct AnsweredRequest {
+    WallClock::time_point at;
+    Bytes request;
+};
+
 // The libmodbus slave, on its own thread: libmodbus reads a request with blocking waits between bytes.
 class Device {
 public:
@@ -443,37 +466,57 @@ public:
             if (n <= 0)
                 continue;
             ++requests;
+            // Every request to this address gets exactly one answer; broadcasts get none. Queued before
+            // the answer is written, so the relay finds it there when the answer comes out.
+            const bool answered = query[0] != 0;
+            if (answered) {
+                std::lock_guard guard(m_answeredLock);
+                m_answered.push_back({WallClock::now(), Bytes(query, query + n)});
+            }
             std::lock_guard guard(*m_lock);
             const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
             m_model->AdvanceTo(now.count());
-            answer(query, n);
+            if (answer(query, n) < 0 && answered) {
+                std::lock_guard answeredGuard(m_answeredLock);
+                m_answered.pop_back(); // nothing went out for it
+            }
         }
+    }
+
+    // The request that the next answer out of the device belongs to, in the order they were answered.
+    std::optional<AnsweredRequest> TakeAnswered() {
+        std::lock_guard guard(m_answeredLock);
+        if (m_answered.empty())
+            return std::nullopt;
+        AnsweredRequest first = std::move(m_answered.front());
+        m_answered.pop_front();
+        return first;
     }
 
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> writes{0}; // settings changed by function 06, broadcasts included
 
 private:
-    void answer(const std::uint8_t* q, int n) {
+    // libmodbus's result: below 0 when no answer could be written.
+    int answer(const std::uint8_t* q, int n) {
         const bool broadcast = q[0] == 0; // never answered on an RTU line
         const int function = q[1];
         const int reg = (q[2] << 8) | q[3];
-        if (function == 0x06 && !Z7Model::IsWritable(reg)) {
-            if (!broadcast)
-                modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
-            return;
-        }
-        if (function != 0x03 && function != 0x06) {
-            if (!broadcast)
-                modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-            return;
-        }
+        if (function == 0x06 && !Z7Model::IsWritable(reg))
+            return broadcast ? 0 : modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+        if (function != 0x03 && function != 0x06)
+            return broadcast ? 0 : modbus_reply_exception(m_ctx, q, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
         // libmodbus checks the range against the 30 registers: exception 02 beyond register 29.
-        if (modbus_reply(m_ctx, q, n, m_map) >= 0 && function == 0x06) {
+        const int rc = modbus_reply(m_ctx, q, n, m_map);
+        if (rc >= 0 && function == 0x06) {
             m_model->Written(reg);
             ++writes;
         }
+        return rc;
     }
+
+    std::mutex m_answeredLock;
+    std::deque<AnsweredRequest> m_answered;
 
     modbus_t* m_ctx;
     modbus_mapping_t* m_map;
@@ -542,14 +585,70 @@ std::size_t requestLength(const Bytes& buf) {
 
 constexpr auto kRequestSilence = std::chrono::milliseconds(50);
 
+// --line-log: what each reply became on the line, one record a line, flushed as it is written so that a
+// test can follow it while the simulator runs.
+class LineLog {
+public:
+    ~LineLog() {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    bool Open(const std::string& path) {
+        m_file = std::fopen(path.c_str(), "we");
+        if (!m_file) {
+            std::fprintf(stderr, "z7sim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+            return false;
+        }
+        return std::setvbuf(m_file, nullptr, _IOLBF, 1 << 16) == 0;
+    }
+    bool IsOpen() const { return m_file != nullptr; }
+
+    void Request(std::uint64_t n, WallClock::time_point at, const Bytes& request) {
+        write(at, n, "request", request);
+    }
+    void Reply(std::uint64_t n, LineFault fault, const Bytes& reply) {
+        write(WallClock::now(), n, std::string("reply ") + kLineFaultNames[static_cast<int>(fault)], reply);
+    }
+    void Line(std::uint64_t n, const Bytes& burst) { write(WallClock::now(), n, "line", burst); }
+
+private:
+    // "2026-12-10T08:15:02.123Z N what 01 03 14"
+    void write(WallClock::time_point at, std::uint64_t n, const std::string& what, const Bytes& bytes) {
+        if (!m_file)
+            return;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+        const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+        std::tm utc{};
+        gmtime_r(&seconds, &utc);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+        std::string text = std::string(stamp) + "." + std::to_string(1000 + ms % 1000).substr(1) + "Z " +
+                           std::to_string(n) + " " + what;
+        static const char kHex[] = "0123456789ABCDEF";
+        for (const std::uint8_t b : bytes) {
+            text += ' ';
+            text += kHex[b >> 4];
+            text += kHex[b & 15];
+        }
+        text += '\n';
+        std::fputs(text.c_str(), m_file);
+    }
+
+    std::FILE* m_file = nullptr;
+};
+
 struct Outgoing {
     Clock::time_point due;
     Bytes bytes;
     std::size_t sent = 0;
     std::optional<LineFault> ends; // the last burst of a reply: counted once it is on the line
+    std::uint64_t reply = 0;       // the reply's number in the line log
 };
 
 int run(const Options& o) {
+    LineLog lineLog;
+    if (!o.lineLog.empty() && !lineLog.Open(o.lineLog))
+        return 1;
     Pty line, device;
     if ((!o.tcp && !line.open()) || !device.open()) {
         std::fprintf(stderr, "z7sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
@@ -603,6 +702,7 @@ int run(const Options& o) {
 
             // Replies by what went on the line: a reply still held back at exit is not counted.
             std::deque<Outgoing> out;
+            std::uint64_t replyNumber = 0;
             Bytes fromDevice, toDevice;
             auto lastRequestByte = Clock::now();
             std::uint8_t buf[4096];
@@ -708,6 +808,7 @@ int run(const Options& o) {
                                           fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
                         fromDevice.erase(fromDevice.begin(),
                                          fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        const std::optional<AnsweredRequest> request = dev.TakeAnswered();
                         if (lineFd < 0)
                             continue; // its client has left
                         // Bursts keep their order: a held-back reply also holds back the ones after it.
@@ -715,11 +816,15 @@ int run(const Options& o) {
                             std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().due);
                         LineFault fault;
                         auto chunks = faults.Apply(reply, &fault);
+                        ++replyNumber;
+                        if (request)
+                            lineLog.Request(replyNumber, request->at, request->request);
+                        lineLog.Reply(replyNumber, fault, reply);
                         if (chunks.empty())
                             ++counts[static_cast<int>(fault)];
                         for (auto& chunk : chunks) {
                             base += std::chrono::milliseconds(chunk.pauseMs);
-                            out.push_back({base, std::move(chunk.bytes), 0, std::nullopt});
+                            out.push_back({base, std::move(chunk.bytes), 0, std::nullopt, replyNumber});
                         }
                         if (!chunks.empty())
                             out.back().ends = fault;
@@ -737,6 +842,7 @@ int run(const Options& o) {
                         continue;
                     }
                     if (head.sent == head.bytes.size()) {
+                        lineLog.Line(head.reply, head.bytes);
                         if (head.ends)
                             ++counts[static_cast<int>(*head.ends)];
                         out.pop_front();
