@@ -10,9 +10,11 @@ namespace {
 constexpr quint8 kReadFunction = 0x03;
 constexpr quint8 kWriteFunction = 0x06;
 
-// Whether a register content shows the value a command wrote, as the panel shows it: for the run
-// switch only bit 0 counts.
+// Whether a register content shows what a command wrote had its effect, as the panel shows it. The run
+// switch writes 1 to stop and 0 to start, and the device then shows running in bit 0 of the register.
 bool Holds(quint16 reg, quint16 held, quint16 written) {
+    if (reg == Info(Quantity::Run).reg)
+        return ScaledValue(Quantity::Run, held) == (written == 0 ? 1 : 0);
     if (const std::optional<Quantity> q = QuantityAtRegister(reg))
         return ScaledValue(*q, held) == ScaledValue(*q, written);
     return held == written;

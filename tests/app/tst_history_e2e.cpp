@@ -317,13 +317,13 @@ void TestHistoryE2E::commandsEndWithTheFateTheLineGaveThem() {
     int whole = 0, spoilt = 0;
     for (int k = 0; k < writes.size(); ++k) {
         const Witness::Reply& w = *writes[k];
-        const QString command = EventDetector::CommandText(Word(w.request, 2), Word(w.request, 4));
+        const QString command = CommandDetail{Word(w.request, 2), Word(w.request, 4)}.Text();
         QCOMPARE(commands[k], command);
         // Its outcomes, as the history tells them.
         QStringList fates;
         for (const StoredEvent& e : m_events)
             if (e.event.kind != EventKind::Command &&
-                (e.event.detail == command || e.event.detail.startsWith(command + u';')))
+                (e.event.detail == command || e.event.detail.startsWith(command + u' ')))
                 fates << QString::fromLatin1(EventKindKeyword(e.event.kind));
         const QString seen = QStringLiteral("%1 (%2): %3").arg(command, w.fault, fates.join(u' '));
         switch (Echo(m_witness, w)) {

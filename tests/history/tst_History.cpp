@@ -679,7 +679,8 @@ void TestHistory::commandFates_data() {
     QTest::newRow("the port closed") << QList<FateStep>{sent, lost, closed, Read(0, {{4, 250}}, 200)}
                                      << QStringList{unconfirmed, "port-close /dev/ttyUSB0"};
 
-    // Several at once, each by its own register; the run switch by bit 0 as the panel shows it.
+    // Several at once, each by its own register; the run switch by bit 0 as the panel shows it, where a
+    // stop (1) done shows the plant stopped (0) and a start (0) done shows it running (1).
     QTest::newRow("each register its own fate")
         << QList<FateStep>{sent,
                            lost,
@@ -692,13 +693,18 @@ void TestHistory::commandFates_data() {
                        "command-unconfirmed register 3 value 1 reason short",
                        "command-unconfirmed register 5 value 7 reason noreply",
                        heldByDevice,
-                       "command-refused register 3 value 1 reason read held 0",
+                       "command-confirmed register 3 value 1 reason read held 0",
                        "command-confirmed register 5 value 7 reason read held 7"};
-    QTest::newRow("run switch by bit 0")
+    QTest::newRow("stop not done, by bit 0")
         << QList<FateStep>{Write(D::Tx, V::Sent, 1, 100, 3), Write(D::Missing, V::NoReply, 1, 100, 3),
                            Read(0, {{3, 0x0101}}, 200)}
         << QStringList{"command-unconfirmed register 3 value 1 reason noreply",
-                       "command-confirmed register 3 value 1 reason read held 257", "state-at-start run"};
+                       "command-refused register 3 value 1 reason read held 257", "state-at-start run"};
+    QTest::newRow("start done, by bit 0")
+        << QList<FateStep>{Write(D::Tx, V::Sent, 0, 100, 3), Write(D::Missing, V::NoReply, 0, 100, 3),
+                           Read(0, {{3, 0x0101}}, 200)}
+        << QStringList{"command-unconfirmed register 3 value 0 reason noreply",
+                       "command-confirmed register 3 value 0 reason read held 257", "state-at-start run"};
 }
 
 void TestHistory::commandFates() {
