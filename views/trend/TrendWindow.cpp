@@ -458,11 +458,11 @@ void TTrendWindow::followNewest(qint64 span) {
 }
 
 void TTrendWindow::showSpan() {
-    const Qt::TimeSpec spec = m_zone == ShownZone::Utc ? Qt::UTC : Qt::LocalTime;
+    const Qt::TimeSpec zone = m_zone == ShownZone::Utc ? Qt::UTC : Qt::LocalTime;
     for (auto [edit, t] : {std::pair(m_fromEdit, m_from), std::pair(m_toEdit, m_to)}) {
         const QSignalBlocker block(edit);
-        edit->setTimeSpec(spec);
-        edit->setDateTime(QDateTime::fromMSecsSinceEpoch(t, spec));
+        edit->setTimeSpec(zone);
+        edit->setDateTime(QDateTime::fromMSecsSinceEpoch(t, zone));
     }
 }
 
