@@ -355,7 +355,11 @@ void TiComponent::SetHeight(int value) {
     SetBounds(x(), y(), width(), value);
 }
 void TiComponent::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+    // Within what a widget can have, so that no edge (left + width) overflows, whatever a property
+    // file says.
+    const auto place = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    const auto size = [](int v) { return std::clamp(v, 0, QWIDGETSIZE_MAX); };
+    setGeometry(place(ALeft), place(ATop), size(AWidth), size(AHeight));
 }
 
 void TiComponent::SetShowHint(bool value) {

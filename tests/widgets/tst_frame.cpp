@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <limits>
+
 // A sample widget for the gallery: background and border, a labelled scale, a value bar and a caption.
 class GallerySample : public TiScaleComponent {
 public:
@@ -644,6 +646,18 @@ private slots:
         QVERIFY(all.contains("ShowHint = True"));
         QVERIFY(all.contains(QStringLiteral("Left = %1").arg(a.Left())));
         QVERIFY(all.filter(QRegularExpression("^Name = ")).isEmpty());
+    }
+
+    // Bounds from a property file stay within what a widget can have, so no edge overflows.
+    void extremeBoundsAreClamped() {
+        TestWidget w;
+        w.SetLeft(std::numeric_limits<int>::max());
+        w.SetTop(std::numeric_limits<int>::min());
+        w.SetWidth(std::numeric_limits<int>::max());
+        w.SetHeight(-5);
+        QCOMPARE(w.geometry(), QRect(QWIDGETSIZE_MAX, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX, 0));
+        w.SetBounds(10, 20, 30, 40);
+        QCOMPARE(w.geometry(), QRect(10, 20, 30, 40));
     }
 
     void propertyFileErrors() {
