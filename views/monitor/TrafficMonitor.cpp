@@ -377,7 +377,11 @@ void TTrafficMonitor::placeBeside() {
                             kPreferredSize.expandedTo(sizeHint())));
 }
 
-TTrafficMonitor::~TTrafficMonitor() = default;
+TTrafficMonitor::~TTrafficMonitor() {
+    // Closing the window as it goes hides the table, whose scroll bar may then change its range: no
+    // handler of this half-destroyed window may hear it.
+    m_table->verticalScrollBar()->disconnect(this);
+}
 
 QTableView* TTrafficMonitor::Table() const {
     return m_table;
