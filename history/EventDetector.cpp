@@ -37,23 +37,15 @@ EventDetector::Output EventDetector::OnTraffic(const TrafficRecord& record, cons
         return out;
 
     DeviceState& state = m_devices[device.Name()];
-    if (record.direction == TrafficDirection::Missing) {
-        if (++state.missedPolls == kPollsToLoseLink && !state.linkLost) {
-            state.linkLost = true;
-            event(EventKind::LinkLost, QStringLiteral("%1 polls unanswered").arg(kPollsToLoseLink));
-        }
-        return out;
-    }
+    if (state.health.Take(record))
+        event(state.health.Failing() ? EventKind::LinkLost : EventKind::LinkRestored,
+              state.health.Failing() ? QStringLiteral("%1 polls unanswered").arg(kPollsToLoseLink)
+                                     : QString());
     const std::optional<int> index = BlockIndex(record.firstRegister);
     if (record.direction != TrafficDirection::Rx || record.verdict != Verdict::Accepted || !index ||
         record.bytes.size() < kReadReplyLength)
         return out;
 
-    state.missedPolls = 0;
-    if (state.linkLost) {
-        state.linkLost = false;
-        event(EventKind::LinkRestored);
-    }
     BlockSample block;
     block.utcMs = record.utcMs;
     block.device = device;

@@ -1,9 +1,9 @@
 #pragma once
 // Turns what the line reports into what the history keeps: each accepted block as a reading, and the
 // events around them: alarm bits set and cleared, the run bit changing, operator commands and their
-// outcome, the port, and the link lost after three polls in a row without an accepted reply and restored
-// by the next one. One detector serves one recording: the run bit and the alarms found set at the first
-// reading of a device are states found at start, not changes seen.
+// outcome, the port, and the link lost after three polls in a row without an accepted reply (unanswered or
+// refused) and restored by the next one. One detector serves one recording: the run bit and the alarms found
+// set at the first reading of a device are states found at start, not changes seen.
 //
 // A command's fate: a clean echo confirms it and an exception reply refuses it at once. When the echo is
 // lost or garbled, the device may well have done the write (a reply glued to another, a bit flipped on
@@ -12,6 +12,7 @@
 // or a newer command to the same register leaves it unconfirmed.
 
 #include "HistoryTypes.h"
+#include "PollHealth.h"
 #include "Traffic.h"
 
 #include <QHash>
@@ -23,7 +24,7 @@ enum class PortChange { Opened, Closed, Vanished };
 
 class EventDetector {
 public:
-    static constexpr int kPollsToLoseLink = 3;
+    static constexpr int kPollsToLoseLink = PollHealth::kPollsToFail;
 
     struct Output {
         std::optional<BlockSample> block;
@@ -54,8 +55,7 @@ private:
     struct DeviceState {
         std::optional<bool> running;
         std::optional<quint16> alarms;
-        int missedPolls = 0;
-        bool linkLost = false;
+        PollHealth health;
     };
     void OnBlock(const BlockSample& block, std::vector<HistoryEvent>& events);
 

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   qt6-charts-dev libqt6opengl6-dev libsqlite3-dev
+  qt6-multimedia-dev
   fontconfig libfontconfig-dev fonts-noto-cjk fonts-dejavu-core
   libmodbus-dev mbpoll socat python3
   libbenchmark-dev

@@ -13,9 +13,10 @@ ALLOWED = {
     "modbus": set(),
     "widgets": set(),
     "history": {"modbus"},
-    "views/common": {"modbus", "history", "serial", "widgets"},
-    "views/*": {"modbus", "history", "serial", "widgets", "views/common"},
-    "app": {"modbus", "history", "serial", "widgets", "views/common", "views/*"},
+    "watch": {"modbus", "history"},
+    "views/common": {"modbus", "history", "watch", "serial", "widgets"},
+    "views/*": {"modbus", "history", "watch", "serial", "widgets", "views/common"},
+    "app": {"modbus", "history", "watch", "serial", "widgets", "views/common", "views/*"},
 }
 SOURCE = re.compile(r"\.(h|hpp|cpp|cc)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
@@ -45,7 +46,7 @@ def allowed(src, dst):
 
 def main(root):
     files = {}
-    for top in ("serial", "modbus", "widgets", "history", "views", "app"):
+    for top in ("serial", "modbus", "widgets", "history", "watch", "views", "app"):
         for dirpath, _, names in os.walk(os.path.join(root, top)):
             for name in names:
                 if SOURCE.search(name):
