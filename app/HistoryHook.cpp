@@ -14,7 +14,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-THistoryHook::THistoryHook(TForm1* form, QObject* parent) : QObject(parent), m_form(form) {}
+THistoryHook::THistoryHook(TForm1* form, LineWatch* watch, QObject* parent)
+    : QObject(parent), m_form(form), m_watch(watch) {}
 
 THistoryHook::~THistoryHook() {
     // The windows read the file; the writer finishes its last batch before the file is let go.
@@ -42,28 +43,19 @@ bool THistoryHook::Start(const QString& path, QString* error) {
     });
     m_recorder.SetRecovered(
         [this] { QMetaObject::invokeMethod(this, &THistoryHook::recovered, Qt::QueuedConnection); });
-    record(
-        {m_detector.OnRecording(true, CurrentDevice(), VersionText(), QDateTime::currentMSecsSinceEpoch())});
-    connect(m_form, &TForm1::trafficRecorded, this,
-            [this](const TrafficRecord& r) { record(m_detector.OnTraffic(r, m_form->Comm1->CommName())); });
-    connect(m_form, &TForm1::portEvent, this, [this](PortEvent e) {
-        if (e == PortEvent::OpenFailed || e == PortEvent::Opening)
-            return;
-        const PortChange change = e == PortEvent::Opened   ? PortChange::Opened
-                                  : e == PortEvent::Closed ? PortChange::Closed
-                                                           : PortChange::Vanished;
-        record({m_detector.OnPort(change, CurrentDevice(), QDateTime::currentMSecsSinceEpoch())});
-    });
-    connect(m_form, &TForm1::operatorCommand, this, [this](quint8 reg, quint16 value, bool sent) {
-        record(m_detector.OnCommand(CurrentDevice(), reg, value, sent, QDateTime::currentMSecsSinceEpoch()));
-    });
+    record({m_watch->Detector().OnRecording(true, CurrentDevice(), VersionText(),
+                                            QDateTime::currentMSecsSinceEpoch())});
+    // The watch's detector decides the events, for the operator and the recording alike.
+    connect(m_watch, &LineWatch::detected, this,
+            qOverload<const EventDetector::Output&>(&THistoryHook::record));
     return true;
 }
 
 void THistoryHook::Stop(const QString& reason) {
     if (!IsRecording())
         return;
-    record({m_detector.OnRecording(false, CurrentDevice(), reason, QDateTime::currentMSecsSinceEpoch())});
+    record({m_watch->Detector().OnRecording(false, CurrentDevice(), reason,
+                                            QDateTime::currentMSecsSinceEpoch())});
     m_recorder.Close();
 }
 

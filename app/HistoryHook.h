@@ -1,9 +1,10 @@
 #pragma once
-// The panel's recording: every traffic record, port change and operator command of TForm1 goes through
-// the event detector to the history's writer thread. Opens the trend and event windows on the file.
+// The panel's recording: what the line watch detects in every traffic record, port change and operator
+// command of TForm1 goes to the history's writer thread. Opens the trend and event windows on the file.
 
 #include "EventDetector.h"
 #include "HistoryRecorder.h"
+#include "LineWatch.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,7 +17,7 @@ class QWidget;
 class THistoryHook : public QObject {
     Q_OBJECT
 public:
-    explicit THistoryHook(TForm1* form, QObject* parent = nullptr);
+    THistoryHook(TForm1* form, LineWatch* watch, QObject* parent = nullptr);
     ~THistoryHook() override;
 
     // Starts recording into `path`, with the event recording-started; false with the reason when the
@@ -57,7 +58,7 @@ private:
     // the file go: closing a descriptor of the file earlier would drop the database's own locks.
     int m_claimFd = -1;
     bool m_shared = false;
-    EventDetector m_detector;
+    LineWatch* m_watch;
     HistoryRecorder m_recorder;
     QPointer<TTrendWindow> m_trend;
     QPointer<TEventWindow> m_events;

@@ -34,6 +34,7 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     setWindowTitle(m_form->windowTitle());
 
     m_line = new TPanelLine(m_form, this);
+    watchLine();
     createMenus();
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
@@ -60,6 +61,34 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
 }
 
 TMainWindow::~TMainWindow() = default;
+
+void TMainWindow::watchLine() {
+    m_watch = new LineWatch(this);
+    // The device as the form names it at each fact: the port box's port and the address box's address.
+    const auto device = [this] {
+        m_watch->SetDevice(DeviceKey{m_form->Comm1->CommName(), m_form->Address()});
+    };
+    device();
+    m_watch->SetPolling(m_form->CheckBox2->isChecked());
+    connect(m_form, &TForm1::trafficRecorded, m_watch, [this, device](const TrafficRecord& record) {
+        device();
+        m_watch->Take(record);
+    });
+    connect(m_form, &TForm1::portEvent, m_watch, [this, device](PortEvent event) {
+        if (event == PortEvent::OpenFailed || event == PortEvent::Opening)
+            return;
+        device();
+        m_watch->OnPort(event == PortEvent::Opened   ? PortChange::Opened
+                        : event == PortEvent::Closed ? PortChange::Closed
+                                                     : PortChange::Vanished);
+    });
+    connect(m_form, &TForm1::operatorCommand, m_watch, [this, device](quint8 reg, quint16 value, bool sent) {
+        device();
+        m_watch->OnCommand(reg, value, sent);
+    });
+    connect(m_form->CheckBox2, &QCheckBox::toggled, m_watch, &LineWatch::SetPolling);
+    connect(m_form->ComboBox1, &QComboBox::currentTextChanged, m_watch, device);
+}
 
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());

@@ -4,6 +4,7 @@
 // them the form's line.
 
 #include "CRC16.h"
+#include "LineWatch.h"
 #include "PanelLine.h"
 
 #include <QMainWindow>
@@ -28,6 +29,8 @@ public:
     TForm1* Form() const { return m_form; }
     // The form's line with its traffic and statistics, as the windows beyond the form use it.
     TPanelLine* Line() const { return m_line; }
+    // What the operator is told of the form's line: live readings, alarms, commands' fates.
+    LineWatch* Watch() const { return m_watch; }
     QLabel* StatusLabel() const { return m_status; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
@@ -63,9 +66,11 @@ private:
     void showMonitor();
     void saveTraffic();
     void showBusScan();
+    void watchLine();
 
     TForm1* m_form = nullptr;
     TPanelLine* m_line = nullptr;
+    LineWatch* m_watch = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_languageMenu = nullptr;

@@ -111,7 +111,7 @@ int main(int argc, char* argv[]) {
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
     TForm2 form2(&form1);
-    THistoryHook history(&form1);
+    THistoryHook history(&form1, window.Watch());
     if (!commandLine.NoHistory)
         window.AttachHistory(&history,
                              commandLine.History.isEmpty() ? DefaultHistoryPath() : commandLine.History);

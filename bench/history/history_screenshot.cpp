@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     TMainWindow window;
     TForm1& form = *window.Form();
-    THistoryHook history(&form);
+    THistoryHook history(&form, window.Watch());
     window.AttachHistory(&history, dir.filePath(QStringLiteral("history.sqlite")));
     form.PresetPort(link);
     window.show();

@@ -167,7 +167,7 @@ void TestHistoryApp::menuEntries() {
     QCOMPARE(events->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
     // Without a history there is nothing to show.
     QVERIFY(!trend->isEnabled() && !events->isEnabled());
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, m_dir.filePath(QStringLiteral("menu.sqlite"))));
     QVERIFY(trend->isEnabled() && events->isEnabled());
 }
@@ -184,14 +184,14 @@ void TestHistoryApp::fileNotOursLeavesPanelRunning_data() {
 void TestHistoryApp::secondPanelOnTheFileIsTold() {
     const QString path = m_dir.filePath(QStringLiteral("shared.sqlite"));
     TMainWindow first;
-    THistoryHook firstHook(first.Form());
+    THistoryHook firstHook(first.Form(), first.Watch());
     QVERIFY(first.AttachHistory(&firstHook, path));
     QVERIFY(!firstHook.SharedWithAnotherPanel());
     QTest::qWait(50);
     QVERIFY(!first.findChild<QMessageBox*>(QStringLiteral("sharedHistory")));
 
     TMainWindow second;
-    THistoryHook secondHook(second.Form());
+    THistoryHook secondHook(second.Form(), second.Watch());
     QVERIFY(second.AttachHistory(&secondHook, path));
     QVERIFY(secondHook.SharedWithAnotherPanel());
     QVERIFY(secondHook.IsRecording());
@@ -213,7 +213,7 @@ void TestHistoryApp::fileNotOursLeavesPanelRunning() {
     const QByteArray before = FileBytes(path);
     TMainWindow window;
     window.show();
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(!window.AttachHistory(&hook, path));
     QVERIFY(!hook.IsRecording());
     QMessageBox* box = nullptr;
@@ -229,7 +229,7 @@ void TestHistoryApp::fileNotOursLeavesPanelRunning() {
 void TestHistoryApp::recordsThroughTheHook() {
     const QString path = m_dir.filePath(QStringLiteral("hook.sqlite"));
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     TForm1* form = window.Form();
     QCOMPARE(hook.CurrentDevice(), kCom4);
@@ -267,7 +267,7 @@ void TestHistoryApp::recordsThroughTheHook() {
 void TestHistoryApp::writeFailureShownUntilRecordingWorks() {
     const QString path = m_dir.filePath(QStringLiteral("failing.sqlite"));
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     hook.Recorder().Flush();
     // Another program holds the write lock beyond the busy time-out.
@@ -326,7 +326,7 @@ void TestHistoryApp::lostConnectionIsRecorded() {
     LoopbackServer server;
     QVERIFY(server.port != 0);
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     TForm1* form = window.Form();
     form->PresetPort(server.Name());
@@ -358,7 +358,7 @@ void TestHistoryApp::trendWindow() {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     Prepare(path, now);
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     ViewAction(window, QStringLiteral("趋势"))->trigger();
     TTrendWindow* trend = hook.TrendWindow();
@@ -452,7 +452,7 @@ void TestHistoryApp::eventWindow() {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     Prepare(path, now);
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     hook.Recorder().Flush();
     ViewAction(window, QStringLiteral("事件记录"))->trigger();

@@ -172,7 +172,7 @@ void TestHistoryE2E::initTestCase() {
     QVERIFY(sim.Start(QStringLiteral(Z7_SIM), args, sim.LinkPath()));
     const QString path = m_dir.filePath(QStringLiteral("e2e.sqlite"));
     TMainWindow window;
-    THistoryHook hook(window.Form());
+    THistoryHook hook(window.Form(), window.Watch());
     QVERIFY(window.AttachHistory(&hook, path));
     TForm1* form = window.Form();
     window.show();

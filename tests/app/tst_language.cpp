@@ -145,7 +145,7 @@ struct Rig {
     QTemporaryDir dir;
     TScriptedCommPort* port = new TScriptedCommPort;
     TMainWindow window{std::unique_ptr<TCommPort>(port)};
-    THistoryHook hook{window.Form()};
+    THistoryHook hook{window.Form(), window.Watch()};
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
 
     bool WriteHistory() {
