@@ -665,12 +665,24 @@ void TForm1::Timer2Timer(QObject*) {
 }
 
 void TForm1::KnobCommand(TiKnob* knob, quint8 writeRegister) {
+    Command(writeRegister, KnobWriteValue(knob->Position()));
+}
+
+void TForm1::Command(quint8 writeRegister, quint16 writeValue) {
     // The flag is set even when nothing is sent; the display tick times it out.
-    const quint16 value = KnobWriteValue(knob->Position());
-    m_poll.SetWriteCommand(writeRegister, value);
-    emit operatorCommand(writeRegister, value, CheckBox2->isChecked());
+    m_poll.SetWriteCommand(writeRegister, writeValue);
+    emit operatorCommand(writeRegister, writeValue, CheckBox2->isChecked());
     if (CheckBox2->isChecked())
         SendWriteRequest();
+}
+
+void TForm1::RunCommand(quint16 writeValue) {
+    const std::optional<SwitchCommand> command =
+        SwitchCommandFor(writeValue == 0 ? QStringLiteral("RUN") : QStringLiteral("STOP"));
+    if (!command)
+        return;
+    Memo13->setPlainText(command->memoText);
+    Command(kRunStopRegister, command->value);
 }
 
 void TForm1::iKnob1Click(QObject*) {
@@ -690,11 +702,7 @@ void TForm1::iSwitchLed1Change(QObject*) {
     const std::optional<SwitchCommand> command = SwitchCommandFor(iSwitchLed1->Caption());
     if (!command)
         return;
-    m_poll.SetWriteCommand(kRunStopRegister, command->value);
-    Memo13->setPlainText(command->memoText);
-    emit operatorCommand(kRunStopRegister, command->value, CheckBox2->isChecked());
-    if (CheckBox2->isChecked())
-        SendWriteRequest();
+    RunCommand(command->value);
 }
 
 void TForm1::iAnalogOutput2MouseDown(QObject*, TMouseButton, TShiftState, int, int) {

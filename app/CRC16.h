@@ -158,6 +158,12 @@ public slots:
     void SendReadRequest(quint8 startRegister, quint8 count);
     void SendWriteRequest();
 
+    // An operator command, as a released knob gives it: the register and the raw value, sent at once
+    // when polling is on (operatorCommand tells either way). RunCommand writes the run register as the
+    // switch does, 0 to start and 1 to stop, with the switch's memo.
+    void Command(quint8 writeRegister, quint16 writeValue);
+    void RunCommand(quint16 writeValue);
+
     // The laid-out client area, which a frame around the window keeps.
     QSize sizeHint() const override { return {801, 556}; }
 

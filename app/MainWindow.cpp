@@ -1,10 +1,18 @@
 #include "MainWindow.h"
 
 #include "BusScanWindow.h"
+#include "CommandFateText.h"
+#include "Controls.h"
+#include "DisplayRefresh.h"
 #include "HistoryHook.h"
+#include "HistoryText.h"
 #include "Language.h"
 #include "LineStatus.h"
+#include "SetPointDialog.h"
+#include "StaleVeil.h"
 #include "TrafficMonitor.h"
+#include "iKnob.h"
+#include "iSwitchLed.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -16,6 +24,8 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTextEdit>
+#include <QToolTip>
 
 #include <cstdio>
 #include <memory>
@@ -23,6 +33,19 @@
 namespace {
 
 constexpr int kStatusDelayMs = 250;
+// How long "not sent" stands by the control that was used.
+constexpr int kBalloonMs = 3000;
+
+// The instrument panels below the communication bar, in the form's coordinates: what the stale veil
+// covers. The port settings and the communication bar stay clear, as the operator needs them.
+QRegion InstrumentRegion(const TForm1* form) {
+    QRegion region;
+    const QWidget* covered[] = {form->Panel1,  form->Panel4,  form->Panel6, form->Panel7, form->Panel8,
+                                form->Panel10, form->Panel11, form->Memo12, form->Memo13};
+    for (const QWidget* panel : covered)
+        region += QRect(panel->mapTo(form, QPoint(0, 0)), panel->size());
+    return region & form->rect();
+}
 
 } // namespace
 
@@ -45,6 +68,7 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     m_statusTimer->setSingleShot(true);
     m_statusTimer->setInterval(kStatusDelayMs);
     connect(m_statusTimer, &QTimer::timeout, this, &TMainWindow::refreshStatus);
+    tellOperator();
 
     connect(m_form, &TForm1::trafficRecorded, this, &TMainWindow::scheduleStatus);
     connect(m_line, &TPanelLine::statsReset, this, &TMainWindow::refreshStatus);
@@ -90,6 +114,91 @@ void TMainWindow::watchLine() {
     connect(m_form->ComboBox1, &QComboBox::currentTextChanged, m_watch, device);
 }
 
+void TMainWindow::tellOperator() {
+    m_command = new QLabel(this);
+    m_command->setObjectName(QStringLiteral("commandFate"));
+    statusBar()->addPermanentWidget(m_command);
+    connect(m_watch, &LineWatch::commandFateChanged, this, &TMainWindow::showCommandFate);
+
+    m_veil = new TStaleVeil(InstrumentRegion(m_form), m_form);
+    connect(m_watch, &LineWatch::liveChanged, this, &TMainWindow::showLiveness);
+    showLiveness();
+
+    // While a knob is dragged, the value it will write on release, in its unit.
+    const std::pair<TiKnob*, Quantity> knobs[] = {{m_form->iKnob1, Quantity::InputSetting},
+                                                  {m_form->iKnob2, Quantity::MaxOutput},
+                                                  {m_form->iKnob3, Quantity::MinOutput}};
+    for (const auto& [knob, quantity] : knobs) {
+        connect(knob, &TiKnob::OnPositionChangeUser, this, [knob, quantity] {
+            if (!knob->Dragging())
+                return;
+            const double value = ScaledValue(quantity, KnobWriteValue(knob->Position()));
+            QToolTip::showText(knob->mapToGlobal(QPoint(knob->width(), 0)),
+                               QuantityValueText(quantity, value), knob);
+        });
+        connect(knob, &TiKnob::OnMouseUp, this, [] { QToolTip::hideText(); });
+    }
+}
+
+void TMainWindow::showLiveness() {
+    if (m_watch->Readings().Live())
+        m_veil->ShowLive();
+    else
+        m_veil->ShowStale(m_watch->Readings().LastUpdateUtcMs());
+}
+
+void TMainWindow::showCommandFate() {
+    const std::optional<CommandFate::Fate>& fate = m_watch->Commands().Current();
+    if (!fate)
+        return;
+    m_command->setText(CommandFateText(*fate));
+    m_command->setToolTip(CommandWithFateText(*fate));
+    if (m_setPoint)
+        m_setPoint->ShowFate(fate);
+    if (fate->state != CommandFate::State::NotSent)
+        return;
+    // Said by the control the operator used, not only down in the status bar.
+    QWidget* used = fate->reg == Info(Quantity::Run).reg         ? static_cast<QWidget*>(m_form->iSwitchLed1)
+                    : fate->reg == Info(Quantity::MaxOutput).reg ? m_form->iKnob2
+                    : fate->reg == Info(Quantity::MinOutput).reg ? m_form->iKnob3
+                                                                 : m_form->iKnob1;
+    QToolTip::showText(used->mapToGlobal(QPoint(used->width() / 2, used->height() / 2)),
+                       CommandFateText(*fate), used, QRect(), kBalloonMs);
+}
+
+void TMainWindow::showSetPoint(Quantity quantity) {
+    if (!m_setPoint) {
+        const auto range = [](TiKnob* knob, Quantity q) {
+            const double divisor = Info(q).divisor;
+            return SetPointRange{q, knob->PositionMin() / divisor, knob->PositionMax() / divisor};
+        };
+        TSetPointDialog::Access access;
+        access.current = [this](quint8 reg) -> std::optional<quint16> {
+            if (!m_watch->Readings().LastUpdateUtcMs())
+                return std::nullopt;
+            return quint16(m_form->Poll().Register(reg));
+        };
+        access.polling = [this] { return m_form->CheckBox2->isChecked(); };
+        access.send = [this](quint8 reg, quint16 value) {
+            if (reg == Info(Quantity::Run).reg)
+                m_form->RunCommand(value);
+            else
+                m_form->Command(reg, value);
+        };
+        m_setPoint = new TSetPointDialog({range(m_form->iKnob1, Quantity::InputSetting),
+                                          range(m_form->iKnob2, Quantity::MaxOutput),
+                                          range(m_form->iKnob3, Quantity::MinOutput)},
+                                         std::move(access), this);
+        connect(m_watch, &LineWatch::detected, m_setPoint, [this](const EventDetector::Output& out) {
+            if (out.block && m_setPoint->isVisible())
+                m_setPoint->Refresh();
+        });
+        connect(m_form->CheckBox2, &QCheckBox::toggled, m_setPoint, &TSetPointDialog::Refresh);
+        m_setPoint->ShowFate(m_watch->Commands().Current());
+    }
+    m_setPoint->ShowFor(quantity);
+}
+
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     SaveTrafficAction = m_fileMenu->addAction(QString());
@@ -126,6 +235,13 @@ void TMainWindow::createMenus() {
     connect(SaveTrafficAction, &QAction::triggered, this, &TMainWindow::saveTraffic);
     connect(ScanAction, &QAction::triggered, this, &TMainWindow::showBusScan);
 
+    m_deviceMenu = menuBar()->addMenu(QString());
+    SetPointAction = m_deviceMenu->addAction(QString());
+    SetPointAction->setShortcut(QKeySequence(Qt::Key_F2));
+    // From the tool windows too.
+    SetPointAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(SetPointAction, &QAction::triggered, this, [this] { showSetPoint(); });
+
     m_helpMenu = menuBar()->addMenu(QString());
     AboutAction = m_helpMenu->addAction(QString());
     AboutAction->setMenuRole(QAction::AboutRole);
@@ -143,6 +259,8 @@ void TMainWindow::retranslateUi() {
     TrendAction->setText(tr("趋势"));
     EventsAction->setText(tr("事件记录"));
     m_languageMenu->setTitle(tr("语言"));
+    m_deviceMenu->setTitle(tr("设备"));
+    SetPointAction->setText(tr("设定值…"));
     m_helpMenu->setTitle(tr("帮助"));
     AboutAction->setText(tr("关于"));
     const QString current = LanguageCode(CurrentLanguage());
@@ -161,6 +279,7 @@ void TMainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange) {
         retranslateUi();
         refreshStatus();
+        showCommandFate();
     }
     QMainWindow::changeEvent(event);
 }

@@ -6,6 +6,7 @@
 #include "CRC16.h"
 #include "LineWatch.h"
 #include "PanelLine.h"
+#include "Quantities.h"
 
 #include <QMainWindow>
 
@@ -15,6 +16,8 @@ class QAction;
 class QLabel;
 class QTimer;
 class TBusScanWindow;
+class TSetPointDialog;
+class TStaleVeil;
 class TTrafficMonitor;
 class TCommPort;
 class THistoryHook;
@@ -32,6 +35,11 @@ public:
     // What the operator is told of the form's line: live readings, alarms, commands' fates.
     LineWatch* Watch() const { return m_watch; }
     QLabel* StatusLabel() const { return m_status; }
+    // The newest command's fate, at the right of the status bar.
+    QLabel* CommandLabel() const { return m_command; }
+    TStaleVeil* Veil() const { return m_veil; }
+    // The set-point dialog, made when first asked for.
+    TSetPointDialog* SetPointDialog() const { return m_setPoint; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
     // cannot be used is named in a message; the panel then goes on without recording.
@@ -44,10 +52,14 @@ public:
     QAction* TrendAction = nullptr;
     QAction* EventsAction = nullptr;
     QAction* AboutAction = nullptr;
+    QAction* SetPointAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;
 
 public slots:
+    // Opens the set-point dialog on a quantity the operator may set.
+    void showSetPoint(Quantity quantity = Quantity::InputSetting);
+
     // Writes the status bar now, and has the windows showing the line take what came (the line's
     // refreshed()); it is otherwise brought up to date at most every few hundred milliseconds, so a
     // busy line costs the windows nothing.
@@ -67,6 +79,9 @@ private:
     void saveTraffic();
     void showBusScan();
     void watchLine();
+    void tellOperator();
+    void showLiveness();
+    void showCommandFate();
 
     TForm1* m_form = nullptr;
     TPanelLine* m_line = nullptr;
@@ -75,9 +90,13 @@ private:
     QMenu* m_viewMenu = nullptr;
     QMenu* m_languageMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_deviceMenu = nullptr;
     QLabel* m_status = nullptr;
     QTimer* m_statusTimer = nullptr;
     // Made when first asked for.
     TTrafficMonitor* m_monitor = nullptr;
     TBusScanWindow* m_busScan = nullptr;
+    TSetPointDialog* m_setPoint = nullptr;
+    QLabel* m_command = nullptr;
+    TStaleVeil* m_veil = nullptr;
 };

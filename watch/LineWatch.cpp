@@ -8,10 +8,16 @@ void LineWatch::SetDevice(const DeviceKey& device) {
         emit liveChanged(m_freshness.Live());
 }
 
+void LineWatch::Detected(const EventDetector::Output& out, qint64 monotonicUs) {
+    emit detected(out);
+    if (m_commands.Take(out, monotonicUs))
+        emit commandFateChanged();
+}
+
 void LineWatch::OnPort(PortChange change) {
     EventDetector::Output out;
     out.events.push_back(m_detector.OnPort(change, m_device, QDateTime::currentMSecsSinceEpoch()));
-    emit detected(out);
+    Detected(out, TrafficMonotonicUs());
     if (m_freshness.SetLineOpen(change == PortChange::Opened))
         emit liveChanged(m_freshness.Live());
 }
@@ -22,9 +28,7 @@ void LineWatch::SetPolling(bool polling) {
 }
 
 void LineWatch::Take(const TrafficRecord& record) {
-    const EventDetector::Output out = m_detector.OnTraffic(record, m_device.port);
-    emit detected(out);
-    emit recordTaken(record, out);
+    Detected(m_detector.OnTraffic(record, m_device.port), record.monotonicUs);
     if (m_freshness.Take(record))
         emit liveChanged(m_freshness.Live());
 }
@@ -33,5 +37,5 @@ void LineWatch::OnCommand(quint8 writeRegister, quint16 writeValue, bool sent) {
     EventDetector::Output out;
     out.events =
         m_detector.OnCommand(m_device, writeRegister, writeValue, sent, QDateTime::currentMSecsSinceEpoch());
-    emit detected(out);
+    Detected(out, TrafficMonotonicUs());
 }

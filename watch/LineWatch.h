@@ -3,6 +3,7 @@
 // and operator command goes through one event detector, so the history, the alarm strip, the command
 // line and the stale veil are told the same facts. Whether the readings are live is decided here too.
 
+#include "CommandFate.h"
 #include "EventDetector.h"
 #include "Freshness.h"
 
@@ -26,19 +27,22 @@ public:
 
     const Freshness& Readings() const { return m_freshness; }
     const EventDetector& Detector() const { return m_detector; }
+    // The newest command's fate.
+    const CommandFate& Commands() const { return m_commands; }
 
 signals:
     // What the detector made of each fact: a reading and the events around it.
     void detected(const EventDetector::Output& out);
     // The readings turned live (an accepted reply) or stale.
     void liveChanged(bool live);
-    // One record as it was taken, after the detector saw it (for what needs its timing).
-    void recordTaken(const TrafficRecord& record, const EventDetector::Output& out);
+    // The newest command's fate changed (Commands()).
+    void commandFateChanged();
 
 private:
-    void Emit(EventDetector::Output out);
+    void Detected(const EventDetector::Output& out, qint64 monotonicUs);
 
     DeviceKey m_device;
     EventDetector m_detector;
     Freshness m_freshness;
+    CommandFate m_commands;
 };

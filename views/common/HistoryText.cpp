@@ -93,6 +93,41 @@ QString EventKindName(EventKind kind) {
     return {};
 }
 
+namespace {
+
+QString RegisterValueText(quint16 reg, quint16 raw) {
+    const std::optional<Quantity> q = QuantityAtRegister(reg);
+    return q ? QuantityValueText(*q, ScaledValue(*q, raw)) : QString::number(raw);
+}
+
+} // namespace
+
+QString CommandText(quint16 reg, quint16 value) {
+    if (const std::optional<Quantity> q = QuantityAtRegister(reg))
+        return QuantityName(*q) + QLatin1Char(' ') + RegisterValueText(reg, value);
+    return HistoryText::tr("寄存器 %1 值 %2").arg(reg).arg(value);
+}
+
+QString CommandReasonText(const CommandDetail& command) {
+    switch (command.reason) {
+    case CommandDetail::Reason::None:
+        return {};
+    case CommandDetail::Reason::CommOff:
+        return HistoryText::tr("未发送：通讯关闭");
+    case CommandDetail::Reason::Port:
+        return HistoryText::tr("端口未接收");
+    case CommandDetail::Reason::Answer:
+        if (command.answer == Verdict::Exception)
+            return HistoryText::tr("应答：%1").arg(VerdictText(Verdict::Exception, command.exceptionCode));
+        if (command.answer == Verdict::NoReply)
+            return HistoryText::tr("回送丢失");
+        return HistoryText::tr("回送有误：%1").arg(VerdictName(command.answer));
+    case CommandDetail::Reason::Read:
+        return HistoryText::tr("读回 %1").arg(RegisterValueText(command.reg, command.held));
+    }
+    return {};
+}
+
 QString EventDetailText(EventKind kind, const QString& detail) {
     switch (kind) {
     case EventKind::Command:
@@ -107,34 +142,8 @@ QString EventDetailText(EventKind kind, const QString& detail) {
     const std::optional<CommandDetail> command = CommandDetail::Parse(detail);
     if (!command)
         return detail;
-    const std::optional<Quantity> q = QuantityAtRegister(command->reg);
-    const auto value = [&q](quint16 raw) {
-        return q ? QuantityValueText(*q, ScaledValue(*q, raw)) : QString::number(raw);
-    };
-    QString text = q ? QuantityName(*q) + QLatin1Char(' ') + value(command->value)
-                     : HistoryText::tr("寄存器 %1 值 %2").arg(command->reg).arg(command->value);
-    QString reason;
-    switch (command->reason) {
-    case CommandDetail::Reason::None:
-        break;
-    case CommandDetail::Reason::CommOff:
-        reason = HistoryText::tr("未发送：通讯关闭");
-        break;
-    case CommandDetail::Reason::Port:
-        reason = HistoryText::tr("端口未接收");
-        break;
-    case CommandDetail::Reason::Answer:
-        if (command->answer == Verdict::Exception)
-            reason = HistoryText::tr("应答：%1").arg(VerdictText(Verdict::Exception, command->exceptionCode));
-        else if (command->answer == Verdict::NoReply)
-            reason = HistoryText::tr("回送丢失");
-        else
-            reason = HistoryText::tr("回送有误：%1").arg(VerdictName(command->answer));
-        break;
-    case CommandDetail::Reason::Read:
-        reason = HistoryText::tr("读回 %1").arg(value(command->held));
-        break;
-    }
+    QString text = CommandText(command->reg, command->value);
+    const QString reason = CommandReasonText(*command);
     if (!reason.isEmpty())
         text = HistoryText::tr("%1，%2").arg(text, reason);
     // Details of earlier panels carry their outcome in words of their own.

@@ -15,6 +15,10 @@ QString EventKindName(EventKind kind);
 // An event's detail as the event window shows it. A command's names the quantity, the value in its
 // unit and what became of it: "最大输出量限制 25.0 %，回送丢失". Other details are shown as stored.
 QString EventDetailText(EventKind kind, const QString& detail);
+// A command as the operator set it: "最大输出量限制 25.0 %", or the register and raw value.
+QString CommandText(quint16 reg, quint16 value);
+// What became of a command, in words: "回送丢失", "读回 24.0 %"; empty for a plain one.
+QString CommandReasonText(const CommandDetail& command);
 // Local time with milliseconds: "2026-12-10 16:15:02.123".
 QString LocalTimeText(qint64 utcMs);
 
