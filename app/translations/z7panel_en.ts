@@ -106,6 +106,37 @@
     </message>
 </context>
 <context>
+    <name>FateText</name>
+    <message>
+        <source>发送中…</source>
+        <translation>Sending…</translation>
+    </message>
+    <message>
+        <source>已确认 (%1 ms)</source>
+        <translation>Confirmed (%1 ms)</translation>
+    </message>
+    <message>
+        <source>被拒绝: %1</source>
+        <translation>Refused: %1</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>No answer</translation>
+    </message>
+    <message>
+        <source>未确认</source>
+        <translation>Unconfirmed</translation>
+    </message>
+    <message>
+        <source>未发送: 通讯未开启</source>
+        <translation>Not sent: polling is off</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>Form1Layout</name>
     <message>
         <source>温度：</source>
@@ -687,6 +718,92 @@ Both panels record into this file, and the event window and the trend show both.
     <message>
         <source>经TCP连接时不起作用：波特率和格式由设备服务器决定。</source>
         <translation>Does not apply over TCP: the device server sets the baud rate and format.</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>设定值…</source>
+        <translation>Set Values…</translation>
+    </message>
+</context>
+<context>
+    <name>TSetPointDialog</name>
+    <message>
+        <source>运行中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>设定值</source>
+        <translation>Set Values</translation>
+    </message>
+    <message>
+        <source>通讯未开启：勾选“通讯”后才能写入。</source>
+        <translation>Polling is off: tick “通讯” to write.</translation>
+    </message>
+    <message>
+        <source>%1 至 %2</source>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>请输入%1的新值。</source>
+        <translation>Enter the new value of %1.</translation>
+    </message>
+    <message>
+        <source>“%1”不是数字。</source>
+        <translation>“%1” is not a number.</translation>
+    </message>
+    <message>
+        <source>%1最多 %2 位小数。</source>
+        <translation>%1 takes at most %2 decimals.</translation>
+    </message>
+    <message>
+        <source>%1 超出范围 %2 至 %3。</source>
+        <translation>%1 is out of the range %2 to %3.</translation>
+    </message>
+    <message>
+        <source>未发送: 通讯未开启</source>
+        <translation>Not sent: polling is off</translation>
+    </message>
+    <message>
+        <source>写入 %1 = %2？</source>
+        <translation>Write %1 = %2?</translation>
+    </message>
+    <message>
+        <source>设备将启动。</source>
+        <translation>The device will start.</translation>
+    </message>
+    <message>
+        <source>设备将停止。</source>
+        <translation>The device will stop.</translation>
+    </message>
+</context>
+<context>
+    <name>TStaleVeil</name>
+    <message>
+        <source>尚无读数</source>
+        <translation>No readings yet</translation>
+    </message>
+    <message>
+        <source>读数未更新 · 最后更新 %1</source>
+        <translation>Readings not updating · last update %1</translation>
     </message>
 </context>
 <context>

@@ -109,7 +109,9 @@ void TestMainWindow::instrumentAreaUnchanged() {
     QCOMPARE(area->y(), window.menuBar()->geometry().bottom() + 1);
     QVERIFY(window.statusBar()->geometry().top() >= area->geometry().bottom() + 1);
     const QMap<QString, QRect> expected = Places(&alone);
-    const QMap<QString, QRect> actual = Places(area);
+    QMap<QString, QRect> actual = Places(area);
+    // The frame's veil over stale readings lies on the area without being part of it.
+    QVERIFY(actual.remove(QStringLiteral("staleVeil")));
     QCOMPARE(actual.keys(), expected.keys());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QVERIFY2(actual.value(it.key()) == it.value(), qPrintable(it.key()));

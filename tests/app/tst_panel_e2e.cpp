@@ -4,7 +4,10 @@
 #include "CRC16.h"
 #include "Controls.h"
 #include "Fonts.h"
+#include "MainWindow.h"
+#include "SetPointDialog.h"
 #include "SimulatorProcess.h"
+#include "StaleVeil.h"
 #include "iAnalogDisplay.h"
 #include "iAnalogOutput.h"
 #include "iKnob.h"
@@ -15,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -112,6 +116,7 @@ private slots:
     void runStopSwitchStartsAndStopsDevice();
     void faultyRepliesNeverEnterImage();
     void commandRightAfterAPollIsConfirmed();
+    void typedSetPointIsConfirmed();
 };
 
 void TestPanelE2E::readingsAndKnobWrite_data() {
@@ -287,6 +292,30 @@ void TestPanelE2E::commandRightAfterAPollIsConfirmed() {
     for (const TrafficRecord& r : records)
         QVERIFY2(!IsProblem(r.verdict), VerdictKeyword(r.verdict));
 
+    const QString counts = sim.Stop();
+    QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
+}
+
+// The operator's side against the simulator: the veil lifts with the first reading, a value typed in the
+// set-point dialog reaches the device, and its fate is told.
+void TestPanelE2E::typedSetPointIsConfirmed() {
+    Simulator sim({"--seed", "5"});
+    QVERIFY(sim.Start());
+    TMainWindow window;
+    window.show();
+    TForm1& form = *window.Form();
+    QVERIFY(window.Veil()->isVisible());
+    GoLive(form, sim.Link());
+    QTRY_VERIFY_WITH_TIMEOUT(SteadyRegistersRead(form), 5000);
+    QVERIFY(!window.Veil()->isVisible());
+
+    window.showSetPoint(Quantity::InputSetting);
+    TSetPointDialog* dialog = window.SetPointDialog();
+    dialog->Confirm = [](const QString&, const QString&) { return true; };
+    dialog->Field(Quantity::InputSetting)->setText(QStringLiteral("10.00"));
+    QTest::keyClick(dialog->Field(Quantity::InputSetting), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(window.CommandLabel()->text().startsWith(QStringLiteral("已确认 (")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(0), 1000, 5000);
     const QString counts = sim.Stop();
     QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
 }
