@@ -744,7 +744,7 @@ Both panels record into this file, and the event window and the trend show both.
     </message>
     <message>
         <source>通讯未开启：勾选“通讯”后才能写入。</source>
-        <translation>Polling is off: tick “通讯” to write.</translation>
+        <translation>Polling is off: tick “Poll” to write.</translation>
     </message>
     <message>
         <source>%1 至 %2</source>

@@ -16,10 +16,13 @@
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
 #include "ScriptedCommPort.h"
+#include "SetPointDialog.h"
+#include "StaleVeil.h"
 #include "TrafficModel.h"
 #include "TrafficMonitor.h"
 #include "TrafficText.h"
 #include "TrendWindow.h"
+#include "iKnob.h"
 #include "iLabel.h"
 #include "iSwitchLed.h"
 
@@ -35,6 +38,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -133,7 +137,7 @@ void CloseNextBox() {
 // The language menu's entry for Chinese, which the English window keeps.
 const QStringList kLanguageMenuEntry{QStringLiteral("action: 中文"), QStringLiteral("action tip: 中文")};
 
-enum class Secondary { Monitor, BusScan, Trend, Events };
+enum class Secondary { Monitor, BusScan, Trend, Events, SetPoint };
 
 const DeviceKey kCom4{QStringLiteral("COM4"), 1};
 constexpr quint8 kScanDevice = 2;
@@ -238,6 +242,17 @@ struct Rig {
                 events->SetKindFilter(EventKind::AlarmSet);
             return events;
         }
+        case Secondary::SetPoint: {
+            // Polling off, a refused value and a command not sent: every line the dialog can show.
+            window.SetPointAction->trigger();
+            TSetPointDialog* dialog = window.SetPointDialog();
+            if (!dialog)
+                return nullptr;
+            dialog->Field(Quantity::MaxOutput)->setText(QStringLiteral("250"));
+            QTest::keyClick(dialog->Field(Quantity::MaxOutput), Qt::Key_Return);
+            window.Form()->iKnob2Click(window.Form()->iKnob2);
+            return dialog;
+        }
         }
         return nullptr;
     }
@@ -277,6 +292,12 @@ QString State(Secondary which, QWidget* w) {
             .arg(events->findChild<QComboBox*>(QStringLiteral("kind"))->currentIndex())
             .arg(events->ShownRows());
     }
+    case Secondary::SetPoint: {
+        auto* dialog = static_cast<TSetPointDialog*>(w);
+        return QStringLiteral("typed %1 run %2")
+            .arg(dialog->Field(Quantity::MaxOutput)->text())
+            .arg(dialog->RunBox()->currentIndex());
+    }
     }
     return {};
 }
@@ -287,6 +308,7 @@ void SecondaryWindows() {
     QTest::newRow("bus scan") << Secondary::BusScan;
     QTest::newRow("trend") << Secondary::Trend;
     QTest::newRow("events") << Secondary::Events;
+    QTest::newRow("set values") << Secondary::SetPoint;
 }
 
 } // namespace
@@ -422,6 +444,10 @@ void TestLanguage::englishWindowHasNoChinese() {
     QCOMPARE(Chinese(ShownTexts(&window)), kLanguageMenuEntry);
     QCOMPARE(window.Form()->BitBtn7->text(), QStringLiteral("Open"));
     QCOMPARE(window.Form()->iSwitchLed1->Caption(), QStringLiteral("STOP")); // the same in both
+    // What the frame paints over the instruments and tells of a command.
+    QCOMPARE(window.Veil()->Text(), QStringLiteral("No readings yet"));
+    window.Form()->iKnob1Click(window.Form()->iKnob1);
+    QCOMPARE(window.CommandLabel()->text(), QStringLiteral("Not sent: polling is off"));
 }
 
 void TestLanguage::portButtonDecidesByState_data() {

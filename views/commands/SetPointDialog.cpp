@@ -100,7 +100,7 @@ QString TSetPointDialog::Refusal() const {
 
 void TSetPointDialog::ShowFor(Quantity q) {
     Refresh();
-    m_refusal->clear();
+    Refuse({});
     show();
     raise();
     activateWindow();
@@ -148,6 +148,7 @@ void TSetPointDialog::Retranslate() {
     m_runWrite->setText(tr("写入"));
     Refresh();
     ShowFate(m_shownFate);
+    Refuse(m_refusalText);
 }
 
 void TSetPointDialog::changeEvent(QEvent* event) {
@@ -156,37 +157,37 @@ void TSetPointDialog::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
 }
 
-bool TSetPointDialog::Refuse(const QString& why) {
-    m_refusal->setText(why);
-    return false;
+void TSetPointDialog::Refuse(std::function<QString()> why) {
+    m_refusalText = std::move(why);
+    m_refusal->setText(m_refusalText ? m_refusalText() : QString());
 }
 
 void TSetPointDialog::Write(int i) {
     const Row& row = m_rows[size_t(i)];
     const Quantity q = row.range.quantity;
-    m_refusal->clear();
+    Refuse({});
     const ParsedSetPoint parsed = ParseSetPoint(row.range, row.field->text(), locale());
     using E = ParsedSetPoint::Error;
     switch (parsed.error) {
     case E::None:
         break;
     case E::Empty:
-        Refuse(tr("请输入%1的新值。").arg(QuantityName(q)));
+        Refuse([this, q] { return tr("请输入%1的新值。").arg(QuantityName(q)); });
         return;
     case E::NotANumber:
-        Refuse(tr("“%1”不是数字。").arg(row.field->text().trimmed()));
+        Refuse([this, typed = row.field->text().trimmed()] { return tr("“%1”不是数字。").arg(typed); });
         return;
     case E::TooManyDecimals:
-        Refuse(tr("%1最多 %2 位小数。").arg(QuantityName(q)).arg(Info(q).decimals));
+        Refuse([this, q] { return tr("%1最多 %2 位小数。").arg(QuantityName(q)).arg(Info(q).decimals); });
         return;
     case E::OutOfRange:
-        Refuse(
-            tr("%1 超出范围 %2 至 %3。")
-                .arg(row.field->text().trimmed(), ValueText(q, row.range.min), ValueText(q, row.range.max)));
+        Refuse([this, q, range = row.range, typed = row.field->text().trimmed()] {
+            return tr("%1 超出范围 %2 至 %3。").arg(typed, ValueText(q, range.min), ValueText(q, range.max));
+        });
         return;
     }
     if (!m_access.polling()) {
-        Refuse(tr("未发送: 通讯未开启"));
+        Refuse([this] { return tr("未发送: 通讯未开启"); });
         return;
     }
     const QString question = tr("写入 %1 = %2？").arg(QuantityName(q), ValueText(q, parsed.value));
@@ -196,9 +197,9 @@ void TSetPointDialog::Write(int i) {
 }
 
 void TSetPointDialog::WriteRun() {
-    m_refusal->clear();
+    Refuse({});
     if (!m_access.polling()) {
-        Refuse(tr("未发送: 通讯未开启"));
+        Refuse([this] { return tr("未发送: 通讯未开启"); });
         return;
     }
     const quint16 value = quint16(m_runBox->currentData().toUInt());

@@ -60,7 +60,8 @@ private:
     void Retranslate();
     void Write(int row);
     void WriteRun();
-    bool Refuse(const QString& why);
+    // Shows why a value was refused, in the language in force now and after a switch.
+    void Refuse(std::function<QString()> why);
 
     Access m_access;
     std::array<Row, 3> m_rows;
@@ -72,4 +73,5 @@ private:
     QLabel* m_refusal = nullptr;
     QLabel* m_fate = nullptr;
     std::optional<CommandFate::Fate> m_shownFate;
+    std::function<QString()> m_refusalText;
 };
