@@ -1,7 +1,8 @@
 // The live panel as an operator sees it: starts the device simulator on a pseudo-terminal, opens the
 // port with "打开串口", ticks "通讯", starts the device with the run/stop switch, waits for a few
-// readings and saves the window with its menu and status bars.
-// Usage: panel_screenshot Z7SIM OUTPUT.png [SECONDS] [zh|en]
+// readings and saves the window with its menu and status bars. With "stale" it stops the simulator
+// first and waits until the panel veils the readings that no longer come.
+// Usage: panel_screenshot Z7SIM OUTPUT.png [SECONDS] [zh|en] [live|stale]
 #include "CRC16.h"
 #include "Controls.h"
 #include "Fonts.h"
@@ -23,7 +24,7 @@
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s Z7SIM OUTPUT.png [SECONDS] [zh|en]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s Z7SIM OUTPUT.png [SECONDS] [zh|en] [live|stale]\n", argv[0]);
         return 2;
     }
     LoadFontAliases();
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     ApplyClassicLook(app);
     const QString output = QString::fromLocal8Bit(argv[2]);
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 6;
+    const bool stale = argc > 5 && QByteArray(argv[5]) == "stale";
     const Language language = argc > 4
                                   ? LanguageFromCode(QString::fromLatin1(argv[4])).value_or(Language::Chinese)
                                   : Language::Chinese;
@@ -63,6 +65,12 @@ int main(int argc, char* argv[]) {
         Wait(50);
     Click(form.iSwitchLed1);
     Wait(seconds * 1000);
+    if (stale) {
+        // Three polls unanswered, and the tick after.
+        sim.terminate();
+        sim.waitForFinished(3000);
+        Wait(4500);
+    }
     const bool saved = window.grab().save(output);
     sim.terminate();
     sim.waitForFinished(3000);

@@ -43,7 +43,7 @@ void TStaleVeil::changeEvent(QEvent* event) {
 
 void TStaleVeil::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(96, 96, 96, 150));
+    painter.fillRect(rect(), QColor(176, 176, 176, 160));
     // The line across the largest covered part, on a dark band so it reads over any instrument.
     QRect largest;
     for (const QRect& r : m_covered.translated(-pos()))
