@@ -5,6 +5,7 @@
 
 #include "EventDetector.h"
 #include "Freshness.h"
+#include "RegisterTable.h"
 
 #include <QObject>
 
@@ -26,6 +27,8 @@ public:
 
     const Freshness& Readings() const { return m_freshness; }
     const EventDetector& Detector() const { return m_detector; }
+    // The registers last read from the current device, from the accepted blocks the detector gives.
+    const RegisterTable& Registers() const { return m_registers; }
 
 signals:
     // What the detector made of each fact: a reading and the events around it.
@@ -41,4 +44,5 @@ private:
     DeviceKey m_device;
     EventDetector m_detector;
     Freshness m_freshness;
+    RegisterTable m_registers;
 };
