@@ -72,6 +72,8 @@ TRegisterWindow::TRegisterWindow(const RegisterTable* registers, QWidget* parent
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Rows as low as the text, so that the thirty fit on a screen with their buttons.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     for (int reg = 0; reg < RegisterTable::kRegisterCount; ++reg) {
         for (int column = 0; column < WriteColumn; ++column) {
             auto* item = new QTableWidgetItem;
@@ -97,7 +99,7 @@ TRegisterWindow::TRegisterWindow(const RegisterTable* registers, QWidget* parent
     m_timer->setInterval(kRefreshMs);
     connect(m_timer, &QTimer::timeout, this, &TRegisterWindow::refresh);
     retranslateUi();
-    resize(620, 640);
+    resize(560, 720);
 }
 
 QPushButton* TRegisterWindow::WriteButton(int reg) const {
