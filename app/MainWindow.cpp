@@ -1,9 +1,11 @@
 #include "MainWindow.h"
 
 #include "BusScanWindow.h"
+#include "Connections.h"
 #include "HistoryHook.h"
 #include "Language.h"
 #include "LineStatus.h"
+#include "RegisterWindow.h"
 #include "TrafficMonitor.h"
 
 #include <QAction>
@@ -93,6 +95,7 @@ void TMainWindow::watchLine() {
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     SaveTrafficAction = m_fileMenu->addAction(QString());
+    m_connections = new TConnectionMenu(m_form, m_fileMenu, SaveTrafficAction, this);
     m_fileMenu->addSeparator();
     QuitAction = m_fileMenu->addAction(QString());
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -110,6 +113,10 @@ void TMainWindow::createMenus() {
     EventsAction = m_viewMenu->addAction(QString());
     EventsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     EventsAction->setEnabled(false);
+    RegistersAction = m_viewMenu->addAction(QString());
+    RegistersAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    // From the tool windows too, which have no menu of their own.
+    RegistersAction->setShortcutContext(Qt::ApplicationShortcut);
     m_viewMenu->addSeparator();
     m_languageMenu = m_viewMenu->addMenu(QString());
     auto* languages = new QActionGroup(this);
@@ -125,6 +132,7 @@ void TMainWindow::createMenus() {
     connect(MonitorAction, &QAction::triggered, this, &TMainWindow::showMonitor);
     connect(SaveTrafficAction, &QAction::triggered, this, &TMainWindow::saveTraffic);
     connect(ScanAction, &QAction::triggered, this, &TMainWindow::showBusScan);
+    connect(RegistersAction, &QAction::triggered, this, &TMainWindow::showRegisters);
 
     m_helpMenu = menuBar()->addMenu(QString());
     AboutAction = m_helpMenu->addAction(QString());
@@ -142,6 +150,8 @@ void TMainWindow::retranslateUi() {
     ScanAction->setText(tr("总线扫描"));
     TrendAction->setText(tr("趋势"));
     EventsAction->setText(tr("事件记录"));
+    RegistersAction->setText(tr("寄存器"));
+    m_connections->Retranslate();
     m_languageMenu->setTitle(tr("语言"));
     m_helpMenu->setTitle(tr("帮助"));
     AboutAction->setText(tr("关于"));
@@ -231,6 +241,14 @@ void TMainWindow::showBusScan() {
     m_busScan->show();
     m_busScan->raise();
     m_busScan->activateWindow();
+}
+
+void TMainWindow::showRegisters() {
+    if (!m_registers)
+        m_registers = new TRegisterWindow(&m_watch->Registers(), this);
+    m_registers->show();
+    m_registers->raise();
+    m_registers->activateWindow();
 }
 
 void TMainWindow::showAbout() {

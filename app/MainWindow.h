@@ -15,6 +15,8 @@ class QAction;
 class QLabel;
 class QTimer;
 class TBusScanWindow;
+class TConnectionMenu;
+class TRegisterWindow;
 class TTrafficMonitor;
 class TCommPort;
 class THistoryHook;
@@ -32,6 +34,10 @@ public:
     // What the operator is told of the form's line: live readings, alarms, commands' fates.
     LineWatch* Watch() const { return m_watch; }
     QLabel* StatusLabel() const { return m_status; }
+    // The register window, once 查看 → 寄存器 made it; nullptr before.
+    TRegisterWindow* RegisterWindow() const { return m_registers; }
+    // 文件 → 打开连接…, 保存连接为… and 最近的连接.
+    TConnectionMenu* Connections() const { return m_connections; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
     // cannot be used is named in a message; the panel then goes on without recording.
@@ -43,6 +49,8 @@ public:
     QAction* ScanAction = nullptr;
     QAction* TrendAction = nullptr;
     QAction* EventsAction = nullptr;
+    // 查看 → 寄存器, Ctrl+R from every window of the panel.
+    QAction* RegistersAction = nullptr;
     QAction* AboutAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;
@@ -66,6 +74,7 @@ private:
     void showMonitor();
     void saveTraffic();
     void showBusScan();
+    void showRegisters();
     void watchLine();
 
     TForm1* m_form = nullptr;
@@ -80,4 +89,6 @@ private:
     // Made when first asked for.
     TTrafficMonitor* m_monitor = nullptr;
     TBusScanWindow* m_busScan = nullptr;
+    TRegisterWindow* m_registers = nullptr;
+    TConnectionMenu* m_connections = nullptr;
 };
