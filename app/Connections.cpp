@@ -37,7 +37,8 @@ std::optional<Connection> ReadConnection(const QSettings& settings) {
     c.baudRate = settings.value(QStringLiteral("baud")).toUInt(&baudOk);
     c.format = settings.value(QStringLiteral("format")).toString();
     const uint address = settings.value(QStringLiteral("address")).toUInt(&addressOk);
-    if (c.port.isEmpty() || !baudOk || c.baudRate == 0 || !addressOk || address > 255)
+    if (c.port.isEmpty() || !baudOk || c.baudRate == 0 || !LineFormatFromText(c.format) || !addressOk ||
+        address > 255)
         return std::nullopt;
     c.address = quint8(address);
     return c;
