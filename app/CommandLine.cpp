@@ -47,6 +47,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         } else if (arg == u"--port") {
             if (!value(i, result.Port))
                 return result;
+        } else if (arg == u"--connection") {
+            if (!value(i, result.Connection))
+                return result;
         } else if (arg == u"--traffic-log") {
             if (!value(i, result.TrafficLog))
                 return result;
@@ -89,6 +92,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
             return fail(CommandLine::tr("未知的参数：%1").arg(arg));
         }
     }
+    if (!result.Connection.isEmpty() && !result.Port.isEmpty())
+        return fail(CommandLine::tr("--connection 已含端口，不能与 --port 一起使用"));
+    if (!result.Connection.isEmpty() && result.ExportRequested())
+        return fail(CommandLine::tr("--connection 不用于导出"));
     if (result.NoHistory && (!result.History.isEmpty() || result.ExportRequested()))
         return fail(CommandLine::tr("--no-history 不能与 --history 或导出一起使用"));
     if ((result.FromMs || result.ToMs) && !result.ExportRequested())
@@ -104,11 +111,14 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString UsageText(const QString& programName) {
     return CommandLine::tr(
-               "用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]\n"
+               "用法: %1 [--port 端口 | --connection 名称] [--traffic-log 文件]\n"
+               "         [--history 文件 | --no-history] [--lang zh|en]\n"
                "      %1 [--history 文件] [--export-csv 输出 [--minutes]] [--export-events 输出]\n"
                "         [--device 端口#地址] [--from 时间] [--to 时间]\n"
                "  --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：\n"
                "                      tcp://主机:端口（IPv6 地址放在方括号里）\n"
+               "  --connection 名称   以保存的连接启动：端口、波特率、格式和地址\n"
+               "                      （文件 → 保存连接为…）\n"
                "  --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：\n"
                "                      时间 (UTC)、方向 tx/rx/--、判定、字节\n"
                "  --history 文件      把历史记录写入文件（默认：%2）\n"

@@ -7,13 +7,15 @@
 
 #include <optional>
 
-// The panel's options: `--port NAME` presets the port box, `--traffic-log FILE` appends every traffic
-// record to FILE, `--lang zh|en` chooses the language; `--help` prints the usage and `--version` the
-// version, both without opening a window.
+// The panel's options: `--port NAME` presets the port box, `--connection NAME` sets the port, baud-rate,
+// format and address boxes to a saved connection, `--traffic-log FILE` appends every traffic record to
+// FILE, `--lang zh|en` chooses the language; `--help` prints the usage and `--version` the version, both
+// without opening a window.
 struct TCommandLine {
     enum TAction { Run, Help, Version, Error };
     TAction Action = Run;
     QString Port;       // empty: keep the layout's port
+    QString Connection; // a saved connection's name; empty: the laid-out boxes
     QString TrafficLog; // empty: no traffic log
     QString Language;   // "zh" or "en"; empty: the saved or the system's choice
     QString Message;    // what was wrong, for Error

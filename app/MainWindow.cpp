@@ -2,12 +2,14 @@
 
 #include "BusScanWindow.h"
 #include "CommandFateText.h"
+#include "Connections.h"
 #include "Controls.h"
 #include "DisplayRefresh.h"
 #include "HistoryHook.h"
 #include "HistoryText.h"
 #include "Language.h"
 #include "LineStatus.h"
+#include "RegisterWindow.h"
 #include "SetPointDialog.h"
 #include "StaleVeil.h"
 #include "TrafficMonitor.h"
@@ -23,8 +25,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolTip>
 
 #include <cstdio>
@@ -202,6 +204,7 @@ void TMainWindow::showSetPoint(Quantity quantity) {
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     SaveTrafficAction = m_fileMenu->addAction(QString());
+    m_connections = new TConnectionMenu(m_form, m_fileMenu, SaveTrafficAction, this);
     m_fileMenu->addSeparator();
     QuitAction = m_fileMenu->addAction(QString());
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -219,6 +222,10 @@ void TMainWindow::createMenus() {
     EventsAction = m_viewMenu->addAction(QString());
     EventsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     EventsAction->setEnabled(false);
+    RegistersAction = m_viewMenu->addAction(QString());
+    RegistersAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    // From the tool windows too, which have no menu of their own.
+    RegistersAction->setShortcutContext(Qt::ApplicationShortcut);
     m_viewMenu->addSeparator();
     m_languageMenu = m_viewMenu->addMenu(QString());
     auto* languages = new QActionGroup(this);
@@ -234,6 +241,7 @@ void TMainWindow::createMenus() {
     connect(MonitorAction, &QAction::triggered, this, &TMainWindow::showMonitor);
     connect(SaveTrafficAction, &QAction::triggered, this, &TMainWindow::saveTraffic);
     connect(ScanAction, &QAction::triggered, this, &TMainWindow::showBusScan);
+    connect(RegistersAction, &QAction::triggered, this, &TMainWindow::showRegisters);
 
     m_deviceMenu = menuBar()->addMenu(QString());
     SetPointAction = m_deviceMenu->addAction(QString());
@@ -258,6 +266,8 @@ void TMainWindow::retranslateUi() {
     ScanAction->setText(tr("总线扫描"));
     TrendAction->setText(tr("趋势"));
     EventsAction->setText(tr("事件记录"));
+    RegistersAction->setText(tr("寄存器"));
+    m_connections->Retranslate();
     m_languageMenu->setTitle(tr("语言"));
     m_deviceMenu->setTitle(tr("设备"));
     SetPointAction->setText(tr("设定值…"));
@@ -350,6 +360,16 @@ void TMainWindow::showBusScan() {
     m_busScan->show();
     m_busScan->raise();
     m_busScan->activateWindow();
+}
+
+void TMainWindow::showRegisters() {
+    if (!m_registers) {
+        m_registers = new TRegisterWindow(&m_watch->Registers(), this);
+        connect(m_registers, &TRegisterWindow::writeRequested, this, &TMainWindow::showSetPoint);
+    }
+    m_registers->show();
+    m_registers->raise();
+    m_registers->activateWindow();
 }
 
 void TMainWindow::showAbout() {

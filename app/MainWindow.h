@@ -18,6 +18,8 @@ class QTimer;
 class TBusScanWindow;
 class TSetPointDialog;
 class TStaleVeil;
+class TConnectionMenu;
+class TRegisterWindow;
 class TTrafficMonitor;
 class TCommPort;
 class THistoryHook;
@@ -40,6 +42,10 @@ public:
     TStaleVeil* Veil() const { return m_veil; }
     // The set-point dialog, made when first asked for.
     TSetPointDialog* SetPointDialog() const { return m_setPoint; }
+    // The register window, once 查看 → 寄存器 made it; nullptr before.
+    TRegisterWindow* RegisterWindow() const { return m_registers; }
+    // 文件 → 打开连接…, 保存连接为… and 最近的连接.
+    TConnectionMenu* Connections() const { return m_connections; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
     // cannot be used is named in a message; the panel then goes on without recording.
@@ -51,6 +57,8 @@ public:
     QAction* ScanAction = nullptr;
     QAction* TrendAction = nullptr;
     QAction* EventsAction = nullptr;
+    // 查看 → 寄存器, Ctrl+R from every window of the panel.
+    QAction* RegistersAction = nullptr;
     QAction* AboutAction = nullptr;
     QAction* SetPointAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
@@ -78,6 +86,7 @@ private:
     void showMonitor();
     void saveTraffic();
     void showBusScan();
+    void showRegisters();
     void watchLine();
     void tellOperator();
     void showLiveness();
@@ -99,4 +108,6 @@ private:
     TSetPointDialog* m_setPoint = nullptr;
     QLabel* m_command = nullptr;
     TStaleVeil* m_veil = nullptr;
+    TRegisterWindow* m_registers = nullptr;
+    TConnectionMenu* m_connections = nullptr;
 };

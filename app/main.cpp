@@ -1,5 +1,6 @@
 #include "CRC16.h"
 #include "CommandLine.h"
+#include "Connections.h"
 #include "Controls.h"
 #include "Fonts.h"
 #include "HistoryExport.h"
@@ -80,6 +81,20 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // A saved connection named on the command line. A name not saved stops the start, naming the saved
+    // ones, rather than opening a panel on boxes the operator did not ask for.
+    std::optional<Connection> connection;
+    if (!commandLine.Connection.isEmpty()) {
+        connection = NamedConnection(commandLine.Connection);
+        if (!connection) {
+            QCoreApplication core(argc, argv);
+            UseLanguage(commandLine, program);
+            std::fprintf(stderr, "%s: %s\n", qPrintable(program),
+                         qPrintable(UnknownConnectionMessage(commandLine.Connection)));
+            return 2;
+        }
+    }
+
     // The face aliases must be in place before the first font is resolved.
     LoadFontAliases();
     QApplication app(argc, argv);
@@ -110,6 +125,8 @@ int main(int argc, char* argv[]) {
         AttachTrafficLog(trafficLog, window, program);
     if (!commandLine.Port.isEmpty())
         form1.PresetPort(commandLine.Port);
+    if (connection)
+        ApplyConnection(form1, *connection);
     TForm2 form2(&form1);
     THistoryHook history(&form1, window.Watch());
     if (!commandLine.NoHistory)

@@ -11,8 +11,9 @@ function(z7_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # The panel's settings (language, connections) go to the build tree, never to the user's own.
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;Z7_SOURCE_DIR=${PROJECT_SOURCE_DIR};Z7_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;Z7_SOURCE_DIR=${PROJECT_SOURCE_DIR};Z7_BINARY_DIR=${PROJECT_BINARY_DIR};XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/tests/config")
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     if("tsan" IN_LIST T_LABELS)

@@ -4,6 +4,7 @@
 
 void LineWatch::SetDevice(const DeviceKey& device) {
     m_device = device;
+    m_registers.SetDevice(device);
     if (m_freshness.SetAddress(device.address))
         emit liveChanged(m_freshness.Live());
 }
@@ -28,7 +29,10 @@ void LineWatch::SetPolling(bool polling) {
 }
 
 void LineWatch::Take(const TrafficRecord& record) {
-    Detected(m_detector.OnTraffic(record, m_device.port), record.monotonicUs);
+    const EventDetector::Output out = m_detector.OnTraffic(record, m_device.port);
+    if (out.block)
+        m_registers.Take(*out.block, record.monotonicUs);
+    Detected(out, record.monotonicUs);
     if (m_freshness.Take(record))
         emit liveChanged(m_freshness.Live());
 }

@@ -6,6 +6,7 @@
 #include "CommandFate.h"
 #include "EventDetector.h"
 #include "Freshness.h"
+#include "RegisterTable.h"
 
 #include <QObject>
 
@@ -29,6 +30,8 @@ public:
     const EventDetector& Detector() const { return m_detector; }
     // The newest command's fate.
     const CommandFate& Commands() const { return m_commands; }
+    // The registers last read from the current device, from the accepted blocks the detector gives.
+    const RegisterTable& Registers() const { return m_registers; }
 
 signals:
     // What the detector made of each fact: a reading and the events around it.
@@ -45,4 +48,5 @@ private:
     EventDetector m_detector;
     Freshness m_freshness;
     CommandFate m_commands;
+    RegisterTable m_registers;
 };

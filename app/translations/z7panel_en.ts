@@ -52,11 +52,22 @@
         <translation>--from must be before --to</translation>
     </message>
     <message>
-        <source>用法: %1 [--port 端口] [--traffic-log 文件] [--history 文件 | --no-history] [--lang zh|en]
+        <source>--connection 已含端口，不能与 --port 一起使用</source>
+        <translation>--connection names the port already: it does not go with --port</translation>
+    </message>
+    <message>
+        <source>--connection 不用于导出</source>
+        <translation>--connection does not go with an export</translation>
+    </message>
+    <message>
+        <source>用法: %1 [--port 端口 | --connection 名称] [--traffic-log 文件]
+         [--history 文件 | --no-history] [--lang zh|en]
       %1 [--history 文件] [--export-csv 输出 [--minutes]] [--export-events 输出]
          [--device 端口#地址] [--from 时间] [--to 时间]
   --port 端口         预设串口，例如 /dev/ttyUSB0，或串口服务器的 TCP 端口：
                       tcp://主机:端口（IPv6 地址放在方括号里）
+  --connection 名称   以保存的连接启动：端口、波特率、格式和地址
+                      （文件 → 保存连接为…）
   --traffic-log 文件  把每个请求、每个应答和每个缺失的应答追加到文件，每条一行：
                       时间 (UTC)、方向 tx/rx/--、判定、字节
   --history 文件      把历史记录写入文件（默认：%2）
@@ -77,11 +88,14 @@
   --help              显示本说明
   --version           显示版本
 </source>
-        <translation>usage: %1 [--port NAME] [--traffic-log FILE] [--history FILE | --no-history] [--lang zh|en]
+        <translation>usage: %1 [--port NAME | --connection NAME] [--traffic-log FILE]
+          [--history FILE | --no-history] [--lang zh|en]
        %1 [--history FILE] [--export-csv OUT [--minutes]] [--export-events OUT]
           [--device PORT#ADDRESS] [--from TIME] [--to TIME]
   --port NAME         preset the serial port, e.g. /dev/ttyUSB0, or a serial device
                       server's TCP port: tcp://HOST:PORT (IPv6 in brackets)
+  --connection NAME   start with a saved connection: its port, baud rate, format and
+                      address (File → Save connection as…)
   --traffic-log FILE  append every request, every reply and every missing answer to FILE,
                       one line each: time (UTC), direction tx/rx/--, verdict, bytes
   --history FILE      record the history into FILE (default: %2)
@@ -514,6 +528,77 @@
     </message>
 </context>
 <context>
+    <name>TConnectionMenu</name>
+    <message>
+        <source>%1  %2 %3  地址 %4</source>
+        <translation>%1  %2 %3  address %4</translation>
+    </message>
+    <message>
+        <source>没有名为“%1”的连接</source>
+        <translation>there is no connection named "%1"</translation>
+    </message>
+    <message>
+        <source>%1；还没有保存的连接。</source>
+        <translation>%1; no connection has been saved yet.</translation>
+    </message>
+    <message>
+        <source>%1；已保存的连接：%2</source>
+        <translation>%1; the saved connections: %2</translation>
+    </message>
+    <message>
+        <source>打开连接…</source>
+        <translation>Open connection…</translation>
+    </message>
+    <message>
+        <source>保存连接为…</source>
+        <translation>Save connection as…</translation>
+    </message>
+    <message>
+        <source>最近的连接</source>
+        <translation>Recent connections</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>总线扫描正在使用线路：请先结束扫描。</source>
+        <translation>The bus scan is using the line: end the scan first.</translation>
+    </message>
+    <message>
+        <source>保存连接</source>
+        <translation>Save connection</translation>
+    </message>
+    <message>
+        <source>连接的名称（%1）：</source>
+        <translation>Name of the connection (%1):</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的连接。替换它吗？</source>
+        <translation>A connection named "%1" exists already. Replace it?</translation>
+    </message>
+    <message>
+        <source>打开连接</source>
+        <translation>Open connection</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>删除连接</source>
+        <translation>Delete connection</translation>
+    </message>
+    <message>
+        <source>删除连接“%1”吗？</source>
+        <translation>Delete the connection "%1"?</translation>
+    </message>
+</context>
+<context>
     <name>TEventModel</name>
     <message>
         <source>时间 (%1)</source>
@@ -708,6 +793,10 @@ Both panels record into this file, and the event window and the trend show both.
         <translation>Event log</translation>
     </message>
     <message>
+        <source>寄存器</source>
+        <translation>Registers</translation>
+    </message>
+    <message>
         <source>历史记录无法打开，本次运行不记录数据。</source>
         <translation>The history cannot be opened; this run records nothing.</translation>
     </message>
@@ -804,6 +893,81 @@ Both panels record into this file, and the event window and the trend show both.
     <message>
         <source>读数未更新 · 最后更新 %1</source>
         <translation>Readings not updating · last update %1</translation>
+    </message>
+</context>
+<context>
+    <name>TRegisterWindow</name>
+    <message>
+        <source>寄存器</source>
+        <translation>Registers</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>原始值</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>距上次读取</source>
+        <translation>Age</translation>
+    </message>
+    <message>
+        <source>距离上次接受的读取应答的时间</source>
+        <translation>Time since the last accepted read reply</translation>
+    </message>
+    <message>
+        <source>显示轮询已读到的内容，不另外发送请求。</source>
+        <translation>Shows what the poll has read; sends no request of its own.</translation>
+    </message>
+    <message>
+        <source>写入…</source>
+        <translation>Write…</translation>
+    </message>
+    <message>
+        <source>为%1写入新值</source>
+        <translation>Write a new value for %1</translation>
+    </message>
+    <message>
+        <source>运行</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>无警报</source>
+        <translation>No alarm</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分钟</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 小时</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <source>设备：%1</source>
+        <translation>Device: %1</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,9 @@
 // The panel in Chinese and in English: which language a run starts in, every visible text translated,
 // the port button deciding by its state in both languages, and switching while the panel runs, in the
-// main window and in the monitor, bus scan, trend and event windows.
+// main window and in the monitor, bus scan, trend, event and register windows, and the connections.
 #include "BusScanWindow.h"
 #include "CRC16.h"
+#include "Connections.h"
 #include "Controls.h"
 #include "EventDetector.h"
 #include "EventWindow.h"
@@ -15,6 +16,7 @@
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
+#include "RegisterWindow.h"
 #include "ScriptedCommPort.h"
 #include "SetPointDialog.h"
 #include "StaleVeil.h"
@@ -36,6 +38,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,7 +140,7 @@ void CloseNextBox() {
 // The language menu's entry for Chinese, which the English window keeps.
 const QStringList kLanguageMenuEntry{QStringLiteral("action: 中文"), QStringLiteral("action tip: 中文")};
 
-enum class Secondary { Monitor, BusScan, Trend, Events, SetPoint };
+enum class Secondary { Monitor, BusScan, Trend, Events, SetPoint, Registers };
 
 const DeviceKey kCom4{QStringLiteral("COM4"), 1};
 constexpr quint8 kScanDevice = 2;
@@ -253,6 +256,19 @@ struct Rig {
             window.Form()->iKnob2Click(window.Form()->iKnob2);
             return dialog;
         }
+        case Secondary::Registers: {
+            // The device running with an alarm, its last block never read; the ages held still.
+            Report(ReadRecord(Block(now, 0, {{0, 5950}, {3, 1}, {4, 250}}, kCom4)), 1000);
+            Report(ReadRecord(Block(now, 10, {{12, 65}, {13, 0x10}}, kCom4)), 2000);
+            window.RegistersAction->trigger();
+            TRegisterWindow* registers = window.RegisterWindow();
+            if (registers) {
+                const qint64 startUs = window.Line()->StartUs();
+                registers->SetClock([startUs] { return startUs + 95 * 1000000LL; });
+                registers->refresh();
+            }
+            return registers;
+        }
         }
         return nullptr;
     }
@@ -298,6 +314,13 @@ QString State(Secondary which, QWidget* w) {
             .arg(dialog->Field(Quantity::MaxOutput)->text())
             .arg(dialog->RunBox()->currentIndex());
     }
+    case Secondary::Registers: {
+        const QTableWidget* table = static_cast<TRegisterWindow*>(w)->Table();
+        return QStringLiteral("rows %1 register 0 %2 register 13 %3")
+            .arg(table->rowCount())
+            .arg(table->item(0, TRegisterWindow::RawColumn)->text())
+            .arg(table->item(13, TRegisterWindow::RawColumn)->text());
+    }
     }
     return {};
 }
@@ -309,6 +332,7 @@ void SecondaryWindows() {
     QTest::newRow("trend") << Secondary::Trend;
     QTest::newRow("events") << Secondary::Events;
     QTest::newRow("set values") << Secondary::SetPoint;
+    QTest::newRow("registers") << Secondary::Registers;
 }
 
 } // namespace
@@ -334,6 +358,7 @@ private slots:
     void eventDetailsInTheLanguageShown();
     void statusBarKeepsWhatMatters_data();
     void statusBarKeepsWhatMatters();
+    void connectionsInEnglish();
 };
 
 // The longest status the line can give, in either language, on the laid-out window's status bar: the
@@ -708,6 +733,39 @@ void TestLanguage::eventDetailsInTheLanguageShown() {
     // What the panel stores is the same in English.
     QCOMPARE(EventDetector().OnCommand(kCom4, 3, 1, false, kT0).front().detail,
              QStringLiteral("register 3 value 1 reason commoff"));
+}
+
+// The connection entries, the recent list, both dialogs and the message of an unknown name in English.
+void TestLanguage::connectionsInEnglish() {
+    const Connection bench{QStringLiteral("/dev/ttyUSB0"), 9600, QStringLiteral("8_E_1"), 7};
+    RememberConnection(bench);
+    SaveConnection(QStringLiteral("bench"), bench);
+    QVERIFY(ApplyLanguage(Language::English, BuiltTranslations()));
+    TMainWindow window;
+    window.show();
+    TConnectionMenu* menu = window.Connections();
+    QCOMPARE(menu->RecentMenu->actions().value(0)->text(),
+             QStringLiteral("/dev/ttyUSB0  9600 8_E_1  address 7"));
+    QCOMPARE(Chinese(ShownTexts(&window)), kLanguageMenuEntry);
+    QCOMPARE(UnknownConnectionMessage(QStringLiteral("oven")),
+             QStringLiteral("there is no connection named \"oven\"; the saved connections: bench"));
+
+    // Each dialog is looked at once it is up, then dismissed.
+    QStringList shown;
+    QTimer catcher;
+    connect(&catcher, &QTimer::timeout, [&shown] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown = ShownTexts(dialog);
+            dialog->reject();
+        }
+    });
+    catcher.start(20);
+    for (QAction* action : {menu->OpenAction, menu->SaveAction}) {
+        shown.clear();
+        action->trigger();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(Chinese(shown), QStringList());
+    }
 }
 
 int main(int argc, char* argv[]) {

@@ -5,7 +5,9 @@
 #include "CRC16.h"
 #include "LoopbackServer.h"
 #include "MainWindow.h"
+#include "ModbusTestBytes.h"
 #include "PtyPair.h"
+#include "RegisterWindow.h"
 #include "TcpCommPort.h"
 #include "TrafficMonitor.h"
 
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include <memory>
@@ -94,6 +97,7 @@ private slots:
     void lostConnectionIsMadeAgain();
     void reconnectionBacksOff();
     void toolWindowsCarryTheIconAndCloseWithEsc();
+    void registersFromEveryWindow();
 };
 
 void TestMainWindow::instrumentAreaUnchanged() {
@@ -130,6 +134,14 @@ void TestMainWindow::menus_data() {
                              << "通讯监视" << QKeySequence(QStringLiteral("Ctrl+M"));
     QTest::newRow("scan") << "查看"
                           << "总线扫描" << QKeySequence(QStringLiteral("Ctrl+B"));
+    QTest::newRow("registers") << "查看"
+                               << "寄存器" << QKeySequence(QStringLiteral("Ctrl+R"));
+    QTest::newRow("open connection") << "文件"
+                                     << "打开连接…" << QKeySequence();
+    QTest::newRow("save connection") << "文件"
+                                     << "保存连接为…" << QKeySequence();
+    QTest::newRow("recent connections") << "文件"
+                                        << "最近的连接" << QKeySequence();
     QTest::newRow("about") << "帮助"
                            << "关于" << QKeySequence();
 }
@@ -350,7 +362,9 @@ void TestMainWindow::toolWindowsCarryTheIconAndCloseWithEsc() {
     QVERIFY(!window.windowIcon().pixmap(32, 32).isNull());
     window.MonitorAction->trigger();
     window.ScanAction->trigger();
-    const QList<QWidget*> tools{window.findChild<TTrafficMonitor*>(), window.findChild<TBusScanWindow*>()};
+    window.RegistersAction->trigger();
+    const QList<QWidget*> tools{window.findChild<TTrafficMonitor*>(), window.findChild<TBusScanWindow*>(),
+                                window.RegisterWindow()};
     for (QWidget* tool : tools) {
         QVERIFY(tool && tool->isVisible());
         QCOMPARE(tool->windowIcon().cacheKey(), window.windowIcon().cacheKey());
@@ -360,6 +374,37 @@ void TestMainWindow::toolWindowsCarryTheIconAndCloseWithEsc() {
         QVERIFY(!tool->isVisible());
     }
     QVERIFY(window.isVisible());
+}
+
+// Ctrl+R brings up the register window from the panel and from a tool window alike, and it shows what
+// the form's poll accepted.
+void TestMainWindow::registersFromEveryWindow() {
+    TMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.Form()->ComboBox1, Qt::Key_R, Qt::ControlModifier);
+    TRegisterWindow* registers = window.RegisterWindow();
+    QVERIFY(registers && registers->isVisible());
+    registers->close();
+
+    window.MonitorAction->trigger();
+    auto* monitor = window.findChild<TTrafficMonitor*>();
+    monitor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(monitor));
+    QTest::keyClick(monitor->focusWidget() ? monitor->focusWidget() : monitor, Qt::Key_R,
+                    Qt::ControlModifier);
+    QVERIFY(registers->isVisible());
+    QCOMPARE(window.RegisterWindow(), registers);
+
+    // An accepted reply of the polled device (COM4, address 1) to a read of block 20.
+    TrafficRecord reply = Record(TrafficDirection::Rx, Verdict::Accepted);
+    reply.address = 1;
+    reply.firstRegister = 20;
+    reply.countOrValue = 10;
+    reply.bytes = modbus_test::ReadReply(1, {1234, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    window.Form()->ReportTraffic(reply);
+    registers->refresh();
+    QCOMPARE(registers->Table()->item(20, TRegisterWindow::RawColumn)->text(), QStringLiteral("1234"));
 }
 
 QTEST_MAIN(TestMainWindow)

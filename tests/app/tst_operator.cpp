@@ -6,12 +6,14 @@
 #include "Controls.h"
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
+#include "RegisterWindow.h"
 #include "ScriptedCommPort.h"
 #include "SetPointDialog.h"
 #include "StaleVeil.h"
 #include "iComponent.h"
 #include "iKnob.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -102,6 +104,7 @@ private slots:
     void setPointWritesAsTheKnobWould();
     void setPointRefusals_data();
     void setPointRefusals();
+    void registerViewOpensTheDialogOnItsQuantity();
 };
 
 void TestOperator::veilFollowsTheReadings() {
@@ -283,6 +286,17 @@ void TestOperator::setPointRefusals() {
     QVERIFY(!asked);
     QTest::qWait(100);
     QVERIFY(panel.LastWrite().isEmpty());
+}
+
+void TestOperator::registerViewOpensTheDialogOnItsQuantity() {
+    Panel panel;
+    panel.window.RegistersAction->trigger();
+    TRegisterWindow* registers = panel.window.RegisterWindow();
+    QVERIFY(registers);
+    registers->WriteButton(4)->click();
+    TSetPointDialog* dialog = panel.window.SetPointDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), dialog->Field(Quantity::MaxOutput));
 }
 
 QTEST_MAIN(TestOperator)
