@@ -121,6 +121,11 @@ void TMainWindow::tellOperator() {
     m_command->setObjectName(QStringLiteral("commandFate"));
     statusBar()->addPermanentWidget(m_command);
     connect(m_watch, &LineWatch::commandFateChanged, this, &TMainWindow::showCommandFate);
+    // After the form's display tick, which gives up a command nobody answered.
+    connect(m_form->Timer2, &QTimer::timeout, m_watch, [this] {
+        if (m_form->Poll().WritePending() == 0)
+            m_watch->OnCommandEnded();
+    });
 
     m_veil = new TStaleVeil(InstrumentRegion(m_form), m_form);
     connect(m_watch, &LineWatch::liveChanged, this, &TMainWindow::showLiveness);

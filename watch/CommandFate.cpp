@@ -43,3 +43,10 @@ bool CommandFate::Take(const EventDetector::Output& out, qint64 monotonicUs) {
     }
     return changed;
 }
+
+bool CommandFate::GivenUp() {
+    if (!m_fate || m_fate->state != State::Sending)
+        return false;
+    m_fate->state = State::LineBusy;
+    return true;
+}

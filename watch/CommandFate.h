@@ -10,7 +10,9 @@
 
 class CommandFate {
 public:
-    enum class State : quint8 { Sending, Confirmed, Refused, NoAnswer, Unconfirmed, NotSent };
+    // NotSent: polling was off. LineBusy: the request waited for a line that never came free (another
+    // user of the line, answers that kept coming) until the command was given up.
+    enum class State : quint8 { Sending, Confirmed, Refused, NoAnswer, Unconfirmed, NotSent, LineBusy };
 
     struct Fate {
         State state = State::Sending;
@@ -26,6 +28,9 @@ public:
     // (TrafficMonotonicUs). True when Current() changed.
     bool Take(const EventDetector::Output& out, qint64 monotonicUs);
     const std::optional<Fate>& Current() const { return m_fate; }
+    // The form gave the newest command up. One still Sending then never went on the wire: had it, its
+    // missing answer would have settled it. True when Current() changed.
+    bool GivenUp();
 
 private:
     std::optional<Fate> m_fate;

@@ -43,3 +43,8 @@ void LineWatch::OnCommand(quint8 writeRegister, quint16 writeValue, bool sent) {
         m_detector.OnCommand(m_device, writeRegister, writeValue, sent, QDateTime::currentMSecsSinceEpoch());
     Detected(out, TrafficMonotonicUs());
 }
+
+void LineWatch::OnCommandEnded() {
+    if (m_commands.GivenUp())
+        emit commandFateChanged();
+}

@@ -25,6 +25,8 @@ public:
     void Take(const TrafficRecord& record);
     // The operator set a command for the current device; `sent` is false when polling held it back.
     void OnCommand(quint8 writeRegister, quint16 writeValue, bool sent);
+    // The form no longer holds a command pending (its display tick gave it up or it was answered).
+    void OnCommandEnded();
 
     const Freshness& Readings() const { return m_freshness; }
     const EventDetector& Detector() const { return m_detector; }

@@ -149,6 +149,10 @@
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>未发送: 线路忙</source>
+        <translation>Not sent: the line was busy</translation>
+    </message>
 </context>
 <context>
     <name>Form1Layout</name>

@@ -13,8 +13,8 @@ constexpr quint8 kAddress = 1;
 const DeviceKey kDevice{QStringLiteral("COM4"), kAddress};
 
 // One record of the form's line about `address`, stamped `us` microseconds into the run.
-TrafficRecord Rec(TrafficDirection direction, Verdict verdict, quint8 function, quint16 reg, quint16 countOrValue,
-                  qint64 us, qint64 requestUs, quint8 address = kAddress) {
+TrafficRecord Rec(TrafficDirection direction, Verdict verdict, quint8 function, quint16 reg,
+                  quint16 countOrValue, qint64 us, qint64 requestUs, quint8 address = kAddress) {
     TrafficRecord r;
     r.monotonicUs = us;
     r.utcMs = 1'700'000'000'000 + us / 1000;
@@ -84,16 +84,36 @@ void TestWatch::readingsLiveAndStale() {
             watch.Take(Rec(d, v, kReadHoldingRegisters, 0, 10, us, us - 150'000, address));
         };
         switch (step.toLatin1()) {
-        case 'o': watch.OnPort(PortChange::Opened); break;
-        case 'c': watch.OnPort(PortChange::Closed); break;
-        case 'p': watch.SetPolling(true); break;
-        case 'q': watch.SetPolling(false); break;
-        case 'a': take(TrafficDirection::Rx, Verdict::Accepted); break;
-        case 'b': take(TrafficDirection::Rx, Verdict::Accepted, 2); break;
-        case 'm': take(TrafficDirection::Missing, Verdict::NoReply); break;
-        case 'x': take(TrafficDirection::Rx, Verdict::Crc); break;
-        case 'r': take(TrafficDirection::Tx, Verdict::Refused); break;
-        case '2': watch.SetDevice(DeviceKey{kDevice.port, 2}); break;
+        case 'o':
+            watch.OnPort(PortChange::Opened);
+            break;
+        case 'c':
+            watch.OnPort(PortChange::Closed);
+            break;
+        case 'p':
+            watch.SetPolling(true);
+            break;
+        case 'q':
+            watch.SetPolling(false);
+            break;
+        case 'a':
+            take(TrafficDirection::Rx, Verdict::Accepted);
+            break;
+        case 'b':
+            take(TrafficDirection::Rx, Verdict::Accepted, 2);
+            break;
+        case 'm':
+            take(TrafficDirection::Missing, Verdict::NoReply);
+            break;
+        case 'x':
+            take(TrafficDirection::Rx, Verdict::Crc);
+            break;
+        case 'r':
+            take(TrafficDirection::Tx, Verdict::Refused);
+            break;
+        case '2':
+            watch.SetDevice(DeviceKey{kDevice.port, 2});
+            break;
         }
     }
     QCOMPARE(watch.Readings().Live(), live);
@@ -112,7 +132,8 @@ void TestWatch::commandFates_data() {
     QTest::addColumn<qint64>("ms");
     using S = CommandFate::State;
     // e echo, x exception 02, c garbled echo (crc), m missing echo, r read holding 250, p port refused,
-    // o an echo of an older command, v a read requested before the write
+    // o an echo of an older command, v a read requested before the write, g the form gave the command
+    // up; a leading - keeps the request off the wire
     QTest::newRow("waiting") << true << "" << int(S::Sending) << qint64(0);
     QTest::newRow("confirmed") << true << "e" << int(S::Confirmed) << qint64(180);
     QTest::newRow("refused by the device") << true << "x" << int(S::Refused) << qint64(0);
@@ -123,6 +144,9 @@ void TestWatch::commandFates_data() {
     QTest::newRow("lost, read before the write") << true << "mv" << int(S::NoAnswer) << qint64(0);
     QTest::newRow("an older command's echo") << true << "o" << int(S::Sending) << qint64(0);
     QTest::newRow("polling off") << false << "" << int(S::NotSent) << qint64(0);
+    QTest::newRow("given up before the wire") << true << "-g" << int(S::LineBusy) << qint64(0);
+    QTest::newRow("given up unanswered") << true << "mg" << int(S::NoAnswer) << qint64(0);
+    QTest::newRow("given up after its echo") << true << "eg" << int(S::Confirmed) << qint64(180);
 }
 
 void TestWatch::commandFates() {
@@ -137,7 +161,7 @@ void TestWatch::commandFates() {
     const qint64 given = TrafficMonotonicUs();
     const qint64 sentUs = given + 20'000;
     watch.OnCommand(4, 250, sent);
-    if (sent)
+    if (sent && !outcome.startsWith(u'-'))
         watch.Take(Rec(TrafficDirection::Tx, outcome == u"p" ? Verdict::Refused : Verdict::Sent,
                        kWriteSingleRegister, 4, 250, sentUs, sentUs));
     const qint64 answerUs = given + 180'000;
@@ -149,17 +173,28 @@ void TestWatch::commandFates() {
             watch.Take(r);
         };
         switch (step.toLatin1()) {
-        case 'e': echo(Verdict::Confirmed); break;
-        case 'x': echo(Verdict::Exception); break;
-        case 'c': echo(Verdict::Crc); break;
-        case 'o': echo(Verdict::Confirmed, 240); break;
+        case 'e':
+            echo(Verdict::Confirmed);
+            break;
+        case 'x':
+            echo(Verdict::Exception);
+            break;
+        case 'c':
+            echo(Verdict::Crc);
+            break;
+        case 'o':
+            echo(Verdict::Confirmed, 240);
+            break;
         case 'm':
-            watch.Take(Rec(TrafficDirection::Missing, Verdict::NoReply, kWriteSingleRegister, 4, 250, answerUs,
-                           sentUs));
+            watch.Take(Rec(TrafficDirection::Missing, Verdict::NoReply, kWriteSingleRegister, 4, 250,
+                           answerUs, sentUs));
             break;
         case 'r':
             watch.Take(Rec(TrafficDirection::Rx, Verdict::Accepted, kReadHoldingRegisters, 0, 10,
                            given + 1'180'000, given + 1'030'000));
+            break;
+        case 'g':
+            watch.OnCommandEnded();
             break;
         case 'v':
             watch.Take(Rec(TrafficDirection::Rx, Verdict::Accepted, kReadHoldingRegisters, 0, 10,
@@ -189,18 +224,30 @@ void TestWatch::setPointParsing_data() {
     using E = ParsedSetPoint::Error;
     const int setting = int(Quantity::InputSetting), maxOut = int(Quantity::MaxOutput),
               minOut = int(Quantity::MinOutput);
-    QTest::newRow("10.00 hit exactly") << setting << 10.0 << "C" << "10.00" << int(E::None) << 1000;
-    QTest::newRow("smallest step") << setting << 10.0 << "C" << " 0.01 " << int(E::None) << 1;
-    QTest::newRow("between two steps") << setting << 10.0 << "C" << "5.555" << int(E::TooManyDecimals) << 0;
-    QTest::newRow("above the knob") << setting << 10.0 << "C" << "10.01" << int(E::OutOfRange) << 0;
-    QTest::newRow("below zero") << setting << 10.0 << "C" << "-0.5" << int(E::OutOfRange) << 0;
-    QTest::newRow("letters") << setting << 10.0 << "C" << "5 %" << int(E::NotANumber) << 0;
-    QTest::newRow("empty") << setting << 10.0 << "C" << "  " << int(E::Empty) << 0;
-    QTest::newRow("not a finite number") << setting << 10.0 << "C" << "inf" << int(E::NotANumber) << 0;
-    QTest::newRow("maximum output") << maxOut << 100.0 << "C" << "100" << int(E::None) << 1000;
-    QTest::newRow("comma decimals") << maxOut << 100.0 << "de_DE" << "25,5" << int(E::None) << 255;
-    QTest::newRow("point in a comma locale") << maxOut << 100.0 << "de_DE" << "25.5" << int(E::None) << 255;
-    QTest::newRow("minimum output's top") << minOut << 40.0 << "C" << "40.1" << int(E::OutOfRange) << 0;
+    QTest::newRow("10.00 hit exactly") << setting << 10.0 << "C"
+                                       << "10.00" << int(E::None) << 1000;
+    QTest::newRow("smallest step") << setting << 10.0 << "C"
+                                   << " 0.01 " << int(E::None) << 1;
+    QTest::newRow("between two steps") << setting << 10.0 << "C"
+                                       << "5.555" << int(E::TooManyDecimals) << 0;
+    QTest::newRow("above the knob") << setting << 10.0 << "C"
+                                    << "10.01" << int(E::OutOfRange) << 0;
+    QTest::newRow("below zero") << setting << 10.0 << "C"
+                                << "-0.5" << int(E::OutOfRange) << 0;
+    QTest::newRow("letters") << setting << 10.0 << "C"
+                             << "5 %" << int(E::NotANumber) << 0;
+    QTest::newRow("empty") << setting << 10.0 << "C"
+                           << "  " << int(E::Empty) << 0;
+    QTest::newRow("not a finite number") << setting << 10.0 << "C"
+                                         << "inf" << int(E::NotANumber) << 0;
+    QTest::newRow("maximum output") << maxOut << 100.0 << "C"
+                                    << "100" << int(E::None) << 1000;
+    QTest::newRow("comma decimals") << maxOut << 100.0 << "de_DE"
+                                    << "25,5" << int(E::None) << 255;
+    QTest::newRow("point in a comma locale") << maxOut << 100.0 << "de_DE"
+                                             << "25.5" << int(E::None) << 255;
+    QTest::newRow("minimum output's top") << minOut << 40.0 << "C"
+                                          << "40.1" << int(E::OutOfRange) << 0;
 }
 
 void TestWatch::setPointParsing() {

@@ -25,6 +25,8 @@ QString CommandFateText(const CommandFate::Fate& fate) {
         return FateText::tr("未确认");
     case S::NotSent:
         return FateText::tr("未发送: 通讯未开启");
+    case S::LineBusy:
+        return FateText::tr("未发送: 线路忙");
     }
     return {};
 }
