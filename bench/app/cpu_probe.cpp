@@ -1,8 +1,9 @@
 // CPU time of the panel polling the device simulator, or of a bare Qt window with two timers (1000 and
 // 500 ms, like the panel's), over the same span. Prints "cpu_ms=N span_ms=M" once the span is over.
 // "window" and "window-monitor" poll like "panel" inside the main window frame, with the monitor
-// window 通讯监视 closed or open and following.
-// Usage: panel_cpu_probe panel|panel-quiet|window|window-monitor Z7SIM LINK SECONDS
+// window 通讯监视 closed or open and following; "window-alarm" with an alarm held set on the device, which
+// the alarm strip shows flashing, unacknowledged, all along.
+// Usage: panel_cpu_probe panel|panel-quiet|window|window-monitor|window-alarm Z7SIM LINK SECONDS
 //        panel_cpu_probe bare SECONDS
 // An argument after SECONDS sets the seconds to settle before the span (2 by default).
 #include "CRC16.h"
@@ -57,14 +58,15 @@ int main(int argc, char* argv[]) {
     const bool args = argc == 5 || argc == 6;
     const bool quiet = args && std::strcmp(argv[1], "panel-quiet") == 0;
     const bool monitor = args && std::strcmp(argv[1], "window-monitor") == 0;
-    const bool framed = monitor || (args && std::strcmp(argv[1], "window") == 0);
+    const bool alarm = args && std::strcmp(argv[1], "window-alarm") == 0;
+    const bool framed = monitor || alarm || (args && std::strcmp(argv[1], "window") == 0);
     const bool panel = quiet || framed || (args && std::strcmp(argv[1], "panel") == 0);
     const bool bare = argc == 3 && std::strcmp(argv[1], "bare") == 0;
     if (!panel && !bare) {
-        std::fprintf(
-            stderr,
-            "usage: %s panel|panel-quiet|window|window-monitor Z7SIM LINK SECONDS | %s bare SECONDS\n",
-            argv[0], argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s panel|panel-quiet|window|window-monitor|window-alarm Z7SIM LINK SECONDS | %s "
+                     "bare SECONDS\n",
+                     argv[0], argv[0]);
         return 2;
     }
     LoadFontAliases();
@@ -85,7 +87,11 @@ int main(int argc, char* argv[]) {
     }
     const QString link = QString::fromLocal8Bit(argv[3]);
     QProcess sim;
-    sim.start(QString::fromLocal8Bit(argv[2]), {"--link", link});
+    QStringList simArgs{"--link", link};
+    if (alarm)
+        simArgs << "--alarm"
+                << "0x10";
+    sim.start(QString::fromLocal8Bit(argv[2]), simArgs);
     for (int i = 0; i < 100 && !QFileInfo(link).isSymLink(); ++i)
         QThread::msleep(50);
     std::unique_ptr<TMainWindow> window;
