@@ -8,6 +8,7 @@
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
 #include "RegisterWindow.h"
+#include "SetPointDialog.h"
 #include "TcpCommPort.h"
 #include "TrafficMonitor.h"
 
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -142,6 +144,8 @@ void TestMainWindow::menus_data() {
                                      << "保存连接为…" << QKeySequence();
     QTest::newRow("recent connections") << "文件"
                                         << "最近的连接" << QKeySequence();
+    QTest::newRow("set values") << "设备"
+                                << "设定值…" << QKeySequence(QStringLiteral("F2"));
     QTest::newRow("about") << "帮助"
                            << "关于" << QKeySequence();
 }
@@ -395,6 +399,14 @@ void TestMainWindow::registersFromEveryWindow() {
                     Qt::ControlModifier);
     QVERIFY(registers->isVisible());
     QCOMPARE(window.RegisterWindow(), registers);
+    // F2 too, and Esc closes the dialog it opens.
+    monitor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(monitor));
+    QTest::keyClick(monitor->focusWidget() ? monitor->focusWidget() : monitor, Qt::Key_F2);
+    TSetPointDialog* dialog = window.SetPointDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QTest::keyClick(dialog->Field(Quantity::InputSetting), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
 
     // An accepted reply of the polled device (COM4, address 1) to a read of block 20.
     TrafficRecord reply = Record(TrafficDirection::Rx, Verdict::Accepted);
