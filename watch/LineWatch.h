@@ -3,6 +3,7 @@
 // and operator command goes through one event detector, so the history, the alarm strip, the command
 // line and the stale veil are told the same facts. Whether the readings are live is decided here too.
 
+#include "AlarmStates.h"
 #include "EventDetector.h"
 #include "Freshness.h"
 
@@ -23,6 +24,9 @@ public:
     void Take(const TrafficRecord& record);
     // The operator set a command for the current device; `sent` is false when polling held it back.
     void OnCommand(quint8 writeRegister, quint16 writeValue, bool sent);
+    // The operator `user` (the operating system's) acknowledged these alarms: one event alarm-ack per
+    // device, for the recording.
+    void OnAcknowledge(const std::vector<AlarmEntry>& acknowledged, const QString& user, qint64 utcMs);
 
     const Freshness& Readings() const { return m_freshness; }
     const EventDetector& Detector() const { return m_detector; }
