@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AlarmStrip.h"
 #include "BusScanWindow.h"
 #include "HistoryHook.h"
 #include "Language.h"
@@ -14,8 +15,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
@@ -23,6 +26,7 @@
 namespace {
 
 constexpr int kStatusDelayMs = 250;
+const QString kAlarmSoundKey = QStringLiteral("alarmSound");
 
 } // namespace
 
@@ -30,11 +34,11 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     // The program's icon on every window it opens, the tool windows and message boxes included.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/z7panel.png")));
     m_form = new TForm1(std::move(port), this);
-    setCentralWidget(m_form);
     setWindowTitle(m_form->windowTitle());
 
     m_line = new TPanelLine(m_form, this);
     watchLine();
+    showAlarms();
     createMenus();
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
@@ -90,6 +94,31 @@ void TMainWindow::watchLine() {
     connect(m_form->ComboBox1, &QComboBox::currentTextChanged, m_watch, device);
 }
 
+void TMainWindow::showAlarms() {
+    // The strip above the form, outside it: the form keeps its size and every control its place.
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_alarmStrip = new TAlarmStrip(m_watch, centre);
+    column->addWidget(m_alarmStrip);
+    column->addWidget(m_form);
+    setCentralWidget(centre);
+    // The window grows and shrinks with the strip's lines, so that the form keeps its laid-out height.
+    connect(m_alarmStrip, &TAlarmStrip::linesChanged, this, [this] {
+        if (!isVisible() || isMaximized() || isFullScreen())
+            return;
+        // Laid out now, not when the layouts' requests come round: the window's least height follows
+        // the strip at once (else it would hold a shrinking window up), and the form's height is known.
+        m_alarmStrip->layout()->activate();
+        centralWidget()->layout()->activate();
+        layout()->activate();
+        const int spare = m_form->height() - m_form->minimumHeight();
+        if (spare != 0)
+            resize(width(), height() - spare);
+    });
+}
+
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     SaveTrafficAction = m_fileMenu->addAction(QString());
@@ -110,6 +139,22 @@ void TMainWindow::createMenus() {
     EventsAction = m_viewMenu->addAction(QString());
     EventsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     EventsAction->setEnabled(false);
+    m_viewMenu->addSeparator();
+    AcknowledgeAction = m_viewMenu->addAction(QString());
+    AcknowledgeAction->setShortcut(QKeySequence(Qt::Key_F4));
+    // Also from the tool windows, wherever the operator is when the alarm comes.
+    AcknowledgeAction->setShortcutContext(Qt::ApplicationShortcut);
+    AcknowledgeAction->setEnabled(false);
+    connect(AcknowledgeAction, &QAction::triggered, m_alarmStrip, &TAlarmStrip::acknowledge);
+    connect(m_alarmStrip, &TAlarmStrip::acknowledgeable, AcknowledgeAction, &QAction::setEnabled);
+    AlarmSoundAction = m_viewMenu->addAction(QString());
+    AlarmSoundAction->setCheckable(true);
+    AlarmSoundAction->setChecked(PanelSettings().value(kAlarmSoundKey, false).toBool());
+    m_alarmStrip->SetSound(AlarmSoundAction->isChecked());
+    connect(AlarmSoundAction, &QAction::toggled, this, [this](bool on) {
+        m_alarmStrip->SetSound(on);
+        PanelSettings().setValue(kAlarmSoundKey, on);
+    });
     m_viewMenu->addSeparator();
     m_languageMenu = m_viewMenu->addMenu(QString());
     auto* languages = new QActionGroup(this);
@@ -142,6 +187,8 @@ void TMainWindow::retranslateUi() {
     ScanAction->setText(tr("总线扫描"));
     TrendAction->setText(tr("趋势"));
     EventsAction->setText(tr("事件记录"));
+    AcknowledgeAction->setText(tr("确认报警"));
+    AlarmSoundAction->setText(tr("报警声音"));
     m_languageMenu->setTitle(tr("语言"));
     m_helpMenu->setTitle(tr("帮助"));
     AboutAction->setText(tr("关于"));

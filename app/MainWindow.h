@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QTimer;
+class TAlarmStrip;
 class TBusScanWindow;
 class TTrafficMonitor;
 class TCommPort;
@@ -32,6 +33,8 @@ public:
     // What the operator is told of the form's line: live readings, alarms, commands' fates.
     LineWatch* Watch() const { return m_watch; }
     QLabel* StatusLabel() const { return m_status; }
+    // The alarms between the menu bar and the form.
+    TAlarmStrip* AlarmStrip() const { return m_alarmStrip; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
     // cannot be used is named in a message; the panel then goes on without recording.
@@ -44,6 +47,9 @@ public:
     QAction* TrendAction = nullptr;
     QAction* EventsAction = nullptr;
     QAction* AboutAction = nullptr;
+    // 查看 → 确认报警 (F4, from every window of the panel) and 报警声音 (remembered).
+    QAction* AcknowledgeAction = nullptr;
+    QAction* AlarmSoundAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;
 
@@ -67,6 +73,7 @@ private:
     void saveTraffic();
     void showBusScan();
     void watchLine();
+    void showAlarms();
 
     TForm1* m_form = nullptr;
     TPanelLine* m_line = nullptr;
@@ -76,6 +83,7 @@ private:
     QMenu* m_languageMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QLabel* m_status = nullptr;
+    TAlarmStrip* m_alarmStrip = nullptr;
     QTimer* m_statusTimer = nullptr;
     // Made when first asked for.
     TTrafficMonitor* m_monitor = nullptr;
