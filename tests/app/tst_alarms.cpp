@@ -83,8 +83,9 @@ QString Line(const TAlarmStrip* strip, const QString& name, const QString& state
     return QStringLiteral("%1 not shown").arg(name);
 }
 
-QColor Background(const TAlarmStrip* strip, int line) {
-    return strip->findChildren<QLabel*>(QStringLiteral("alarm"))
+// The colour of a line's mark, which flashes.
+QColor Mark(const TAlarmStrip* strip, int line) {
+    return strip->findChildren<QWidget*>(QStringLiteral("alarmMark"))
         .value(line)
         ->palette()
         .color(QPalette::Window);
@@ -141,15 +142,15 @@ void TestAlarms::stripFollowsTheAlarms() {
     QTRY_COMPARE(form->size(), QSize(801, 556));
     QTRY_COMPARE(form->mapTo(&window, QPoint()).y(), strip->mapTo(&window, QPoint()).y() + strip->height());
 
-    // Flashing at 1 Hz: the lines go from red to the strip's colour and back. Once polling stopped and
+    // Flashing at 1 Hz: the lines' marks go from red to the strip's colour and back. Once polling stopped and
     // the form settled (no cursor blinking in it), the flashing strip has the form painted not once.
     QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
     form->CheckBox2->setFocus();
     QTest::qWait(1500);
     PaintCounter formPaints(form);
-    const QColor lit = Background(strip, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(Background(strip, 0) != lit, 1000);
-    QTRY_VERIFY_WITH_TIMEOUT(Background(strip, 0) == lit, 1000);
+    const QColor lit = Mark(strip, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) != lit, 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) == lit, 1000);
     QCOMPARE(formPaints.painted, QStringList());
     QCOMPARE(QApplication::focusWidget(), form->CheckBox2);
     QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
@@ -165,7 +166,7 @@ void TestAlarms::stripFollowsTheAlarms() {
     QCOMPARE(strip->LineTexts(),
              (QStringList{Line(strip, "TEMP MAX", "已确认"), Line(strip, "PWER", "已确认")}));
     QVERIFY(!strip->Flashing());
-    QCOMPARE(Background(strip, 0), strip->palette().color(QPalette::Window));
+    QCOMPARE(Mark(strip, 0), QColor(200, 0, 0));
     QVERIFY(!window.AcknowledgeAction->isEnabled());
     QVERIFY(!strip->AcknowledgeButton()->isEnabled());
     monitor->close();

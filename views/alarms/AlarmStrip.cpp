@@ -69,11 +69,11 @@ QString TAlarmStrip::UserName() {
 }
 
 QStringList TAlarmStrip::LineTexts() const {
-    if (m_alarmLabels.isEmpty())
+    if (m_alarmLines.isEmpty())
         return {m_quiet->text()};
     QStringList texts;
-    for (const QLabel* label : m_alarmLabels)
-        texts << label->text();
+    for (const Line& line : m_alarmLines)
+        texts << line.text->text();
     return texts;
 }
 
@@ -118,24 +118,35 @@ QString TAlarmStrip::lineText(const AlarmEntry& entry, bool withDevice) const {
 
 void TAlarmStrip::rebuild() {
     const std::vector<AlarmEntry>& shown = m_states.Shown();
-    while (m_alarmLabels.size() > qsizetype(shown.size()))
-        delete m_alarmLabels.takeLast();
-    while (m_alarmLabels.size() < qsizetype(shown.size())) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("alarm"));
-        label->setTextFormat(Qt::PlainText);
-        label->setAutoFillBackground(true);
-        label->setContentsMargins(4, 0, 4, 0);
+    while (m_alarmLines.size() > qsizetype(shown.size()))
+        delete m_alarmLines.takeLast().row;
+    while (m_alarmLines.size() < qsizetype(shown.size())) {
+        Line line;
+        line.row = new QWidget(this);
+        auto* layout = new QHBoxLayout(line.row);
+        layout->setContentsMargins(0, 1, 0, 1);
+        layout->setSpacing(6);
+        // Only the mark flashes: a small square, so the flashing costs next to nothing to paint.
+        line.mark = new QWidget(line.row);
+        line.mark->setObjectName(QStringLiteral("alarmMark"));
+        line.mark->setFixedSize(12, 12);
+        line.mark->setAutoFillBackground(true);
+        layout->addWidget(line.mark);
+        line.text = new QLabel(line.row);
+        line.text->setObjectName(QStringLiteral("alarm"));
+        line.text->setTextFormat(Qt::PlainText);
         // A long line is cut at the window's edge; it never widens the window.
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-        m_lines->addWidget(label);
+        line.text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        layout->addWidget(line.text, 1);
+        line.row->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        m_lines->addWidget(line.row);
         // Shown now, not when the layout would show it later: the strip's size counts it at once.
-        label->setVisible(true);
-        m_alarmLabels << label;
+        line.row->setVisible(true);
+        m_alarmLines << line;
     }
     const bool withDevice = !shown.empty() && SeveralDevices(shown);
     for (size_t i = 0; i < shown.size(); ++i)
-        m_alarmLabels[qsizetype(i)]->setText(lineText(shown[i], withDevice));
+        m_alarmLines[qsizetype(i)].text->setText(lineText(shown[i], withDevice));
     m_quiet->setText(tr("无报警"));
     m_quiet->setVisible(shown.empty());
     m_acknowledge->setText(tr("确认"));
@@ -156,17 +167,20 @@ void TAlarmStrip::rebuild() {
 
 void TAlarmStrip::paintLines() {
     const std::vector<AlarmEntry>& shown = m_states.Shown();
+    const QColor strip = palette().color(QPalette::Window);
     for (size_t i = 0; i < shown.size(); ++i) {
         const AlarmEntry& a = shown[i];
+        // Red while active, grey once returned; the mark of an unacknowledged alarm goes dark and lit.
         const QColor colour = a.active ? kRed : kGrey;
-        // Lit: white on the state's colour; dark, and acknowledged: the state's colour on the strip's.
-        const bool filled = a.Flashing() && m_lit;
-        QPalette p = palette();
-        p.setColor(QPalette::Window, filled ? colour : palette().color(QPalette::Window));
-        p.setColor(QPalette::WindowText, filled ? QColor(Qt::white) : colour);
-        QLabel* label = m_alarmLabels[qsizetype(i)];
-        if (label->palette() != p)
-            label->setPalette(p);
+        const Line& line = m_alarmLines[qsizetype(i)];
+        QPalette text = line.text->palette();
+        text.setColor(QPalette::WindowText, colour);
+        if (line.text->palette() != text)
+            line.text->setPalette(text);
+        QPalette mark = line.mark->palette();
+        mark.setColor(QPalette::Window, !a.Flashing() || m_lit ? colour : strip);
+        if (line.mark->palette() != mark)
+            line.mark->setPalette(mark);
     }
 }
 

@@ -61,7 +61,13 @@ private:
     AlarmStates m_states;
     QVBoxLayout* m_lines = nullptr;
     QLabel* m_quiet = nullptr;
-    QList<QLabel*> m_alarmLabels; // in the order of m_states.Shown()
+    // One line per alarm, in the order of m_states.Shown(): a mark that flashes, then the text.
+    struct Line {
+        QWidget* row;
+        QWidget* mark;
+        QLabel* text;
+    };
+    QList<Line> m_alarmLines;
     QPushButton* m_acknowledge = nullptr;
     QTimer* m_flash = nullptr;
     bool m_lit = true;
