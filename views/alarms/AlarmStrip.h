@@ -1,9 +1,9 @@
 #pragma once
 // 报警: the strip above the form that lists every alarm the operator has to see, by its full name with
-// the time it came on, in the states of ISA-18.2: unacknowledged ones flash red, acknowledged ones stay
-// steady red until they clear, and one that cleared unacknowledged flashes grey until acknowledged.
-// "确认" (the frame's F4) acknowledges all shown. A new alarm raises a desktop notice and, if
-// switched on, a sound. With no alarm it is one quiet line. It never takes the keyboard focus.
+// the time it came on, in the states of ISA-18.2: an active alarm is red, a returned one (cleared before
+// it was acknowledged) grey, and the square mark before an unacknowledged one flashes at 1 Hz until it
+// is acknowledged. "确认" (the frame's F4) acknowledges all shown. A new alarm raises a desktop notice
+// and, if switched on, a sound. With no alarm it is one quiet line. It never takes the keyboard focus.
 
 #include "AlarmStates.h"
 #include "EventDetector.h"
