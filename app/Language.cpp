@@ -16,10 +16,6 @@ Language g_current = Language::Chinese;
 std::unique_ptr<QTranslator> g_panel;
 std::unique_ptr<QTranslator> g_qt;
 
-QSettings Settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("z7panel"));
-}
-
 const QString kSettingKey = QStringLiteral("language");
 
 void Remove(std::unique_ptr<QTranslator>& translator) {
@@ -30,6 +26,10 @@ void Remove(std::unique_ptr<QTranslator>& translator) {
 }
 
 } // namespace
+
+QSettings PanelSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("z7panel"));
+}
 
 std::optional<Language> LanguageFromCode(const QString& code) {
     if (code == u"zh")
@@ -102,9 +102,9 @@ Language CurrentLanguage() {
 }
 
 QString SavedLanguage() {
-    return Settings().value(kSettingKey).toString();
+    return PanelSettings().value(kSettingKey).toString();
 }
 
 void SaveLanguage(Language language) {
-    Settings().setValue(kSettingKey, LanguageCode(language));
+    PanelSettings().setValue(kSettingKey, LanguageCode(language));
 }

@@ -2,6 +2,7 @@
 // The language of the panel's texts: the Chinese the window was laid out in, which is also the source
 // of every translation, or English.
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -35,3 +36,6 @@ Language CurrentLanguage();
 // The saved choice of the language menu, "" when none was made.
 QString SavedLanguage();
 void SaveLanguage(Language language);
+
+// The panel's settings file, where the menus' choices are remembered.
+QSettings PanelSettings();

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AlarmStrip.h"
 #include "BusScanWindow.h"
 #include "CommandFateText.h"
 #include "Connections.h"
@@ -24,10 +25,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
@@ -48,6 +51,7 @@ QRegion InstrumentRegion(const TForm1* form) {
         region += QRect(panel->mapTo(form, QPoint(0, 0)), panel->size());
     return region & form->rect();
 }
+const QString kAlarmSoundKey = QStringLiteral("alarmSound");
 
 } // namespace
 
@@ -55,11 +59,11 @@ TMainWindow::TMainWindow(std::unique_ptr<TCommPort> port, QWidget* parent) : QMa
     // The program's icon on every window it opens, the tool windows and message boxes included.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/z7panel.png")));
     m_form = new TForm1(std::move(port), this);
-    setCentralWidget(m_form);
     setWindowTitle(m_form->windowTitle());
 
     m_line = new TPanelLine(m_form, this);
     watchLine();
+    showAlarms();
     createMenus();
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lineStatus"));
@@ -206,6 +210,31 @@ void TMainWindow::showSetPoint(Quantity quantity) {
     m_setPoint->ShowFor(quantity);
 }
 
+void TMainWindow::showAlarms() {
+    // The strip above the form, outside it: the form keeps its size and every control its place.
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_alarmStrip = new TAlarmStrip(m_watch, centre);
+    column->addWidget(m_alarmStrip);
+    column->addWidget(m_form);
+    setCentralWidget(centre);
+    // The window grows and shrinks with the strip's lines, so that the form keeps its laid-out height.
+    connect(m_alarmStrip, &TAlarmStrip::linesChanged, this, [this] {
+        if (!isVisible() || isMaximized() || isFullScreen())
+            return;
+        // Laid out now, not when the layouts' requests come round: the window's least height follows
+        // the strip at once (else it would hold a shrinking window up), and the form's height is known.
+        m_alarmStrip->layout()->activate();
+        centralWidget()->layout()->activate();
+        layout()->activate();
+        const int spare = m_form->height() - m_form->minimumHeight();
+        if (spare != 0)
+            resize(width(), height() - spare);
+    });
+}
+
 void TMainWindow::createMenus() {
     m_fileMenu = menuBar()->addMenu(QString());
     SaveTrafficAction = m_fileMenu->addAction(QString());
@@ -231,6 +260,22 @@ void TMainWindow::createMenus() {
     RegistersAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     // From the tool windows too, which have no menu of their own.
     RegistersAction->setShortcutContext(Qt::ApplicationShortcut);
+    m_viewMenu->addSeparator();
+    AcknowledgeAction = m_viewMenu->addAction(QString());
+    AcknowledgeAction->setShortcut(QKeySequence(Qt::Key_F4));
+    // Also from the tool windows, wherever the operator is when the alarm comes.
+    AcknowledgeAction->setShortcutContext(Qt::ApplicationShortcut);
+    AcknowledgeAction->setEnabled(false);
+    connect(AcknowledgeAction, &QAction::triggered, m_alarmStrip, &TAlarmStrip::acknowledge);
+    connect(m_alarmStrip, &TAlarmStrip::acknowledgeable, AcknowledgeAction, &QAction::setEnabled);
+    AlarmSoundAction = m_viewMenu->addAction(QString());
+    AlarmSoundAction->setCheckable(true);
+    AlarmSoundAction->setChecked(PanelSettings().value(kAlarmSoundKey, false).toBool());
+    m_alarmStrip->SetSound(AlarmSoundAction->isChecked());
+    connect(AlarmSoundAction, &QAction::toggled, this, [this](bool on) {
+        m_alarmStrip->SetSound(on);
+        PanelSettings().setValue(kAlarmSoundKey, on);
+    });
     m_viewMenu->addSeparator();
     m_languageMenu = m_viewMenu->addMenu(QString());
     auto* languages = new QActionGroup(this);
@@ -273,6 +318,8 @@ void TMainWindow::retranslateUi() {
     EventsAction->setText(tr("事件记录"));
     RegistersAction->setText(tr("寄存器"));
     m_connections->Retranslate();
+    AcknowledgeAction->setText(tr("确认报警"));
+    AlarmSoundAction->setText(tr("报警声音"));
     m_languageMenu->setTitle(tr("语言"));
     m_deviceMenu->setTitle(tr("设备"));
     SetPointAction->setText(tr("设定值…"));

@@ -15,6 +15,7 @@
 class QAction;
 class QLabel;
 class QTimer;
+class TAlarmStrip;
 class TBusScanWindow;
 class TSetPointDialog;
 class TStaleVeil;
@@ -46,6 +47,8 @@ public:
     TRegisterWindow* RegisterWindow() const { return m_registers; }
     // 文件 → 打开连接…, 保存连接为… and 最近的连接.
     TConnectionMenu* Connections() const { return m_connections; }
+    // The alarms between the menu bar and the form.
+    TAlarmStrip* AlarmStrip() const { return m_alarmStrip; }
 
     // Records into `path` through `history`, and opens the trend and event windows on it. A file that
     // cannot be used is named in a message; the panel then goes on without recording.
@@ -61,6 +64,9 @@ public:
     QAction* RegistersAction = nullptr;
     QAction* AboutAction = nullptr;
     QAction* SetPointAction = nullptr;
+    // 查看 → 确认报警 (F4, from every window of the panel) and 报警声音 (remembered).
+    QAction* AcknowledgeAction = nullptr;
+    QAction* AlarmSoundAction = nullptr;
     // 查看 → 语言: one checkable action per language, its data the language's code.
     QList<QAction*> LanguageActions;
 
@@ -91,6 +97,7 @@ private:
     void tellOperator();
     void showLiveness();
     void showCommandFate();
+    void showAlarms();
 
     TForm1* m_form = nullptr;
     TPanelLine* m_line = nullptr;
@@ -101,6 +108,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QMenu* m_deviceMenu = nullptr;
     QLabel* m_status = nullptr;
+    TAlarmStrip* m_alarmStrip = nullptr;
     QTimer* m_statusTimer = nullptr;
     // Made when first asked for.
     TTrafficMonitor* m_monitor = nullptr;

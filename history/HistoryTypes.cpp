@@ -20,7 +20,8 @@ constexpr std::array<const char*, kEventKindCount> kKeywords = {"alarm-set",
                                                                 "link-restored",
                                                                 "recording-started",
                                                                 "recording-stopped",
-                                                                "state-at-start"};
+                                                                "state-at-start",
+                                                                "alarm-ack"};
 
 } // namespace
 
@@ -33,6 +34,23 @@ std::optional<EventKind> EventKindFromKeyword(QStringView keyword) {
         if (keyword == QLatin1String(kKeywords[size_t(i)]))
             return EventKind(i);
     return std::nullopt;
+}
+
+QString AlarmAckDetail(const QString& user, const QStringList& alarms) {
+    return QStringLiteral("user ") + user + QStringLiteral(": ") + alarms.join(QStringLiteral(", "));
+}
+
+std::optional<AckDetail> ParseAlarmAckDetail(QStringView detail) {
+    // Alarm names hold no colon, so the last ": " ends the user's name whatever it holds.
+    const qsizetype colon = detail.lastIndexOf(u": ");
+    if (!detail.startsWith(u"user ") || colon < 5)
+        return std::nullopt;
+    AckDetail ack;
+    ack.user = detail.mid(5, colon - 5).toString();
+    const QStringView names = detail.mid(colon + 2);
+    if (!names.isEmpty())
+        ack.alarms = names.toString().split(QStringLiteral(", "));
+    return ack;
 }
 
 QString CommandDetail::Text() const {

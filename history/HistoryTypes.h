@@ -4,6 +4,7 @@
 #include "Verdict.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <array>
@@ -45,13 +46,14 @@ enum class EventKind : quint8 {
     RecordingStarted,
     RecordingStopped,
     StateAtStart,
+    AlarmAck,
 };
-inline constexpr int kEventKindCount = int(EventKind::StateAtStart) + 1;
+inline constexpr int kEventKindCount = int(EventKind::AlarmAck) + 1;
 
 // "alarm-set", "alarm-clear", "run", "stop", "command", "command-confirmed", "command-refused",
 // "command-unanswered", "command-unconfirmed", "port-open", "port-close", "port-vanished", "link-lost",
-// "link-restored", "recording-started", "recording-stopped", "state-at-start": the kind as the database
-// and the CSV files hold it.
+// "link-restored", "recording-started", "recording-stopped", "state-at-start", "alarm-ack": the kind as
+// the database and the CSV files hold it.
 const char* EventKindKeyword(EventKind kind);
 std::optional<EventKind> EventKindFromKeyword(QStringView keyword);
 
@@ -60,11 +62,22 @@ struct HistoryEvent {
     DeviceKey device;
     EventKind kind = EventKind::Command;
     // The alarm's name for alarms; a CommandDetail for commands; the port for ports; for a state found
-    // at start, "run" or the alarm's name; how the recording ended for its stop. Keywords and raw
-    // numbers, never the operator's language: files read the same whatever the windows showed.
+    // at start, "run" or the alarm's name; how the recording ended for its stop; for an acknowledgement,
+    // who acknowledged which alarms (AlarmAckDetail). Keywords and raw numbers, never the operator's
+    // language: files read the same whatever the windows showed.
     QString detail;
     friend bool operator==(const HistoryEvent&, const HistoryEvent&) = default;
 };
+
+// The detail of an acknowledgement: the operating-system user and the names of the alarms acknowledged,
+// "user alice: TEMP MAX, PWER".
+QString AlarmAckDetail(const QString& user, const QStringList& alarms);
+// The user and the alarms of such a detail; nullopt for any other text.
+struct AckDetail {
+    QString user;
+    QStringList alarms;
+};
+std::optional<AckDetail> ParseAlarmAckDetail(QStringView detail);
 
 // The detail of a command event: "register 4 value 250", the register and the raw value written, then
 // for any outcome but a plain one " reason " and a keyword with what it carries:

@@ -1,6 +1,10 @@
 #include "LineWatch.h"
 
+#include "Quantities.h"
+
 #include <QDateTime>
+
+#include <algorithm>
 
 void LineWatch::SetDevice(const DeviceKey& device) {
     m_device = device;
@@ -47,4 +51,21 @@ void LineWatch::OnCommand(quint8 writeRegister, quint16 writeValue, bool sent) {
 void LineWatch::OnCommandEnded() {
     if (m_commands.GivenUp())
         emit commandFateChanged();
+}
+
+void LineWatch::OnAcknowledge(const std::vector<AlarmEntry>& acknowledged, const QString& user,
+                              qint64 utcMs) {
+    EventDetector::Output out;
+    std::vector<std::pair<DeviceKey, QStringList>> byDevice;
+    for (const AlarmEntry& a : acknowledged) {
+        auto it = std::find_if(byDevice.begin(), byDevice.end(),
+                               [&a](const auto& d) { return d.first == a.device; });
+        if (it == byDevice.end())
+            it = byDevice.insert(byDevice.end(), {a.device, {}});
+        it->second << QString::fromLatin1(kAlarmNames[size_t(a.bit)]);
+    }
+    for (const auto& [device, names] : byDevice)
+        out.events.push_back(HistoryEvent{utcMs, device, EventKind::AlarmAck, AlarmAckDetail(user, names)});
+    if (!out.events.empty())
+        emit detected(out);
 }

@@ -3,6 +3,7 @@
 // and operator command goes through one event detector, so the history, the alarm strip, the command
 // line and the stale veil are told the same facts. Whether the readings are live is decided here too.
 
+#include "AlarmStates.h"
 #include "CommandFate.h"
 #include "EventDetector.h"
 #include "Freshness.h"
@@ -27,6 +28,9 @@ public:
     void OnCommand(quint8 writeRegister, quint16 writeValue, bool sent);
     // The form no longer holds a command pending (its display tick gave it up or it was answered).
     void OnCommandEnded();
+    // The operator `user` (the operating system's) acknowledged these alarms: one event alarm-ack per
+    // device, for the recording.
+    void OnAcknowledge(const std::vector<AlarmEntry>& acknowledged, const QString& user, qint64 utcMs);
 
     const Freshness& Readings() const { return m_freshness; }
     const EventDetector& Detector() const { return m_detector; }

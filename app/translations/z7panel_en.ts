@@ -207,6 +207,50 @@
 <context>
     <name>HistoryText</name>
     <message>
+        <source>报警确认</source>
+        <translation>Alarm acknowledged</translation>
+    </message>
+    <message>
+        <source>电源故障</source>
+        <translation>Power supply fault</translation>
+    </message>
+    <message>
+        <source>R相缺相</source>
+        <translation>Phase R lost</translation>
+    </message>
+    <message>
+        <source>S相缺相</source>
+        <translation>Phase S lost</translation>
+    </message>
+    <message>
+        <source>T相缺相</source>
+        <translation>Phase T lost</translation>
+    </message>
+    <message>
+        <source>温度过高</source>
+        <translation>Over-temperature</translation>
+    </message>
+    <message>
+        <source>温度过低</source>
+        <translation>Under-temperature</translation>
+    </message>
+    <message>
+        <source>电流过大</source>
+        <translation>Over-current</translation>
+    </message>
+    <message>
+        <source>部分负载断开</source>
+        <translation>Partial load failure</translation>
+    </message>
+    <message>
+        <source>短路</source>
+        <translation>Short circuit</translation>
+    </message>
+    <message>
+        <source>用户 %1：%2</source>
+        <translation>user %1: %2</translation>
+    </message>
+    <message>
         <source>设定值</source>
         <translation>Set-point</translation>
     </message>
@@ -396,6 +440,37 @@
     <message>
         <source>正在连接…</source>
         <translation>Connecting…</translation>
+    </message>
+</context>
+<context>
+    <name>TAlarmStrip</name>
+    <message>
+        <source>已确认</source>
+        <translation>acknowledged</translation>
+    </message>
+    <message>
+        <source>未确认</source>
+        <translation>unacknowledged</translation>
+    </message>
+    <message>
+        <source>已消除，未确认</source>
+        <translation>cleared, unacknowledged</translation>
+    </message>
+    <message>
+        <source>无报警</source>
+        <translation>No active alarms</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>确认所有显示的报警 (F4)</source>
+        <translation>Acknowledge every alarm shown (F4)</translation>
+    </message>
+    <message>
+        <source>Z7 报警</source>
+        <translation>Z7 alarm</translation>
     </message>
 </context>
 <context>
@@ -728,6 +803,14 @@
 </context>
 <context>
     <name>TMainWindow</name>
+    <message>
+        <source>确认报警</source>
+        <translation>Acknowledge alarms</translation>
+    </message>
+    <message>
+        <source>报警声音</source>
+        <translation>Alarm sound</translation>
+    </message>
     <message>
         <source>另一个面板也在向这个历史记录文件写入。</source>
         <translation>Another panel is recording into this history file too.</translation>

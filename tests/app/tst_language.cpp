@@ -1,6 +1,8 @@
 // The panel in Chinese and in English: which language a run starts in, every visible text translated,
 // the port button deciding by its state in both languages, and switching while the panel runs, in the
-// main window and in the monitor, bus scan, trend, event and register windows, and the connections.
+// main window and in the monitor, bus scan, trend, event and register windows, the alarm strip and
+// the connections.
+#include "AlarmStrip.h"
 #include "BusScanWindow.h"
 #include "CRC16.h"
 #include "Connections.h"
@@ -16,6 +18,7 @@
 #include "MainWindow.h"
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
+#include "Quantities.h"
 #include "RegisterWindow.h"
 #include "ScriptedCommPort.h"
 #include "SetPointDialog.h"
@@ -359,6 +362,8 @@ private slots:
     void statusBarKeepsWhatMatters_data();
     void statusBarKeepsWhatMatters();
     void connectionsInEnglish();
+    void alarmStrip_data();
+    void alarmStrip();
 };
 
 // The longest status the line can give, in either language, on the laid-out window's status bar: the
@@ -688,6 +693,9 @@ void TestLanguage::eventDetailsInTheLanguageShown_data() {
     QTest::newRow("an alarm") << EventKind::AlarmSet << "TEMP MAX"
                               << "警报出现 | TEMP MAX"
                               << "Alarm set | TEMP MAX";
+    QTest::newRow("an acknowledgement") << EventKind::AlarmAck << "user alice: TEMP MAX, PWER"
+                                        << "报警确认 | 用户 alice：TEMP MAX, PWER"
+                                        << "Alarm acknowledged | user alice: TEMP MAX, PWER";
 }
 
 void TestLanguage::eventDetailsInTheLanguageShown() {
@@ -718,7 +726,9 @@ void TestLanguage::eventDetailsInTheLanguageShown() {
     };
     QCOMPARE(shown(), chinese);
     const QByteArray inChinese = exported();
-    QVERIFY2(inChinese.contains(',' + stored.toUtf8() + "\r\n"), inChinese.constData());
+    // A detail with a comma is quoted in the file.
+    const QByteArray field = stored.contains(u',') ? '"' + stored.toUtf8() + '"' : stored.toUtf8();
+    QVERIFY2(inChinese.contains(',' + field + "\r\n"), inChinese.constData());
 
     // The window follows a switch of language; the export does not.
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
@@ -766,6 +776,67 @@ void TestLanguage::connectionsInEnglish() {
         QVERIFY(!shown.isEmpty());
         QCOMPARE(Chinese(shown), QStringList());
     }
+}
+
+void TestLanguage::alarmStrip_data() {
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QStringList>("quiet");
+    QTest::addColumn<QStringList>("names");  // every bit's, as the strip names it
+    QTest::addColumn<QStringList>("states"); // unacknowledged, acknowledged
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Chinese") << Language::Chinese << QStringList{"无报警"}
+                             << QStringList{"PWER 电源故障",     "R R相缺相",
+                                            "S S相缺相",         "T T相缺相",
+                                            "TEMP MAX 温度过高", "TEMP LOA 温度过低",
+                                            "CUUR MAX 电流过大", "CUUR PLO 部分负载断开",
+                                            "CUUR SHO 短路"}
+                             << QStringList{"未确认", "已确认"} << "确认";
+    QTest::newRow("English") << Language::English << QStringList{"No active alarms"}
+                             << QStringList{"PWER Power supply fault",
+                                            "R Phase R lost",
+                                            "S Phase S lost",
+                                            "T Phase T lost",
+                                            "TEMP MAX Over-temperature",
+                                            "TEMP LOA Under-temperature",
+                                            "CUUR MAX Over-current",
+                                            "CUUR PLO Partial load failure",
+                                            "CUUR SHO Short circuit"}
+                             << QStringList{"unacknowledged", "acknowledged"} << "Acknowledge";
+}
+
+// The strip names every alarm in the language shown, keeping the LED's caption before the name.
+void TestLanguage::alarmStrip() {
+    QFETCH(Language, language);
+    QFETCH(QStringList, quiet);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, states);
+    QFETCH(QString, button);
+    QVERIFY(ApplyLanguage(language, BuiltTranslations()));
+    TMainWindow window;
+    window.show();
+    TAlarmStrip* strip = window.AlarmStrip();
+    QCOMPARE(strip->LineTexts(), quiet);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    window.Form()->ReportTraffic(ReadRecord(Block(now, 10, {{13, kAlarmMask}}, kCom4)));
+    const QString since = QDateTime::fromMSecsSinceEpoch(now).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const auto expected = [&](const QString& state) {
+        QStringList lines;
+        for (auto name = names.crbegin(); name != names.crend(); ++name)
+            lines << *name + QStringLiteral("    ") + since + QStringLiteral("    ") + state;
+        return lines;
+    };
+    QCOMPARE(strip->LineTexts(), expected(states[0]));
+    QCOMPARE(strip->AcknowledgeButton()->text(), button);
+    if (language == Language::English)
+        QCOMPARE(Chinese(ShownTexts(&window)), kLanguageMenuEntry);
+    window.AcknowledgeAction->trigger();
+    QCOMPARE(strip->LineTexts(), expected(states[1]));
+    // A switch of language renames what is shown.
+    QVERIFY(ApplyLanguage(language == Language::English ? Language::Chinese : Language::English,
+                          BuiltTranslations()));
+    QTRY_VERIFY(strip->LineTexts() != expected(states[1]));
+    QVERIFY(ApplyLanguage(language, BuiltTranslations()));
+    QTRY_COMPARE(strip->LineTexts(), expected(states[1]));
 }
 
 int main(int argc, char* argv[]) {

@@ -1,6 +1,7 @@
 // The frame window around the instrument area: the area keeps its size and every control its place,
 // the menus, and the status bar's account of the line, also while a network port connects or
 // reconnects.
+#include "AlarmStrip.h"
 #include "BusScanWindow.h"
 #include "CRC16.h"
 #include "LoopbackServer.h"
@@ -110,10 +111,13 @@ void TestMainWindow::instrumentAreaUnchanged() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     TForm1* area = window.Form();
     QCOMPARE(area->size(), QSize(801, 556));
-    QCOMPARE(window.centralWidget(), area);
-    // The bars lie outside the area, above and below it.
-    QCOMPARE(area->y(), window.menuBar()->geometry().bottom() + 1);
-    QVERIFY(window.statusBar()->geometry().top() >= area->geometry().bottom() + 1);
+    // The bars and the alarm strip lie outside the area: the menu bar, then the strip, above it, the
+    // status bar below.
+    const QWidget* strip = window.AlarmStrip();
+    QCOMPARE(strip->mapTo(&window, QPoint()).y(), window.menuBar()->geometry().bottom() + 1);
+    const QRect placed(area->mapTo(&window, QPoint()), area->size());
+    QCOMPARE(placed.top(), strip->mapTo(&window, QPoint()).y() + strip->height());
+    QVERIFY(window.statusBar()->geometry().top() >= placed.bottom() + 1);
     const QMap<QString, QRect> expected = Places(&alone);
     QMap<QString, QRect> actual = Places(area);
     // The frame's veil over stale readings lies on the area without being part of it.
@@ -146,6 +150,8 @@ void TestMainWindow::menus_data() {
                                         << "最近的连接" << QKeySequence();
     QTest::newRow("set values") << "设备"
                                 << "设定值…" << QKeySequence(QStringLiteral("F2"));
+    QTest::newRow("acknowledge alarms") << "查看"
+                                        << "确认报警" << QKeySequence(Qt::Key_F4);
     QTest::newRow("about") << "帮助"
                            << "关于" << QKeySequence();
 }

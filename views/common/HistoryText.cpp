@@ -89,6 +89,8 @@ QString EventKindName(EventKind kind) {
         return HistoryText::tr("停止记录");
     case EventKind::StateAtStart:
         return HistoryText::tr("开始时的状态");
+    case EventKind::AlarmAck:
+        return HistoryText::tr("报警确认");
     }
     return {};
 }
@@ -128,6 +130,36 @@ QString CommandReasonText(const CommandDetail& command) {
     return {};
 }
 
+QString AlarmMeaning(int bit) {
+    switch (bit) {
+    case 0:
+        return HistoryText::tr("电源故障");
+    case 1:
+        return HistoryText::tr("R相缺相");
+    case 2:
+        return HistoryText::tr("S相缺相");
+    case 3:
+        return HistoryText::tr("T相缺相");
+    case 4:
+        return HistoryText::tr("温度过高");
+    case 5:
+        return HistoryText::tr("温度过低");
+    case 6:
+        return HistoryText::tr("电流过大");
+    case 7:
+        return HistoryText::tr("部分负载断开");
+    case 8:
+        return HistoryText::tr("短路");
+    }
+    return {};
+}
+
+QString AlarmFullName(int bit) {
+    if (bit < 0 || bit >= kAlarmCount)
+        return {};
+    return QLatin1String(kAlarmNames[size_t(bit)]) + QLatin1Char(' ') + AlarmMeaning(bit);
+}
+
 QString EventDetailText(EventKind kind, const QString& detail) {
     switch (kind) {
     case EventKind::Command:
@@ -136,6 +168,10 @@ QString EventDetailText(EventKind kind, const QString& detail) {
     case EventKind::CommandUnanswered:
     case EventKind::CommandUnconfirmed:
         break;
+    case EventKind::AlarmAck:
+        if (const std::optional<AckDetail> ack = ParseAlarmAckDetail(detail))
+            return HistoryText::tr("用户 %1：%2").arg(ack->user, ack->alarms.join(QStringLiteral(", ")));
+        return detail;
     default:
         return detail;
     }
