@@ -85,10 +85,7 @@ QString Line(const TAlarmStrip* strip, const QString& name, const QString& state
 
 // The colour of a line's mark, which flashes.
 QColor Mark(const TAlarmStrip* strip, int line) {
-    return strip->findChildren<QWidget*>(QStringLiteral("alarmMark"))
-        .value(line)
-        ->palette()
-        .color(QPalette::Window);
+    return strip->findChildren<TAlarmMark*>().value(line)->Colour();
 }
 
 } // namespace

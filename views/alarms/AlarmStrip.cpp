@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSoundEffect>
 #include <QTimer>
@@ -61,6 +62,23 @@ TAlarmStrip::TAlarmStrip(LineWatch* watch, QWidget* parent) : QWidget(parent), m
     if (m_watch)
         connect(m_watch, &LineWatch::detected, this, &TAlarmStrip::take);
     rebuild();
+}
+
+TAlarmMark::TAlarmMark(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("alarmMark"));
+    setFixedSize(12, 12);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TAlarmMark::SetColour(const QColor& colour) {
+    if (colour == m_colour)
+        return;
+    m_colour = colour;
+    update();
+}
+
+void TAlarmMark::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), m_colour);
 }
 
 QString TAlarmStrip::UserName() {
@@ -129,10 +147,7 @@ void TAlarmStrip::rebuild() {
         layout->setContentsMargins(0, 1, 0, 1);
         layout->setSpacing(6);
         // Only the mark flashes: a small square, so the flashing costs next to nothing to paint.
-        line.mark = new QWidget(line.row);
-        line.mark->setObjectName(QStringLiteral("alarmMark"));
-        line.mark->setFixedSize(12, 12);
-        line.mark->setAutoFillBackground(true);
+        line.mark = new TAlarmMark(line.row);
         layout->addWidget(line.mark);
         line.text = new QLabel(line.row);
         line.text->setObjectName(QStringLiteral("alarm"));
@@ -179,10 +194,7 @@ void TAlarmStrip::paintLines() {
         text.setColor(QPalette::WindowText, colour);
         if (line.text->palette() != text)
             line.text->setPalette(text);
-        QPalette mark = line.mark->palette();
-        mark.setColor(QPalette::Window, !a.Flashing() || m_lit ? colour : strip);
-        if (line.mark->palette() != mark)
-            line.mark->setPalette(mark);
+        line.mark->SetColour(!a.Flashing() || m_lit ? colour : strip);
     }
 }
 

@@ -17,6 +17,22 @@ class QSoundEffect;
 class QTimer;
 class QVBoxLayout;
 
+// The square before an alarm's line, in its colour or the strip's: painted opaque on its own, so that
+// flashing repaints twelve by twelve pixels and nothing under them.
+class TAlarmMark : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAlarmMark(QWidget* parent);
+    void SetColour(const QColor& colour);
+    QColor Colour() const { return m_colour; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_colour;
+};
+
 class TAlarmStrip : public QWidget {
     Q_OBJECT
 public:
@@ -64,7 +80,7 @@ private:
     // One line per alarm, in the order of m_states.Shown(): a mark that flashes, then the text.
     struct Line {
         QWidget* row;
-        QWidget* mark;
+        TAlarmMark* mark;
         QLabel* text;
     };
     QList<Line> m_alarmLines;
