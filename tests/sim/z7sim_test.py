@@ -519,7 +519,7 @@ class LineTiming(unittest.TestCase):
                     self.assertTrue(len(data) == 25 and crc_ok(data), data.hex())
                     # The first character is through one character time after the turnaround, the last
                     # 25 character times after it.
-                    self.assertGreaterEqual(reads[0][0] - sent, turnaround + char)
+                    self.assertGreaterEqual(reads[0][0] - sent, turnaround + char - 1e-6)
                     self.assertGreaterEqual(reads[-1][0] - sent, turnaround + 25 * char - 1e-6)
                     if not char:
                         self.assertEqual(len(reads), 1, "an unpaced reply comes in one write")

@@ -1,13 +1,17 @@
-// z7sim: a Z7 power controller on a pseudo-terminal, for trying the panel and for end-to-end tests.
+// z7sim: Z7 power controllers on a pseudo-terminal, for trying the panel and for end-to-end tests.
 //
 //   panel  <->  pty "line" (symlink --link)  <->  relay (faults)  <->  pty "device"  <->  libmodbus slave
+//                                                                  <->  pty "device"  <->  libmodbus slave
 //
-// With --tcp the panel's side of the line is one TCP connection instead, as a serial device server
-// offers it; the relay and everything behind it stay the same.
+// Each address of --address is one device behind its own pty, with its own registers and plant; the
+// relay hands a request to the device with its address (a broadcast to all) and drops the others, as a
+// shared RS-485 line does. With --tcp the panel's side of the line is one TCP connection instead, as a
+// serial device server offers it; the relay and everything behind it stay the same.
 //
-// The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk,
-// and every fault is applied there, chosen from --seed. With --line-log it writes down what each reply
-// became on the line, so a test can judge the master against the bytes it was really given.
+// The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk, or
+// with --pace a character at a time at the line's rate; every fault is applied there, chosen from
+// --seed. With --line-log it writes down what each reply became on the line, so a test can judge the
+// master against the bytes it was really given.
 
 #include "LineFaults.h"
 #include "SimLine.h"
