@@ -156,7 +156,33 @@ class Sim:
         if len(line) != 1:
             raise AssertionError("no counts line in: " + out)
         counts = dict((k, int(v)) for k, v in re.findall(r"(\w+)=(\d+)", line[0]))
+        # With several addresses, each one's counts follow the totals.
+        self.per_address = {int(a): dict((k, int(v)) for k, v in re.findall(r"(\w+)=(\d+)", rest))
+                            for a, rest in re.findall(r"^z7sim: address (\d+): (.*)$", out, re.M)}
         return counts
+
+    def answer(self, request, silence_expected=False):
+        """All the bytes of the answer to one request (b"" for none)."""
+        chunks = self.transact(request, first_byte_timeout=0.3 if silence_expected else 2.0)
+        return b"".join(c[1] for c in chunks)
+
+    def timed_reply(self, request, length, timeout=2.0):
+        """Sends one request and reads up to `length` bytes; returns the time of the send and each read
+        as a (time, bytes) pair, timed once the read returned."""
+        self.flush_input()
+        sent = time.monotonic()
+        os.write(self.fd, request)
+        reads = []
+        deadline = sent + timeout
+        while sum(len(d) for _, d in reads) < length:
+            wait = deadline - time.monotonic()
+            if wait <= 0 or not select.select([self.fd], [], [], wait)[0]:
+                break
+            data = os.read(self.fd, 65536)
+            if not data:
+                break
+            reads.append((time.monotonic(), data))
+        return sent, reads
 
     def __enter__(self):
         return self
@@ -295,6 +321,7 @@ class RegisterMap(unittest.TestCase):
             reg = registers(reply)
             self.assertEqual((reg[0], reg[3], reg[5]), (1000, 1, 0x0190))  # register 3: running
             counts = sim.stop()
+        self.assertEqual(sim.per_address, {}, "one address prints the totals only")
         answered = sum(1 for _, e in cases if e) + 1
         self.assertEqual(counts["requests"], answered + 1)  # the broadcast counts, the others do not
         self.assertEqual(counts["replies"], answered)
@@ -422,6 +449,84 @@ class Faults(unittest.TestCase):
         self.assertEqual(again, seen[:8], "the same seed gives the same faults")
 
 
+class Fleet(unittest.TestCase):
+    def test_addresses_answer_independently(self):
+        with Sim("--address", "1-3,7") as sim:
+            self.assertTrue(sim.banner.startswith("z7sim: addresses 1-3,7 on "), sim.banner)
+            # One device's settings and run command leave the others alone: 2 gets a setting of 10.00, 3
+            # is started; a broadcast limit of 70.0 % reaches them all and none answers it.
+            for request in [write_request(2, 0, 1000), write_request(3, 3, 0)]:
+                self.assertEqual(sim.answer(request), request)
+            self.assertEqual(sim.answer(write_request(0, 4, 700), silence_expected=True), b"")
+            for address in (4, 8, 247):  # no device has these
+                with self.subTest(address=address):
+                    self.assertEqual(sim.answer(read_request(address, 0, 10), silence_expected=True), b"")
+            state = {}
+            for address in (1, 2, 3, 7):
+                reply = sim.answer(read_request(address, 0, 10))
+                self.assertTrue(crc_ok(reply) and reply[:3] == bytes([address, 3, 20]), reply.hex())
+                reg = registers(reply)
+                state[address] = (reg[0], reg[3], reg[4])
+            self.assertEqual(state, {1: (500, 0, 700), 2: (1000, 0, 700), 3: (500, 1, 700), 7: (500, 0, 700)})
+            # Each has its own noise: the line voltages of two idle devices, read in turn, do not go
+            # together.
+            volts = {1: [], 7: []}
+            for _ in range(6):
+                for address in volts:
+                    volts[address].append(registers(sim.answer(read_request(address, 23, 1)))[0])
+                time.sleep(0.1)
+            self.assertNotEqual(volts[1], volts[7])
+            counts = sim.stop()
+        per = sim.per_address
+        self.assertEqual(sorted(per), [1, 2, 3, 7])
+        # Each took the broadcast and its own requests, and answered its own.
+        self.assertEqual({a: (c["requests"], c["writes"], c["replies"], c["good"]) for a, c in per.items()},
+                         {1: (8, 1, 7, 7), 2: (3, 2, 2, 2), 3: (3, 2, 2, 2), 7: (8, 1, 7, 7)})
+        for key, total in counts.items():
+            self.assertEqual(total, sum(c[key] for c in per.values()), key)
+
+    def test_silent_addresses(self):
+        with Sim("--address", "1-3", "--silent", "2,3", tcp=True) as sim:
+            self.assertIn("addresses 1-3 (silent 2,3) on ", sim.banner)
+            # A silent device takes requests and carries out writes, but never answers.
+            self.assertEqual(sim.answer(write_request(2, 0, 1000), silence_expected=True), b"")
+            self.assertEqual(sim.answer(read_request(2, 0, 10), silence_expected=True), b"")
+            self.assertEqual(registers(sim.answer(read_request(1, 0, 1))), [500])
+            counts = sim.stop()
+        self.assertEqual({a: (c["requests"], c["writes"], c["replies"]) for a, c in sim.per_address.items()},
+                         {1: (1, 0, 1), 2: (2, 1, 0), 3: (0, 0, 0)})
+        self.assertEqual((counts["requests"], counts["replies"], counts["good"]), (3, 1, 1))
+
+
+class LineTiming(unittest.TestCase):
+    def test_reply_timing(self):
+        # z7sim's arguments, the turnaround and the time of one character on the wire (0: one write),
+        # and whether over TCP. Only lower bounds: a busy machine may always be later.
+        cases = [
+            (["--pace"], 0.002, 11 / 19200, False),
+            (["--pace", "--baud", "9600", "--format", "8_E_1"], 0.002, 11 / 9600, False),
+            (["--pace", "--turnaround-ms", "0", "--format", "7_N_1"], 0.0, 9 / 19200, False),
+            (["--pace", "--turnaround-ms", "10", "--address", "1,2"], 0.010, 11 / 19200, False),
+            (["--pace"], 0.002, 11 / 19200, True),
+            (["--turnaround-ms", "40"], 0.040, 0, False),
+        ]
+        for args, turnaround, char, tcp in cases:
+            with self.subTest(args=args, tcp=tcp), Sim(*args, tcp=tcp) as sim:
+                self.assertIn(f"turnaround {round(turnaround * 1000)} ms", sim.banner)
+                for _ in range(3):
+                    sent, reads = sim.timed_reply(read_request(1, 0, 10), 25)
+                    data = b"".join(d for _, d in reads)
+                    self.assertTrue(len(data) == 25 and crc_ok(data), data.hex())
+                    # The first character is through one character time after the turnaround, the last
+                    # 25 character times after it.
+                    self.assertGreaterEqual(reads[0][0] - sent, turnaround + char - 1e-6)
+                    self.assertGreaterEqual(reads[-1][0] - sent, turnaround + 25 * char - 1e-6)
+                    if not char:
+                        self.assertEqual(len(reads), 1, "an unpaced reply comes in one write")
+                counts = sim.stop()
+                self.assertEqual((counts["replies"], counts["good"]), (3, 3))
+
+
 class TcpLine(unittest.TestCase):
     def test_one_client_at_a_time(self):
         with Sim(tcp=True) as sim:
@@ -463,7 +568,8 @@ class CommandLine(unittest.TestCase):
         out = subprocess.run([Z7SIM, "--help"], capture_output=True, text=True, timeout=10)
         self.assertEqual(out.returncode, 0)
         for opt in ["--link", "--tcp", "--address", "--baud", "--format", "--seed", "--alarm", "--split-ms",
-                    "--delay-ms", "--flood-bytes", "--line-log", "--version"] + [f"--fault-{k}" for k in FAULTS]:
+                    "--delay-ms", "--flood-bytes", "--line-log", "--version", "--silent", "--pace",
+                    "--turnaround-ms"] + [f"--fault-{k}" for k in FAULTS]:
             self.assertIn(opt, out.stdout)
         self.assertIn("1 stops, 0 runs", out.stdout)  # the run/stop register's commands
 
@@ -499,6 +605,26 @@ class CommandLine(unittest.TestCase):
             busy.close()
             with open(precious) as f:
                 self.assertEqual(f.read(), "keep")
+
+    def test_refused_line_options(self):
+        # Each refused with exit status 2 and a message that says what is wrong.
+        cases = [
+            (["--address", "1-300"], "300 is not an address from 1 to 247"),
+            (["--address", "4-1"], "the range 4-1 runs backwards"),
+            (["--address", "1,,3"], "an empty item"),
+            (["--address", "1-4,3"], "address 3 is given twice"),
+            (["--address", "1;2"], "'1;2' is neither an address nor a range"),
+            (["--address", "1-3", "--silent", "4"], "address 4 is not one of --address 1-3"),
+            (["--silent", "0"], "invalid value '0' for --silent"),
+            (["--turnaround-ms", "-1"], "invalid value '-1' for --turnaround-ms"),
+            (["--turnaround-ms", "60001"], "invalid value '60001' for --turnaround-ms"),
+            (["--pace=yes"], "doesn't allow an argument"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                r = subprocess.run([Z7SIM, *args], capture_output=True, text=True, timeout=10)
+                self.assertEqual(r.returncode, 2, r.stderr)
+                self.assertIn(message, r.stderr)
 
 
 if __name__ == "__main__":

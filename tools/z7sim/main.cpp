@@ -1,20 +1,26 @@
-// z7sim: a Z7 power controller on a pseudo-terminal, for trying the panel and for end-to-end tests.
+// z7sim: Z7 power controllers on a pseudo-terminal, for trying the panel and for end-to-end tests.
 //
 //   panel  <->  pty "line" (symlink --link)  <->  relay (faults)  <->  pty "device"  <->  libmodbus slave
+//                                                                  <->  pty "device"  <->  libmodbus slave
 //
-// With --tcp the panel's side of the line is one TCP connection instead, as a serial device server
-// offers it; the relay and everything behind it stay the same.
+// Each address of --address is one device behind its own pty, with its own registers and plant; the
+// relay hands a request to the device with its address (a broadcast to all) and drops the others, as a
+// shared RS-485 line does. With --tcp the panel's side of the line is one TCP connection instead, as a
+// serial device server offers it; the relay and everything behind it stay the same.
 //
-// The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk,
-// and every fault is applied there, chosen from --seed. With --line-log it writes down what each reply
-// became on the line, so a test can judge the master against the bytes it was really given.
+// The relay owns the line's timing: a reply leaves in one write, so the master sees it as one chunk, or
+// with --pace a character at a time at the line's rate; every fault is applied there, chosen from
+// --seed. With --line-log it writes down what each reply became on the line, so a test can judge the
+// master against the bytes it was really given.
 
 #include "LineFaults.h"
+#include "SimLine.h"
 #include "Z7Model.h"
 #include "Z7Version.h"
 
 #include <modbus/modbus.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -28,6 +34,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <getopt.h>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -35,6 +42,7 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -54,7 +62,10 @@ struct Options {
     std::string link = "/tmp/ttyZ7";
     bool linkGiven = false;
     std::optional<TcpEndpoint> tcp;
-    int address = 1;
+    std::vector<int> addresses{1}; // ascending
+    std::vector<int> silent;       // served, never answered; ascending
+    bool pace = false;
+    std::optional<int> turnaroundMs;
     int baud = 19200;
     char parity = 'N';
     int dataBits = 8;
@@ -68,7 +79,7 @@ struct Options {
 
 void usage(FILE* out) {
     std::fprintf(out, R"(Usage: z7sim [options]
-Simulates one Z7 three-phase power controller, a Modbus RTU slave on a pseudo-terminal or over TCP.
+Simulates Z7 three-phase power controllers, Modbus RTU slaves on one line: a pseudo-terminal or TCP.
 
 Registers (holding, 0 to 29; function 03 reads, function 06 writes):
   0 input setting (/100)      3 run/stop (see below)      4, 5 max/min output limit (/10, %%)
@@ -89,16 +100,31 @@ Line:
                      any free port; the first line printed tells which. One client at a time: while
                      one is connected, another is accepted and reset at once, and replies still on
                      their way to a client that left are dropped, not counted.
-  --address N        slave address, 1 to 247 (default 1)
-  --baud N           baud rate (default 19200; a pseudo-terminal ignores it)
+  --address LIST     slave addresses, 1 to 247 (default 1): one (3), a range (1-8) or a mixture
+                     (1-4,7). Each is a device of its own, with its own registers, run/stop state and
+                     noise; requests to other addresses get no answer, broadcasts (0) reach every
+                     device and none answers
+  --silent LIST      addresses among --address that never answer: the device takes its requests and
+                     carries out writes, but its answers never reach the line (--silent 3 or 3,5)
+  --baud N           baud rate (default 19200; a pseudo-terminal ignores it, --pace follows it)
   --format D_P_S     data bits, parity N/E/O, stop bits, as the panel writes it (default 8_N_2)
+
+Line timing (without these options a reply goes on the line in one write as soon as the device has
+made it, as it always did):
+  --pace             send the reply's bytes at the pace of --baud and --format, one character time
+                     each: 11 bits (start, data, parity, stop) for 8_N_2, 8_E_1 and 8_O_1, 573 us at
+                     19200 baud. Faults keep their pauses; the bytes of a burst are paced too
+  --turnaround-ms MS the device's pause from the end of a request to the start of its reply, 0 to
+                     60000; with --pace 2 unless given, without --pace none unless given
 
 Behaviour:
   --seed N           seed of the readings' noise and of the fault choices (default 1); the same seed
-                     gives the same readings and the same fault for the n-th reply
-  --alarm BITS       alarm bits (register 13, 0 to 0x1FF) held set, e.g. 0x105
+                     gives the same readings and the same fault for the n-th reply on the line. With
+                     several addresses each device's noise comes from the seed and its address
+  --alarm BITS       alarm bits (register 13, 0 to 0x1FF) held set on every device, e.g. 0x105
 
-Faults, each with a probability P from 0 to 1 per reply (at most one per reply; the sum must be <= 1):
+Faults, each with a probability P from 0 to 1 per reply of any address (at most one per reply; the sum
+must be <= 1):
   --fault-crc P        last CRC byte inverted
   --fault-split P      reply cut in two by a silence of --split-ms (default 250, more than 100)
   --fault-noreply P    no reply at all
@@ -115,6 +141,10 @@ On SIGINT or SIGTERM it removes the link and prints one line of counts, for exam
 changed (function 06, broadcasts included), "replies" the device's answers
 that went on the line whole or were dropped, and each other key how many of them went unchanged ("good")
 or with that fault. A reply still held back at exit is not counted.
+With several addresses that line holds the totals of all devices (a broadcast counts once for each),
+and one line for each address follows it in the same form, e.g.
+  z7sim: address 3: requests=4 writes=0 replies=0 good=0 crc=0 ...
+A silent address counts its requests and writes, and no replies.
 
   --line-log FILE    record each reply as it went on the line, one line per record, written as it
                      happens (the reply's number N counts the replies the faults were chosen for):
@@ -185,7 +215,16 @@ std::optional<TcpEndpoint> parseEndpoint(const std::string& text) {
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
-    enum { OptSplitMs = 256, OptDelayMs, OptFloodBytes, OptLineLog, OptFaultBase };
+    enum {
+        OptSplitMs = 256,
+        OptDelayMs,
+        OptFloodBytes,
+        OptLineLog,
+        OptSilent,
+        OptPace,
+        OptTurnaround,
+        OptFaultBase
+    };
     std::vector<option> longOptions = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -201,6 +240,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         {"delay-ms", required_argument, nullptr, OptDelayMs},
         {"flood-bytes", required_argument, nullptr, OptFloodBytes},
         {"line-log", required_argument, nullptr, OptLineLog},
+        {"silent", required_argument, nullptr, OptSilent},
+        {"pace", no_argument, nullptr, OptPace},
+        {"turnaround-ms", required_argument, nullptr, OptTurnaround},
     };
     std::vector<std::string> faultOptionNames;
     for (int k = 1; k < kLineFaultCount; ++k)
@@ -212,6 +254,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 
     Options o;
     long v = 0;
+    std::string why; // what is wrong with an address list
     int c;
     int index = -1;
     while ((c = getopt_long(argc, argv, "h", longOptions.data(), &index)) != -1) {
@@ -236,8 +279,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             ok = o.tcp.has_value();
             break;
         case 'a':
-            ok = parseLong(optarg, 1, 247, &v);
-            o.address = static_cast<int>(v);
+            o.addresses = ParseAddressList(optarg, &why);
+            ok = !o.addresses.empty();
             break;
         case 'b':
             ok = parseLong(optarg, 50, 4000000, &v);
@@ -274,6 +317,17 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             o.lineLog = optarg;
             ok = !o.lineLog.empty();
             break;
+        case OptSilent:
+            o.silent = ParseAddressList(optarg, &why);
+            ok = !o.silent.empty();
+            break;
+        case OptPace:
+            o.pace = true;
+            break;
+        case OptTurnaround:
+            ok = parseLong(optarg, 0, 60000, &v);
+            o.turnaroundMs = static_cast<int>(v);
+            break;
         default:
             if (c > OptFaultBase && c < OptFaultBase + kLineFaultCount) {
                 ok = parseProbability(optarg, &o.faults.probability[c - OptFaultBase]);
@@ -283,8 +337,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return std::nullopt;
         }
         if (!ok) {
-            std::fprintf(stderr, "z7sim: invalid value '%s' for --%s\n", optarg,
-                         longOptions[static_cast<std::size_t>(index)].name);
+            std::fprintf(stderr, "z7sim: invalid value '%s' for --%s%s%s\n", optarg,
+                         longOptions[static_cast<std::size_t>(index)].name, why.empty() ? "" : ": ",
+                         why.c_str());
             return std::nullopt;
         }
     }
@@ -295,6 +350,13 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     if (o.tcp && o.linkGiven) {
         std::fprintf(stderr, "z7sim: --link and --tcp exclude each other\n");
         return std::nullopt;
+    }
+    for (const int a : o.silent) {
+        if (!std::binary_search(o.addresses.begin(), o.addresses.end(), a)) {
+            std::fprintf(stderr, "z7sim: --silent %d: address %d is not one of --address %s\n", a, a,
+                         FormatAddressList(o.addresses).c_str());
+            return std::nullopt;
+        }
     }
     double sum = 0.0;
     for (double p : o.faults.probability)
@@ -637,73 +699,152 @@ private:
     std::FILE* m_file = nullptr;
 };
 
+// One device on the line: its own pseudo-terminal towards the relay, its libmodbus slave, registers and
+// plant, served on its own thread.
+struct Station {
+    int address = 0;
+    bool silent = false; // it takes requests, but its answers never reach the line
+    Pty pty;
+    modbus_t* ctx = nullptr;
+    bool connected = false;
+    modbus_mapping_t* map = nullptr;
+    std::mutex lock;
+    std::unique_ptr<Z7Model> model;
+    std::unique_ptr<Device> device;
+    std::thread thread;
+    Bytes fromDevice;                                    // its answer as far as it has come out
+    Clock::time_point requestEnd;                        // the last request to it complete on the line
+    std::array<std::uint64_t, kLineFaultCount> counts{}; // its replies by what the line did to them
+
+    Station() = default;
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+    ~Station() {
+        if (map)
+            modbus_mapping_free(map);
+        if (connected)
+            modbus_close(ctx);
+        if (ctx)
+            modbus_free(ctx);
+    }
+
+    bool Open(const Options& o, std::uint64_t seed) {
+        if (!pty.open()) {
+            std::fprintf(stderr, "z7sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+            return false;
+        }
+        ctx = modbus_new_rtu(pty.slavePath.c_str(), o.baud, o.parity, o.dataBits, o.stopBits);
+        if (!ctx || modbus_set_slave(ctx, address) != 0 || modbus_connect(ctx) != 0) {
+            std::fprintf(stderr, "z7sim: libmodbus: %s\n", modbus_strerror(errno));
+            return false;
+        }
+        connected = true;
+        if (o.debug)
+            modbus_set_debug(ctx, TRUE);
+        map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, Z7Model::kRegisterCount, 0, 0);
+        if (!map)
+            return false;
+        model = std::make_unique<Z7Model>(map->tab_registers, seed, o.alarms);
+        return true;
+    }
+};
+
 struct Outgoing {
-    Clock::time_point due;
+    Clock::time_point due; // when its first character starts
     Bytes bytes;
     std::size_t sent = 0;
     std::optional<LineFault> ends; // the last burst of a reply: counted once it is on the line
     std::uint64_t reply = 0;       // the reply's number in the line log
+    Station* from = nullptr;
+    std::chrono::nanoseconds charTime{0}; // paced: one character's time on the wire; 0: in one write
+
+    // How many of its bytes the line has carried by `now`: paced, a character is through one character
+    // time after the one before it.
+    std::size_t DueBytes(Clock::time_point now) const {
+        if (now < due)
+            return 0;
+        if (charTime.count() == 0)
+            return bytes.size();
+        return std::min<std::size_t>(bytes.size(), static_cast<std::size_t>((now - due) / charTime));
+    }
+    Clock::time_point NextDue() const { return due + charTime * static_cast<std::int64_t>(sent + 1); }
+    Clock::time_point End() const { return due + charTime * static_cast<std::int64_t>(bytes.size()); }
 };
+
+// "address 1", "addresses 1-4,7 (silent 3)"
+std::string Served(const Options& o) {
+    std::string text = (o.addresses.size() == 1 ? "address " : "addresses ") + FormatAddressList(o.addresses);
+    if (!o.silent.empty())
+        text += " (silent " + FormatAddressList(o.silent) + ")";
+    return text;
+}
 
 int run(const Options& o) {
     LineLog lineLog;
     if (!o.lineLog.empty() && !lineLog.Open(o.lineLog))
         return 1;
-    Pty line, device;
-    if ((!o.tcp && !line.open()) || !device.open()) {
+    Pty line;
+    if (!o.tcp && !line.open()) {
         std::fprintf(stderr, "z7sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
     }
 
-    modbus_t* ctx = modbus_new_rtu(device.slavePath.c_str(), o.baud, o.parity, o.dataBits, o.stopBits);
-    if (!ctx || modbus_set_slave(ctx, o.address) != 0 || modbus_connect(ctx) != 0) {
-        std::fprintf(stderr, "z7sim: libmodbus: %s\n", modbus_strerror(errno));
-        if (ctx)
-            modbus_free(ctx);
-        return 1;
+    std::vector<std::unique_ptr<Station>> stations;
+    for (const int a : o.addresses) {
+        auto s = std::make_unique<Station>();
+        s->address = a;
+        s->silent = std::binary_search(o.silent.begin(), o.silent.end(), a);
+        // A single device keeps --seed itself, so its readings stay those of every earlier run.
+        if (!s->Open(o, o.addresses.size() == 1 ? o.seed : DeviceSeed(o.seed, a)))
+            return 1;
+        stations.push_back(std::move(s));
     }
-    if (o.debug)
-        modbus_set_debug(ctx, TRUE);
-    modbus_mapping_t* map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, Z7Model::kRegisterCount, 0, 0);
-    if (!map) {
-        modbus_close(ctx);
-        modbus_free(ctx);
-        return 1;
-    }
-
     const auto start = Clock::now();
-    std::mutex lock;
-    Z7Model model(map->tab_registers, o.seed, o.alarms);
+    for (auto& s : stations)
+        s->device = std::make_unique<Device>(s->ctx, s->map, s->model.get(), &s->lock, start);
     FaultInjector faults(o.faults, o.seed);
-    Device dev(ctx, map, &model, &lock, start);
+
+    // Without --pace and --turnaround-ms a reply goes out as soon as the device has made it, in one write;
+    // with them the wake-ups follow the line's timing to the microsecond, not to the millisecond.
+    const bool lineTiming = o.pace || o.turnaroundMs.has_value();
+    const auto charTime =
+        o.pace ? CharacterTime(o.baud, o.dataBits, o.parity, o.stopBits) : std::chrono::nanoseconds(0);
+    const auto turnaround = std::chrono::milliseconds(o.turnaroundMs.value_or(o.pace ? 2 : 0));
+    if (lineTiming)
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); // a character at 19200 baud lasts 573 us
 
     int stopPipe[2];
     if (pipe2(stopPipe, O_CLOEXEC) != 0)
         return 1;
-    std::thread deviceThread([&] { dev.Run(stopPipe[0]); });
+    for (auto& s : stations)
+        s->thread = std::thread([st = s.get(), fd = stopPipe[0]] { st->device->Run(fd); });
 
     int rc = 0;
-    std::array<std::uint64_t, kLineFaultCount> counts{};
     {
         LineLink link(o.link, line.slavePath);
         Listener listener;
         if (o.tcp ? !listener.open(*o.tcp) : !link.create()) {
             rc = 1;
         } else {
+            std::string timing;
+            if (o.pace)
+                timing += ", paced";
+            if (lineTiming)
+                timing += ", turnaround " + std::to_string(turnaround.count()) + " ms";
             if (o.tcp)
-                std::printf("z7sim: address %d on %s, %d %d_%c_%d, seed %llu\n", o.address,
+                std::printf("z7sim: %s on %s, %d %d_%c_%d, seed %llu%s\n", Served(o).c_str(),
                             listener.url().c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
-                            static_cast<unsigned long long>(o.seed));
+                            static_cast<unsigned long long>(o.seed), timing.c_str());
             else
-                std::printf("z7sim: address %d on %s -> %s, %d %d_%c_%d, seed %llu\n", o.address,
+                std::printf("z7sim: %s on %s -> %s, %d %d_%c_%d, seed %llu%s\n", Served(o).c_str(),
                             o.link.c_str(), line.slavePath.c_str(), o.baud, o.dataBits, o.parity, o.stopBits,
-                            static_cast<unsigned long long>(o.seed));
+                            static_cast<unsigned long long>(o.seed), timing.c_str());
             std::fflush(stdout);
 
             // Replies by what went on the line: a reply still held back at exit is not counted.
             std::deque<Outgoing> out;
             std::uint64_t replyNumber = 0;
-            Bytes fromDevice, toDevice;
+            Bytes toDevice;
             auto lastRequestByte = Clock::now();
             std::uint8_t buf[4096];
             // The panel's side of the line: the pty, or the TCP client while one is connected.
@@ -743,39 +884,47 @@ int run(const Options& o) {
                 if (o.debug)
                     std::printf("z7sim: a client connected\n");
             };
+            // The line, the signal pipe, the listener, then each device.
+            constexpr std::size_t kFirstStation = 3;
+            std::vector<pollfd> fds(kFirstStation + stations.size());
+            for (std::size_t i = 0; i < stations.size(); ++i)
+                fds[kFirstStation + i] = {stations[i]->pty.master, POLLIN, 0};
             for (;;) {
                 const auto now = Clock::now();
                 std::optional<Clock::time_point> wake;
                 bool wantWrite = false;
                 if (!out.empty()) {
-                    if (out.front().due <= now)
+                    if (out.front().NextDue() <= now)
                         wantWrite = true;
                     else
-                        wake = out.front().due;
+                        wake = out.front().NextDue();
                 }
                 if (!toDevice.empty()) {
                     const auto burstEnd = lastRequestByte + kRequestSilence + std::chrono::milliseconds(1);
                     wake = wake ? std::min(*wake, burstEnd) : burstEnd;
                 }
-                int timeoutMs = -1;
-                if (wake)
-                    timeoutMs = static_cast<int>(std::max<std::int64_t>(
-                        0, std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count()));
-                pollfd fds[4] = {{lineFd, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
-                                 {device.master, POLLIN, 0},
-                                 {g_signalPipe[0], POLLIN, 0},
-                                 {listener.fd(), POLLIN, 0}};
+                timespec timeout{};
+                if (wake) {
+                    auto left = std::max<Clock::duration>(Clock::duration::zero(), *wake - now);
+                    if (!lineTiming)
+                        left = std::chrono::ceil<std::chrono::milliseconds>(left);
+                    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+                    timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+                }
+                fds[0] = {lineFd, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
+                fds[1] = {g_signalPipe[0], POLLIN, 0};
+                fds[2] = {listener.fd(), POLLIN, 0};
                 lineChanged = false;
-                if (::poll(fds, 4, timeoutMs) < 0) {
+                if (::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, nullptr) < 0) {
                     if (errno == EINTR)
                         continue;
                     rc = 1;
                     break;
                 }
-                if (fds[2].revents)
+                if (fds[1].revents)
                     break;
-                // Requests for other slaves stop here. libmodbus would take the next frame after one
-                // of them for that slave's answer, and on this line no other slave answers.
+                // Requests for addresses not served stop here, as on a line where no device has them.
+                // libmodbus would take the next frame after one of them for that slave's answer.
                 if (fds[0].revents & (o.tcp ? POLLIN | POLLHUP | POLLERR : POLLIN)) {
                     const ssize_t n = ::read(lineFd, buf, sizeof buf);
                     if (n > 0) {
@@ -786,7 +935,7 @@ int run(const Options& o) {
                     }
                 }
                 // After the read, so that a client that has just left makes room for the next one.
-                if (fds[3].revents & POLLIN)
+                if (fds[2].revents & POLLIN)
                     acceptClient();
                 const bool burstEnded = Clock::now() - lastRequestByte > kRequestSilence;
                 for (;;) {
@@ -795,25 +944,35 @@ int run(const Options& o) {
                         len = burstEnded ? toDevice.size() : 0;
                     if (len == 0)
                         break;
-                    if (toDevice[0] == o.address || toDevice[0] == 0)
-                        writeAll(device.master, toDevice.data(), len);
+                    // A broadcast reaches every device; each carries it out and none answers.
+                    for (auto& s : stations) {
+                        if (toDevice[0] == s->address || toDevice[0] == 0) {
+                            writeAll(s->pty.master, toDevice.data(), len);
+                            s->requestEnd = lastRequestByte;
+                        }
+                    }
                     toDevice.erase(toDevice.begin(), toDevice.begin() + static_cast<std::ptrdiff_t>(len));
                 }
-                if (fds[1].revents & POLLIN) {
-                    const ssize_t n = ::read(device.master, buf, sizeof buf);
+                for (std::size_t i = 0; i < stations.size(); ++i) {
+                    if (!(fds[kFirstStation + i].revents & POLLIN))
+                        continue;
+                    Station& s = *stations[i];
+                    const ssize_t n = ::read(s.pty.master, buf, sizeof buf);
                     if (n > 0)
-                        fromDevice.insert(fromDevice.end(), buf, buf + n);
-                    while (const std::size_t len = replyLength(fromDevice)) {
-                        const Bytes reply(fromDevice.begin(),
-                                          fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
-                        fromDevice.erase(fromDevice.begin(),
-                                         fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
-                        const std::optional<AnsweredRequest> request = dev.TakeAnswered();
-                        if (lineFd < 0)
-                            continue; // its client has left
-                        // Bursts keep their order: a held-back reply also holds back the ones after it.
+                        s.fromDevice.insert(s.fromDevice.end(), buf, buf + n);
+                    while (const std::size_t len = replyLength(s.fromDevice)) {
+                        const Bytes reply(s.fromDevice.begin(),
+                                          s.fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        s.fromDevice.erase(s.fromDevice.begin(),
+                                           s.fromDevice.begin() + static_cast<std::ptrdiff_t>(len));
+                        const std::optional<AnsweredRequest> request = s.device->TakeAnswered();
+                        if (lineFd < 0 || s.silent)
+                            continue; // its client has left, or its answers never reach the line
+                        // Bursts keep their order: a held-back reply also holds back the ones after it,
+                        // and none starts before the turnaround after its request.
                         auto base =
-                            std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().due);
+                            std::max(Clock::now(), out.empty() ? Clock::time_point{} : out.back().End());
+                        base = std::max(base, s.requestEnd + turnaround);
                         LineFault fault;
                         auto chunks = faults.Apply(reply, &fault);
                         ++replyNumber;
@@ -821,10 +980,12 @@ int run(const Options& o) {
                             lineLog.Request(replyNumber, request->at, request->request);
                         lineLog.Reply(replyNumber, fault, reply);
                         if (chunks.empty())
-                            ++counts[static_cast<int>(fault)];
+                            ++s.counts[static_cast<int>(fault)];
                         for (auto& chunk : chunks) {
                             base += std::chrono::milliseconds(chunk.pauseMs);
-                            out.push_back({base, std::move(chunk.bytes), 0, std::nullopt, replyNumber});
+                            out.push_back(
+                                {base, std::move(chunk.bytes), 0, std::nullopt, replyNumber, &s, charTime});
+                            base = out.back().End();
                         }
                         if (!chunks.empty())
                             out.back().ends = fault;
@@ -832,9 +993,12 @@ int run(const Options& o) {
                 }
                 if (wantWrite && !lineChanged && (fds[0].revents & POLLOUT)) {
                     Outgoing& head = out.front();
-                    // One write per burst, so the master reads a reply without inner gaps.
-                    const ssize_t w =
-                        ::write(lineFd, head.bytes.data() + head.sent, head.bytes.size() - head.sent);
+                    // Unpaced, one write per burst, so the master reads a reply without inner gaps; paced,
+                    // the characters whose time has come.
+                    const std::size_t due = head.DueBytes(Clock::now());
+                    if (due <= head.sent)
+                        continue;
+                    const ssize_t w = ::write(lineFd, head.bytes.data() + head.sent, due - head.sent);
                     if (w > 0)
                         head.sent += static_cast<std::size_t>(w);
                     if (o.tcp && w < 0 && errno != EAGAIN && errno != EINTR) {
@@ -844,7 +1008,7 @@ int run(const Options& o) {
                     if (head.sent == head.bytes.size()) {
                         lineLog.Line(head.reply, head.bytes);
                         if (head.ends)
-                            ++counts[static_cast<int>(*head.ends)];
+                            ++head.from->counts[static_cast<int>(*head.ends)];
                         out.pop_front();
                     }
                 }
@@ -856,24 +1020,40 @@ int run(const Options& o) {
 
     const char c = 1;
     [[maybe_unused]] auto n = ::write(stopPipe[1], &c, 1);
-    deviceThread.join();
+    for (auto& s : stations)
+        s->thread.join();
     ::close(stopPipe[0]);
     ::close(stopPipe[1]);
 
-    std::uint64_t replies = 0;
-    for (auto k : counts)
-        replies += k;
-    std::printf("z7sim: requests=%llu writes=%llu replies=%llu",
-                static_cast<unsigned long long>(dev.requests.load()),
-                static_cast<unsigned long long>(dev.writes.load()), static_cast<unsigned long long>(replies));
-    for (int k = 0; k < kLineFaultCount; ++k)
-        std::printf(" %s=%llu", kLineFaultNames[k], static_cast<unsigned long long>(counts[k]));
-    std::printf("\n");
+    // The line's totals first (what tests read), then, for several devices, each one's share.
+    auto printCounts = [](const char* who, std::uint64_t requests, std::uint64_t writes,
+                          const std::array<std::uint64_t, kLineFaultCount>& counts) {
+        std::uint64_t replies = 0;
+        for (auto k : counts)
+            replies += k;
+        std::printf("z7sim: %srequests=%llu writes=%llu replies=%llu", who,
+                    static_cast<unsigned long long>(requests), static_cast<unsigned long long>(writes),
+                    static_cast<unsigned long long>(replies));
+        for (int k = 0; k < kLineFaultCount; ++k)
+            std::printf(" %s=%llu", kLineFaultNames[k], static_cast<unsigned long long>(counts[k]));
+        std::printf("\n");
+    };
+    std::uint64_t requests = 0, writes = 0;
+    std::array<std::uint64_t, kLineFaultCount> counts{};
+    for (const auto& s : stations) {
+        requests += s->device->requests.load();
+        writes += s->device->writes.load();
+        for (int k = 0; k < kLineFaultCount; ++k)
+            counts[k] += s->counts[k];
+    }
+    printCounts("", requests, writes, counts);
+    if (stations.size() > 1) {
+        for (const auto& s : stations) {
+            const std::string who = "address " + std::to_string(s->address) + ": ";
+            printCounts(who.c_str(), s->device->requests.load(), s->device->writes.load(), s->counts);
+        }
+    }
     std::fflush(stdout);
-
-    modbus_mapping_free(map);
-    modbus_close(ctx);
-    modbus_free(ctx);
     return rc;
 }
 
