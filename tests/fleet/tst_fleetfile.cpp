@@ -4,6 +4,7 @@
 #include "JsonPositions.h"
 
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Fleet)
@@ -31,6 +32,8 @@ private slots:
     void roundTrip_data() { goodFiles_data(); }
     void roundTrip();
     void readFile();
+    void english_data() { badFiles_data(); }
+    void english();
 };
 
 void TestFleetFile::positions() {
@@ -334,6 +337,26 @@ void TestFleetFile::readFile() {
     QVERIFY(!ReadFleetFile(large, &error));
     QCOMPARE(error.line, 0);
     QCOMPARE(error.what, QStringLiteral("%1 太大：机群文件最多 1048576 字节").arg(large));
+}
+
+// Every fault is told in English too, as the translation has it for the same place.
+void TestFleetFile::english() {
+    QFETCH(QByteArray, json);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral("z7panel_en"), qEnvironmentVariable("Z7_BINARY_DIR") +
+                                                           QStringLiteral("/share/z7panel/translations")));
+    QCoreApplication::installTranslator(&english);
+    FleetError error;
+    QVERIFY(!ReadFleet(json, &error));
+    const QString text = error.Text();
+    QCoreApplication::removeTranslator(&english);
+    QVERIFY2(text.startsWith(QStringLiteral("line %1, column %2: ").arg(line).arg(column)), qPrintable(text));
+    for (const QChar c : text)
+        QVERIFY2(c.unicode() < 0x2E80, qPrintable(text)); // no Chinese left untranslated
+    if (QByteArray(QTest::currentDataTag()) == "address 0")
+        QCOMPARE(text, QStringLiteral("line 3, column 15: the address must be a whole number from 1 to 247"));
 }
 
 QTEST_GUILESS_MAIN(TestFleetFile)
