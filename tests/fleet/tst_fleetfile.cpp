@@ -32,6 +32,7 @@ private slots:
     void roundTrip_data() { goodFiles_data(); }
     void roundTrip();
     void readFile();
+    void documentedExamples();
     void english_data() { badFiles_data(); }
     void english();
 };
@@ -337,6 +338,30 @@ void TestFleetFile::readFile() {
     QVERIFY(!ReadFleetFile(large, &error));
     QCOMPARE(error.line, 0);
     QCOMPARE(error.what, QStringLiteral("%1 太大：机群文件最多 1048576 字节").arg(large));
+}
+
+// The examples the format's documentation shows are sound fleet files with the values it says.
+void TestFleetFile::documentedExamples() {
+    QFile doc(qEnvironmentVariable("Z7_SOURCE_DIR") + QStringLiteral("/docs/fleet.md"));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QByteArray text = doc.readAll();
+    QList<Fleet> fleets;
+    for (qsizetype at = text.indexOf("```json\n"); at >= 0; at = text.indexOf("```json\n", at)) {
+        at += 8;
+        const QByteArray json = text.mid(at, text.indexOf("```", at) - at);
+        FleetError error;
+        const std::optional<Fleet> fleet = ReadFleet(json, &error);
+        QVERIFY2(fleet, qPrintable(error.Text() + "\n" + QString::fromUtf8(json)));
+        fleets.append(*fleet);
+    }
+    QCOMPARE(fleets.size(), 2);
+    QCOMPARE(fleets[0].lines.size(), 1);
+    QCOMPARE(fleets[0].lines[0].devices.size(), 6);
+    QCOMPARE(fleets[0].lines[0].timeoutMs, 500);
+    QCOMPARE(fleets[0].lines[0].baud, 19200u);
+    QCOMPARE(fleets[1].lines[0].framing, FleetFraming::Silence);
+    QCOMPARE(fleets[1].lines[0].devices[1].name, QStringLiteral("Z7 #8"));
+    QVERIFY(fleets[1].asFastAsPossible);
 }
 
 // Every fault is told in English too, as the translation has it for the same place.
