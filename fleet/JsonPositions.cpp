@@ -31,9 +31,10 @@ TextPosition PositionAt(const QByteArray& text, qsizetype offset) {
 }
 
 // A walk over the text that trusts it to be JSON (QJsonDocument has already said so) and only notes
-// where each value and key begins. Every step is bounded by the text's end and makes progress, so no
-// text leads it astray; its depth is the nesting that QJsonDocument allowed.
+// where each value and key begins. Every step is bounded by the text's end and makes progress, and the
+// depth is bounded, so no text leads it astray.
 struct JsonPositions::Scanner {
+    static constexpr qsizetype kMaxDepth = 2048; // QJsonDocument refuses nesting beyond 1024
     const QByteArray& text;
     JsonPositions& out;
     qsizetype i = 0;
@@ -65,6 +66,8 @@ struct JsonPositions::Scanner {
     }
 
     void Value(QStringList& path) {
+        if (path.size() > kMaxDepth)
+            return; // deeper than any JSON the reader accepts: not worth a stack
         SkipSpace();
         if (!out.m_values.contains(path)) // a repeated key keeps the place of its first value
             out.m_values.insert(path, i);
