@@ -240,8 +240,11 @@ void TForm1::CreateLayout() {
     Image20 = NewPicture(Panel3, LitLampPicture(), 136, 96);
     ComboBox4 = NewCombo<TPortComboBox>(Panel3, 106, 2, 97, {}, "COM4");
     ComboBox4->RefreshItems();
-    ComboBox5 = NewCombo<QComboBox>(Panel3, 106, 34, 97, {"4800", "9600", "19200", "38400"}, "19200");
-    ComboBox6 = NewCombo<QComboBox>(Panel3, 106, 66, 97, {"8_N_2", "8_E_1", "8_O_1"}, "8_N_2");
+    QStringList baudRates;
+    for (const quint32 rate : BaudRateChoices())
+        baudRates.append(QString::number(rate));
+    ComboBox5 = NewCombo<QComboBox>(Panel3, 106, 34, 97, baudRates, "19200");
+    ComboBox6 = NewCombo<QComboBox>(Panel3, 106, 66, 97, LineFormatChoices(), "8_N_2");
     BitBtn7 = new QPushButton(Panel3);
     BitBtn7->setGeometry(58, 96, 65, 35);
 

@@ -20,17 +20,19 @@ declare -A sources=(
   [text]="modbus/ModbusFrame.cpp modbus/TextToInt.cpp"
   [parmrk]="serial/PosixCommPort.cpp serial/PosixBaud.cpp"
   [properties]="widgets/*.cpp"
+  [fleetfile]="fleet/*.cpp serial/*.cpp"
 )
 # Headers with Qt classes that a target compiles, run through moc first.
 declare -A mocs=(
   [properties]="widgets/*.h"
+  [fleetfile]="serial/*.h"
 )
 moc=$(pkg-config --variable=libexecdir Qt6Core)/moc
 
 out=$root/fuzz-build
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -fno-omit-frame-pointer -Imodbus -Iserial -Iwidgets $(pkg-config --cflags Qt6Core Qt6Gui Qt6Widgets))
+       -fno-omit-frame-pointer -Imodbus -Iserial -Iwidgets -Ifleet $(pkg-config --cflags Qt6Core Qt6Gui Qt6Widgets))
 libs=($(pkg-config --libs Qt6Core Qt6Gui Qt6Widgets))
 
 status=0

@@ -1,5 +1,7 @@
 #include "LineFormat.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr struct {
@@ -9,7 +11,20 @@ constexpr struct {
                     {u"8_E_1", {TComm::Even, TComm::_1}},
                     {u"8_O_1", {TComm::Odd, TComm::_1}}};
 
+constexpr quint32 kBaudRates[] = {4800, 9600, 19200, 38400};
+
 } // namespace
+
+QList<quint32> BaudRateChoices() {
+    return QList<quint32>(std::begin(kBaudRates), std::end(kBaudRates));
+}
+
+QStringList LineFormatChoices() {
+    QStringList texts;
+    for (const auto& f : kLineFormats)
+        texts.append(QString::fromUtf16(f.text));
+    return texts;
+}
 
 std::optional<LineFormat> LineFormatFromText(const QString& text) {
     for (const auto& f : kLineFormats)

@@ -4,7 +4,9 @@
 
 #include "SerialComm.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,6 +20,10 @@ struct LineFormat {
     TComm::TParity parity = TComm::None;
     TComm::TStopBits stopBits = TComm::_2;
 };
+// The baud rates the baud-rate box offers, slowest first; the fleet file accepts these and no other.
+QList<quint32> BaudRateChoices();
+// The format box's texts in its order, the first being the panel's default.
+QStringList LineFormatChoices();
 // The format a text of the format box names; empty for any other text, which leaves the line as it is.
 std::optional<LineFormat> LineFormatFromText(const QString& text);
 // The format box's text for a parity and stop bits; empty when none of its formats is that.

@@ -155,6 +155,157 @@
     </message>
 </context>
 <context>
+    <name>FleetFile</name>
+    <message>
+        <source>对象未结束：这里应为 , 或 }</source>
+        <translation>unterminated object: a , or } was expected here</translation>
+    </message>
+    <message>
+        <source>这里应为冒号 :</source>
+        <translation>a colon : was expected here</translation>
+    </message>
+    <message>
+        <source>数组未结束：这里应为 , 或 ]</source>
+        <translation>unterminated array: a , or ] was expected here</translation>
+    </message>
+    <message>
+        <source>这里应为逗号 ,</source>
+        <translation>a comma , was expected here</translation>
+    </message>
+    <message>
+        <source>这里应为一个值：字符串、数字、对象、数组、true、false 或 null</source>
+        <translation>a value was expected here: a string, number, object, array, true, false or null</translation>
+    </message>
+    <message>
+        <source>文件在数字中间结束</source>
+        <translation>the file ends in the middle of a number</translation>
+    </message>
+    <message>
+        <source>这里应为一个有效的数字</source>
+        <translation>a valid number was expected here</translation>
+    </message>
+    <message>
+        <source>无效的转义序列：\ 后应为 " \ / b f n r t 或 u 加四位十六进制数</source>
+        <translation>an invalid escape sequence: after \ one of " \ / b f n r t, or u with four hexadecimal digits, was expected</translation>
+    </message>
+    <message>
+        <source>文本不是有效的 UTF-8</source>
+        <translation>the text is not valid UTF-8</translation>
+    </message>
+    <message>
+        <source>字符串未结束：这里应为 "</source>
+        <translation>unterminated string: a " was expected here</translation>
+    </message>
+    <message>
+        <source>嵌套太深</source>
+        <translation>nested too deeply</translation>
+    </message>
+    <message>
+        <source>文件太大</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>JSON 已经结束，这里不应再有内容</source>
+        <translation>the JSON has ended; nothing more may follow here</translation>
+    </message>
+    <message>
+        <source>JSON 语法错误</source>
+        <translation>JSON syntax error</translation>
+    </message>
+    <message>
+        <source>文件应为一个对象 { … }，内含 "lines"</source>
+        <translation>the file must be one object { … } holding "lines"</translation>
+    </message>
+    <message>
+        <source>键 "%1" 重复；每个键只能出现一次</source>
+        <translation>the key "%1" appears twice; each key may appear only once</translation>
+    </message>
+    <message>
+        <source>"as_fast_as_possible" 应为 true 或 false</source>
+        <translation>"as_fast_as_possible" must be true or false</translation>
+    </message>
+    <message>
+        <source>"lines" 应为含至少一条线路的数组 [ … ]</source>
+        <translation>"lines" must be an array [ … ] of at least one line</translation>
+    </message>
+    <message>
+        <source>线路标识 "%1" 已被另一条线路使用</source>
+        <translation>the id "%1" is already used by another line</translation>
+    </message>
+    <message>
+        <source>端口 %1 已被线路 "%2" 使用</source>
+        <translation>the port %1 is already used by the line "%2"</translation>
+    </message>
+    <message>
+        <source>线路应为一个对象 { … }</source>
+        <translation>a line must be an object { … }</translation>
+    </message>
+    <message>
+        <source>"id" 应为 1 到 %1 个字符的文本，前后无空格</source>
+        <translation>"id" must be a text of 1 to %1 characters without spaces at either end</translation>
+    </message>
+    <message>
+        <source>"port" 应为设备路径（如 /dev/ttyUSB0）或 tcp://主机:端口（端口号 1 到 65535，IPv6 地址加方括号），前后无空格</source>
+        <translation>"port" must be a device path (such as /dev/ttyUSB0) or tcp://HOST:PORT (port 1 to 65535, an IPv6 address in brackets), without spaces at either end</translation>
+    </message>
+    <message>
+        <source>"baud" 应为以下波特率之一：%1</source>
+        <translation>"baud" must be one of the baud rates %1</translation>
+    </message>
+    <message>
+        <source>"format" 应为以下格式之一：%1</source>
+        <translation>"format" must be one of the formats %1</translation>
+    </message>
+    <message>
+        <source>"framing" 应为 "length" 或 "silence"</source>
+        <translation>"framing" must be "length" or "silence"</translation>
+    </message>
+    <message>
+        <source>"devices" 应为含至少一台设备的数组 [ … ]</source>
+        <translation>"devices" must be an array [ … ] of at least one device</translation>
+    </message>
+    <message>
+        <source>地址 %1 在这条线路上已被使用</source>
+        <translation>the address %1 is already used on this line</translation>
+    </message>
+    <message>
+        <source>设备应为一个对象 { … }</source>
+        <translation>a device must be an object { … }</translation>
+    </message>
+    <message>
+        <source>地址应为 %1 到 %2 的整数</source>
+        <translation>the address must be a whole number from %1 to %2</translation>
+    </message>
+    <message>
+        <source>"name" 应为 1 到 %1 个字符的文本</source>
+        <translation>"name" must be a text of 1 to %1 characters</translation>
+    </message>
+    <message>
+        <source>"%1" 应为 %2 到 %3 的整数（毫秒）</source>
+        <translation>"%1" must be a whole number of milliseconds from %2 to %3</translation>
+    </message>
+    <message>
+        <source>未知的键 "%1"；这里可用的键：%2</source>
+        <translation>unknown key "%1"; the keys allowed here: %2</translation>
+    </message>
+    <message>
+        <source>缺少 "%1"；%2</source>
+        <translation>"%1" is missing; %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列：%3</source>
+        <translation>line %1, column %2: %3</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 太大：机群文件最多 %2 字节</source>
+        <translation>%1 is too large: a fleet file has at most %2 bytes</translation>
+    </message>
+</context>
+<context>
     <name>Form1Layout</name>
     <message>
         <source>温度：</source>

@@ -14,9 +14,10 @@ ALLOWED = {
     "widgets": set(),
     "history": {"modbus"},
     "watch": {"modbus", "history"},
-    "views/common": {"modbus", "history", "watch", "serial", "widgets"},
-    "views/*": {"modbus", "history", "watch", "serial", "widgets", "views/common"},
-    "app": {"modbus", "history", "watch", "serial", "widgets", "views/common", "views/*"},
+    "fleet": {"modbus", "serial", "history"},
+    "views/common": {"modbus", "history", "watch", "fleet", "serial", "widgets"},
+    "views/*": {"modbus", "history", "watch", "fleet", "serial", "widgets", "views/common"},
+    "app": {"modbus", "history", "watch", "fleet", "serial", "widgets", "views/common", "views/*"},
 }
 SOURCE = re.compile(r"\.(h|hpp|cpp|cc)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
@@ -46,7 +47,7 @@ def allowed(src, dst):
 
 def main(root):
     files = {}
-    for top in ("serial", "modbus", "widgets", "history", "watch", "views", "app"):
+    for top in ("serial", "modbus", "widgets", "history", "watch", "fleet", "views", "app"):
         for dirpath, _, names in os.walk(os.path.join(root, top)):
             for name in names:
                 if SOURCE.search(name):
