@@ -276,28 +276,30 @@ quint32 replyStart(const char* bytes, quint32 count, const TReplyShape& shape) {
 // the address tells, else the length expected. It is counted by what was expected, not by the byte count
 // the reply carries, which the one who asked judges with the rest of the frame; a count damaged on the
 // line would otherwise keep the reply waiting for bytes that never come. Bytes before the reply's start
-// go on first, as a chunk of their own; bytes after its end stay for the next chunk. Anything else (no
-// reply expected, or one that is not complete) ends after 3.5 characters of silence, at 2048 bytes, or,
-// for a reply expected, when its time is up: with nothing come, that is told as no reply. Every
-// expectation ends in one chunk other than Noise, or in no reply.
+// go on first, as a chunk of their own (Noise); bytes after its end stay for the next chunk.
+// Otherwise a chunk ends after 3.5 characters of silence, at 2048 bytes, or when the expected reply's
+// time is up. Noise alone (a bus turning round, an echo) leaves the reply expected; at its time, with
+// no start of it come, that is told as no reply. So every expectation ends in one chunk other than
+// Noise, or in no reply; bytes when none is expected end at silence.
 bool TReadThread::frameByLength(char* chunk, quint32& pending, Clock::time_point lastByte,
                                 const TFramingRule& rule, const TReplyExpectation& expected) {
-    if (expected.Armed && pending) {
+    const quint32 start = expected.Armed ? replyStart(chunk, pending, expected.Shape) : 0;
+    const auto handOn = [&](quint32 count, TChunkEnd end) {
+        if (!passOn(chunk, count, end))
+            return false;
+        pending -= count;
+        std::copy(chunk + count, chunk + count + pending, chunk);
+        m_holding = pending > 0;
+        return true;
+    };
+    if (expected.Armed && start < pending) {
         const TReplyShape& shape = expected.Shape;
-        const quint32 start = replyStart(chunk, pending, shape);
         const bool exception =
             start + 1 < pending && quint8(chunk[start + 1]) == quint8(shape.Function | 0x80);
         const quint32 length = exception ? 5u : std::clamp<quint32>(shape.Length, 5u, kReadSize);
-        if (start < pending && pending - start >= length) {
+        if (pending - start >= length) {
             m_port->EndExpectation(expected.Serial);
-            if (start && !passOn(chunk, start, TChunkEnd::Noise))
-                return false;
-            if (!passOn(chunk + start, length, TChunkEnd::Length))
-                return false;
-            pending -= start + length;
-            std::copy(chunk + start + length, chunk + start + length + pending, chunk);
-            m_holding = pending > 0;
-            return true;
+            return (!start || handOn(start, TChunkEnd::Noise)) && handOn(length, TChunkEnd::Length);
         }
     }
     const Clock::time_point now = Clock::now();
@@ -306,19 +308,23 @@ bool TReadThread::frameByLength(char* chunk, quint32& pending, Clock::time_point
     const bool late = expected.Armed && now >= expected.Deadline;
     if (!full && !silent && !late)
         return true;
-    if (expected.Armed)
-        m_port->EndExpectation(expected.Serial);
-    if (!pending) {
-        if (!m_window->Post(SPM_NO_REPLY, 0)) {
-            PostHangup();
-            return false;
-        }
-        return true;
-    }
-    const TChunkEnd end = full ? TChunkEnd::Full : silent ? TChunkEnd::Silence : TChunkEnd::ReplyTimeout;
-    if (!passOn(chunk, pending, end))
+    if (!expected.Armed)
+        return handOn(pending, full ? TChunkEnd::Full : TChunkEnd::Silence);
+    if (start && !handOn(start, TChunkEnd::Noise))
         return false;
-    pending = 0;
+    if (pending) {
+        m_port->EndExpectation(expected.Serial);
+        return handOn(pending, full     ? TChunkEnd::Full
+                               : silent ? TChunkEnd::Silence
+                                        : TChunkEnd::ReplyTimeout);
+    }
+    if (!late)
+        return true;
+    m_port->EndExpectation(expected.Serial);
+    if (!m_window->Post(SPM_NO_REPLY, 0)) {
+        PostHangup();
+        return false;
+    }
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <memory>
 
 namespace {
@@ -104,12 +106,12 @@ void TestFraming::replies_data() {
     QTest::addColumn<TFraming>("framing");
     QTest::addColumn<bool>("expect"); // whether ExpectReply is called before the bytes come
     QTest::addColumn<TReplyShape>("shape");
-    QTest::addColumn<QByteArray>("bytes"); // what the device sends, in one burst
+    QTest::addColumn<QByteArrayList>("bursts"); // what the device sends, 30 ms apart
     QTest::addColumn<QList<int>>("sizes");
     QTest::addColumn<QList<TChunkEnd>>("ends");
     QTest::addColumn<int>("noReplies");
-    // When the last event (chunk or no reply) is raised, in ms after the bytes were sent (after
-    // ExpectReply when none are sent). The form's rule would take over 100 ms for any chunk: a chunk
+    // When the last event (chunk or no reply) is raised, in ms after the last burst was sent (after
+    // ExpectReply when none is sent). The form's rule would take over 100 ms for any chunk: a chunk
     // within 80 ms was cut by this rule, not that one.
     QTest::addColumn<int>("earliestMs");
     QTest::addColumn<int>("latestMs");
@@ -122,33 +124,40 @@ void TestFraming::replies_data() {
     const QByteArray echo("\x01\x06\x00\x01\x00\x64\xd9\xe1", 8);
     const QByteArray noise("\x00\xfe\x03", 3); // a turning bus, and a byte like a function code
     using E = TChunkEnd;
+    using B = QByteArrayList;
 
     for (const QString line : {"scripted", "pty", "tcp"}) {
         auto row = [&](const char* what) -> QTestData& {
             return QTest::addRow("%s: %s", qPrintable(line), what) << line;
         };
-        row("read complete at its length") << TFraming::Length << true << read10 << reply << QList<int>{25}
+        row("read complete at its length") << TFraming::Length << true << read10 << B{reply} << QList<int>{25}
                                            << QList<E>{E::Length} << 0 << 0 << 80;
-        row("short reply ends at silence") << TFraming::Length << true << read10 << reply.left(20)
+        row("short reply ends at silence") << TFraming::Length << true << read10 << B{reply.left(20)}
                                            << QList<int>{20} << QList<E>{E::Silence} << 0 << 1 << 80;
         row("over-long reply: the rest follows at silence")
-            << TFraming::Length << true << read10 << reply + "\x11\x22\x33" << QList<int>{25, 3}
+            << TFraming::Length << true << read10 << B{reply + "\x11\x22\x33"} << QList<int>{25, 3}
             << QList<E>{E::Length, E::Silence} << 0 << 1 << 80;
         row("noise before the reply goes first")
-            << TFraming::Length << true << read10 << noise + reply << QList<int>{3, 25}
+            << TFraming::Length << true << read10 << B{noise + reply} << QList<int>{3, 25}
             << QList<E>{E::Noise, E::Length} << 0 << 0 << 80;
-        row("exception: 5 bytes") << TFraming::Length << true << read10 << exception << QList<int>{5}
+        row("noise, silence, then the reply: still expected")
+            << TFraming::Length << true << read10 << B{noise, reply} << QList<int>{3, 25}
+            << QList<E>{E::Noise, E::Length} << 0 << 0 << 80;
+        row("noise alone: no reply at the time-out")
+            << TFraming::Length << true << read10 << B{noise} << QList<int>{3} << QList<E>{E::Noise} << 1
+            << 250 << 1500;
+        row("exception: 5 bytes") << TFraming::Length << true << read10 << B{exception} << QList<int>{5}
                                   << QList<E>{E::Length} << 0 << 0 << 80;
-        row("write echo: 8 bytes") << TFraming::Length << true << TReplyShape::WriteEcho(1, 6) << echo
+        row("write echo: 8 bytes") << TFraming::Length << true << TReplyShape::WriteEcho(1, 6) << B{echo}
                                    << QList<int>{8} << QList<E>{E::Length} << 0 << 0 << 80;
-        row("the reply's own count is not followed") << TFraming::Length << true << read10 << lyingCount
+        row("the reply's own count is not followed") << TFraming::Length << true << read10 << B{lyingCount}
                                                      << QList<int>{25} << QList<E>{E::Length} << 0 << 0 << 80;
-        row("nothing at all: no reply at the time-out") << TFraming::Length << true << read10 << QByteArray()
-                                                        << QList<int>{} << QList<E>{} << 1 << 300 << 1500;
-        row("bytes nobody expects end at silence") << TFraming::Length << false << read10 << reply
+        row("nothing at all: no reply at the time-out")
+            << TFraming::Length << true << read10 << B{} << QList<int>{} << QList<E>{} << 1 << 290 << 1500;
+        row("bytes nobody expects end at silence") << TFraming::Length << false << read10 << B{reply}
                                                    << QList<int>{25} << QList<E>{E::Silence} << 0 << 1 << 80;
         row("framing by silence: the form's 100 ms rule")
-            << TFraming::Silence << true << read10 << reply << QList<int>{25} << QList<E>{E::Silence} << 0
+            << TFraming::Silence << true << read10 << B{reply} << QList<int>{25} << QList<E>{E::Silence} << 0
             << 100 << 1500;
     }
 }
@@ -158,7 +167,7 @@ void TestFraming::replies() {
     QFETCH(TFraming, framing);
     QFETCH(bool, expect);
     QFETCH(TReplyShape, shape);
-    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArrayList, bursts);
     QFETCH(QList<int>, sizes);
     QFETCH(QList<TChunkEnd>, ends);
     QFETCH(int, noReplies);
@@ -184,14 +193,19 @@ void TestFraming::replies() {
     if (expect)
         comm.ExpectReply(shape);
     clock.start();
-    if (!bytes.isEmpty())
-        QVERIFY(l.Feed(bytes));
+    for (qsizetype i = 0; i < bursts.size(); ++i) {
+        if (i) {
+            ::usleep(30 * 1000);
+            clock.start();
+        }
+        QVERIFY(l.Feed(bursts[i]));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(rec.chunks.size() >= sizes.size() && noReply >= noReplies, 3000);
     const qint64 lastUs = lastEventUs;
     QTest::qWait(400); // nothing more follows, no late no-reply either
     QCOMPARE(rec.sizes(), sizes);
     QCOMPARE(rec.ends(), ends);
-    QCOMPARE(rec.received(), bytes);
+    QCOMPARE(rec.received(), bursts.join());
     QCOMPARE(noReply, noReplies);
     QVERIFY2(lastUs >= qint64(earliestMs) * 1000 && lastUs < qint64(latestMs) * 1000,
              qPrintable(QStringLiteral("last event after %1 us").arg(lastUs)));
