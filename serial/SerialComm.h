@@ -115,9 +115,10 @@ public:
     void SetReplyTimeout(quint32 ms) { m_replyTimeoutMs = ms; }
     // Framing by length: the reply the request about to be sent asks for. Its chunk is raised as soon as
     // it is complete (LastChunkEnd Length), after 3.5 characters of silence, or when ReplyTimeout has
-    // passed, whichever comes first; bytes before its start come first as a chunk of their own (Noise);
-    // with nothing come at all, OnNoReply is raised instead. Nothing on a closed port or with framing
-    // by silence.
+    // passed, whichever comes first; bytes before its start come first as a chunk of their own (Noise).
+    // When its time runs out and no start of it has come (noise alone, or nothing), OnNoReply is raised
+    // instead. Call it just before SendData of the request. Nothing on a closed port or with framing by
+    // silence.
     void ExpectReply(const TReplyShape& shape);
     // 3.5 character times at the line's rate and format, at least 1750 us: the silence that ends a
     // chunk when framing by length.
@@ -209,7 +210,7 @@ signals:
     // The end of an opening that BeginOpenPort began: Error is empty when the port is open, otherwise the
     // message OpenPort would have thrown.
     void OnOpenDone(QObject* Sender, const QString& Error);
-    // Framing by length: the time of the reply expected ran out and not one byte of it had come.
+    // Framing by length: the time of the reply expected ran out and no start of it had come.
     void OnNoReply(QObject* Sender);
 
 private:
