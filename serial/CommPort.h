@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <chrono>
 #include <mutex>
 
 // The platform calls of the serial port, behind one small interface so that the component and its
@@ -78,6 +79,50 @@ enum class TChunkEnd : quint8 {
     TotalTimeout, // the read's total time-out ran out
     AtOnce,       // the largest interval: whatever had arrived, without waiting for silence
     Hangup,       // what had arrived when the device failed or vanished
+    // Framing by length only (TFraming::Length):
+    Length, // the expected reply is complete: its expected length has come, without waiting for silence
+    Noise,  // bytes that came before the expected reply's start; the reply follows as a chunk of its own
+    ReplyTimeout, // the expected reply's time-out ran out before it was complete or the line fell silent
+};
+
+// How the receive thread cuts the line's bytes into chunks.
+enum class TFraming : quint8 {
+    Silence, // after more than ReadIntervalTimeout ms of silence, by the line's read time-outs (the form's
+             // rule)
+    Length,  // as soon as the expected reply is complete, after 3.5 characters of silence, or at the reply's
+             // time-out, whichever comes first; the read time-outs play no part
+};
+
+// The reply a request asks for, told to the component just before the request is sent. The component
+// counts the reply from the first byte that carries the address followed by the function (or the
+// function with 0x80, an exception of 5 bytes); the reply is judged by whoever asked, not here.
+struct TReplyShape {
+    quint8 Address = 0;
+    quint8 Function = 0;
+    quint16 Length = 0; // of the whole reply unless it is an exception; at least 5
+
+    // A read of `registers` registers: address, function, byte count, the data, CRC.
+    static TReplyShape Read(quint8 address, quint8 function, quint16 registers) {
+        return {address, function, quint16(5 + 2 * registers)};
+    }
+    // A write answered by the echo of its first six bytes and their CRC.
+    static TReplyShape WriteEcho(quint8 address, quint8 function) { return {address, function, 8}; }
+    bool operator==(const TReplyShape&) const = default;
+};
+
+// What the receive thread applies when framing by length.
+struct TFramingRule {
+    TFraming Mode = TFraming::Silence;
+    qint64 SilenceUs = 1750; // 3.5 characters at the line's rate and format, at least 1750 us
+    bool operator==(const TFramingRule&) const = default;
+};
+
+// The reply the receive thread waits for, from ExpectReply until it is handed on or its time is up.
+struct TReplyExpectation {
+    bool Armed = false;
+    quint32 Serial = 0; // tells this expectation from a later one
+    TReplyShape Shape;
+    std::chrono::steady_clock::time_point Deadline;
 };
 
 // Outcome of a call made by a worker thread.
@@ -119,9 +164,38 @@ public:
         return m_timeouts;
     }
 
+    // The framing rule and the reply expected, kept here for the receive thread like the time-outs.
+    void SetFramingRule(const TFramingRule& rule) {
+        std::lock_guard lock(m_timeoutsMutex);
+        m_framing = rule;
+    }
+    TFramingRule FramingRule() const {
+        std::lock_guard lock(m_timeoutsMutex);
+        return m_framing;
+    }
+    // A new expectation replaces the one before; its time runs from now.
+    void ArmReply(const TReplyShape& shape, qint64 timeoutUs) {
+        std::lock_guard lock(m_timeoutsMutex);
+        m_expectation.Armed = true;
+        ++m_expectation.Serial;
+        m_expectation.Shape = shape;
+        m_expectation.Deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(timeoutUs);
+    }
+    TReplyExpectation Expectation() const {
+        std::lock_guard lock(m_timeoutsMutex);
+        return m_expectation;
+    }
+    // Ends the expectation `serial`, unless a later one has replaced it meanwhile.
+    void EndExpectation(quint32 serial) {
+        std::lock_guard lock(m_timeoutsMutex);
+        if (m_expectation.Serial == serial)
+            m_expectation.Armed = false;
+    }
+
     // Receive thread. Waits until input or a port event may be waiting, the close descriptor becomes
-    // readable (Stop) or timeoutUs passes (negative: no limit).
-    virtual TPortStatus WaitInput(int closeFd, qint64 timeoutUs) = 0;
+    // readable (Stop), the wake descriptor becomes readable (Timeout: the thread has something to
+    // reconsider) or timeoutUs passes (negative: no limit).
+    virtual TPortStatus WaitInput(int closeFd, qint64 timeoutUs, int wakeFd) = 0;
     // Reads the line's bytes without waiting; got may be 0.
     virtual TPortStatus Read(char* buffer, quint32 capacity, quint32& got) = 0;
     // Reads and clears the line-error flags and modem event bits gathered since the last call.
@@ -141,4 +215,6 @@ public:
 private:
     mutable std::mutex m_timeoutsMutex;
     TCommTimeouts m_timeouts;
+    TFramingRule m_framing;
+    TReplyExpectation m_expectation;
 };

@@ -142,13 +142,22 @@ bool TReadThread::receive() {
     Clock::time_point lastByte = readStart;
 
     // A chunk ends after more than ReadIntervalTimeout ms of silence following its last byte, at 2048
-    // bytes, or when the non-zero total read time-out of the read runs out.
+    // bytes, or when the non-zero total read time-out of the read runs out. Framing by length has rules
+    // of its own (frameByLength), and the read time-outs play no part in it.
     for (;;) {
+        // Emptied before the rule and the expectation are read, so that a change made after this read
+        // wakes the wait below.
+        quint64 wakes;
+        (void)!::read(m_wakeFd, &wakes, sizeof wakes);
+        const TFramingRule rule = m_port->FramingRule();
+        const bool byLength = rule.Mode == TFraming::Length;
+        const TReplyExpectation expected = byLength ? m_port->Expectation() : TReplyExpectation{};
         const TCommTimeouts t = m_port->CommTimeouts();
         // The largest interval means: hand over whatever has arrived without waiting for more.
-        const bool anyAtOnce = t.ReadIntervalTimeout == kNoInterval;
-        const bool interval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kNoInterval;
-        const bool total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+        const bool anyAtOnce = !byLength && t.ReadIntervalTimeout == kNoInterval;
+        const bool interval = !byLength && t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kNoInterval;
+        const bool total =
+            !byLength && (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0);
         const Clock::time_point totalEnd =
             readStart +
             milliseconds(qint64(t.ReadTotalTimeoutMultiplier) * kReadSize + t.ReadTotalTimeoutConstant);
@@ -164,10 +173,14 @@ bool TReadThread::receive() {
             limit(lastByte + silence + microseconds(1));
         if (total)
             limit(totalEnd);
+        if (byLength && pending)
+            limit(lastByte + microseconds(rule.SilenceUs) + microseconds(1));
+        if (expected.Armed)
+            limit(expected.Deadline);
         if (m_port->HasPortEvents())
             limit(now + kEventTick);
 
-        const TPortStatus waited = m_port->WaitInput(m_closeFd, timeoutUs);
+        const TPortStatus waited = m_port->WaitInput(m_closeFd, timeoutUs, m_wakeFd);
         if (waited == TPortStatus::Stop)
             return true;
         if (waited == TPortStatus::Invalid)
@@ -216,6 +229,11 @@ bool TReadThread::receive() {
                 PostHangup();
             return true;
         }
+        if (byLength) {
+            if (!frameByLength(chunk, pending, lastByte, rule, expected))
+                return true;
+            continue;
+        }
         now = Clock::now();
         const bool full = pending == kReadSize;
         const bool silent = pending && interval && now - lastByte > silence;
@@ -233,6 +251,81 @@ bool TReadThread::receive() {
             readStart = now;
         }
     }
+}
+
+namespace {
+
+// Where the expected reply starts among the bytes held: the first byte with its address that is followed
+// by its function, or its function with 0x80, or by nothing yet; `count` when no byte can start it.
+quint32 replyStart(const char* bytes, quint32 count, const TReplyShape& shape) {
+    for (quint32 i = 0; i < count; ++i) {
+        if (quint8(bytes[i]) != shape.Address)
+            continue;
+        if (i + 1 == count)
+            return i;
+        const quint8 function = quint8(bytes[i + 1]);
+        if (function == shape.Function || function == (shape.Function | 0x80))
+            return i;
+    }
+    return count;
+}
+
+} // namespace
+
+// The expected reply goes on as soon as its length is in: 5 bytes for an exception, which the byte after
+// the address tells, else the length expected. It is counted by what was expected, not by the byte count
+// the reply carries, which the one who asked judges with the rest of the frame; a count damaged on the
+// line would otherwise keep the reply waiting for bytes that never come. Bytes before the reply's start
+// go on first, as a chunk of their own (Noise); bytes after its end stay for the next chunk.
+// Otherwise a chunk ends after 3.5 characters of silence, at 2048 bytes, or when the expected reply's
+// time is up. Noise alone (a bus turning round, an echo) leaves the reply expected; at its time, with
+// no start of it come, that is told as no reply. So every expectation ends in one chunk other than
+// Noise, or in no reply; bytes when none is expected end at silence.
+bool TReadThread::frameByLength(char* chunk, quint32& pending, Clock::time_point lastByte,
+                                const TFramingRule& rule, const TReplyExpectation& expected) {
+    const quint32 start = expected.Armed ? replyStart(chunk, pending, expected.Shape) : 0;
+    const auto handOn = [&](quint32 count, TChunkEnd end) {
+        if (!passOn(chunk, count, end))
+            return false;
+        pending -= count;
+        std::copy(chunk + count, chunk + count + pending, chunk);
+        m_holding = pending > 0;
+        return true;
+    };
+    if (expected.Armed && start < pending) {
+        const TReplyShape& shape = expected.Shape;
+        const bool exception =
+            start + 1 < pending && quint8(chunk[start + 1]) == quint8(shape.Function | 0x80);
+        const quint32 length = exception ? 5u : std::clamp<quint32>(shape.Length, 5u, kReadSize);
+        if (pending - start >= length) {
+            m_port->EndExpectation(expected.Serial);
+            return (!start || handOn(start, TChunkEnd::Noise)) && handOn(length, TChunkEnd::Length);
+        }
+    }
+    const Clock::time_point now = Clock::now();
+    const bool full = pending == kReadSize;
+    const bool silent = pending && now - lastByte > microseconds(rule.SilenceUs);
+    const bool late = expected.Armed && now >= expected.Deadline;
+    if (!full && !silent && !late)
+        return true;
+    if (!expected.Armed)
+        return handOn(pending, full ? TChunkEnd::Full : TChunkEnd::Silence);
+    if (start && !handOn(start, TChunkEnd::Noise))
+        return false;
+    if (pending) {
+        m_port->EndExpectation(expected.Serial);
+        return handOn(pending, full     ? TChunkEnd::Full
+                               : silent ? TChunkEnd::Silence
+                                        : TChunkEnd::ReplyTimeout);
+    }
+    if (!late)
+        return true;
+    m_port->EndExpectation(expected.Serial);
+    if (!m_window->Post(SPM_NO_REPLY, 0)) {
+        PostHangup();
+        return false;
+    }
+    return true;
 }
 
 // Transmit thread

@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -23,6 +24,8 @@ enum TCommNotification {
     SPM_SEND_DATA_EMPTY = 0x0400 + 5,
     // Not from the line's threads: a network port's opening thread is done (param: which opening).
     SPM_OPEN_DONE = 0x0400 + 6,
+    // Framing by length: the expected reply's time ran out and not one byte had come.
+    SPM_NO_REPLY = 0x0400 + 7,
 };
 
 // Lives in the GUI thread; the threads post to it and it raises the component's events there, one per
@@ -100,7 +103,9 @@ private:
 
 class TReadThread : public TCommThread {
 public:
-    using TCommThread::TCommThread;
+    // wakeFd, readable when the framing rule or the expected reply changed, is emptied by the thread.
+    TReadThread(TCommPort* port, int closeFd, int wakeFd, TCommWindow* window, int priorityBoost)
+        : TCommThread(port, closeFd, window, priorityBoost), m_wakeFd(wakeFd) {}
     ~TReadThread() override { Join(); }
 
     // Whether the thread holds bytes of a chunk not yet handed on. Any thread.
@@ -114,7 +119,11 @@ private:
     bool receive();
     bool passOn(const char* bytes, quint32 count, TChunkEnd end);
     TPortStatus handleEvents();
+    // Framing by length: hands on what the rule says is done; false when the thread must end.
+    bool frameByLength(char* chunk, quint32& pending, std::chrono::steady_clock::time_point lastByte,
+                       const TFramingRule& rule, const TReplyExpectation& expected);
 
+    int m_wakeFd;
     std::atomic<bool> m_holding{false};
 };
 

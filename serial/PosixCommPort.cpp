@@ -413,12 +413,13 @@ TPortStatus TPosixCommPort::TakeEvents(quint32& lineErrors, quint32& modemEvents
     return TPortStatus::Ok;
 }
 
-TPortStatus TPosixCommPort::WaitInput(int closeFd, qint64 timeoutUs) {
+TPortStatus TPosixCommPort::WaitInput(int closeFd, qint64 timeoutUs, int wakeFd) {
     if (m_decoder.HasHeld())
         timeoutUs = 0;
-    pollfd fds[2] = {{closeFd, POLLIN, 0}, {m_fd, POLLIN, 0}};
+    // A woken wait ends as one whose time has passed: the receive thread looks again at what it waits for.
+    pollfd fds[3] = {{closeFd, POLLIN, 0}, {m_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const timespec ts = toTimespec(std::max<qint64>(0, timeoutUs));
-    const int r = ::ppoll(fds, 2, timeoutUs < 0 ? nullptr : &ts, nullptr);
+    const int r = ::ppoll(fds, wakeFd < 0 ? 2 : 3, timeoutUs < 0 ? nullptr : &ts, nullptr);
     if (r < 0)
         return errno == EINTR ? TPortStatus::Timeout : TPortStatus::Failed;
     if (fds[0].revents & POLLIN)

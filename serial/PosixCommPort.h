@@ -49,7 +49,7 @@ public:
     void Purge(quint32 flags) override;
     void SetCommState(const TCommState& state) override;
 
-    TPortStatus WaitInput(int closeFd, qint64 timeoutUs) override;
+    TPortStatus WaitInput(int closeFd, qint64 timeoutUs, int wakeFd) override;
     TPortStatus Read(char* buffer, quint32 capacity, quint32& got) override;
     TPortStatus TakeEvents(quint32& lineErrors, quint32& modemEvents) override;
     bool HasPortEvents() const override { return m_icountSupported || m_modemSupported; }

@@ -163,11 +163,11 @@ bool TScriptedCommPort::readyLocked() const {
     return !m_input.isEmpty() || m_lineErrors || m_modemEvents || m_readFailure || m_eventsFailure;
 }
 
-TPortStatus TScriptedCommPort::WaitInput(int closeFd, qint64 timeoutUs) {
+TPortStatus TScriptedCommPort::WaitInput(int closeFd, qint64 timeoutUs, int wakeFd) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::microseconds(std::max<qint64>(0, timeoutUs));
     for (;;) {
-        pollfd fds[2] = {{closeFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd fds[3] = {{closeFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         // The close request wins over anything scripted, as on a real port.
         if (::poll(fds, 1, 0) > 0)
             return TPortStatus::Stop;
@@ -178,15 +178,19 @@ TPortStatus TScriptedCommPort::WaitInput(int closeFd, qint64 timeoutUs) {
             if (readyLocked())
                 return TPortStatus::Ok;
         }
-        int ms = -1;
+        // Microseconds, as the terminal's wait: the receive thread's short silences depend on it.
+        timespec ts{};
         if (timeoutUs >= 0) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            const qint64 left = std::chrono::ceil<std::chrono::microseconds>(end - Clock::now()).count();
             if (left <= 0)
                 return TPortStatus::Timeout;
-            ms = int(left);
+            ts = {time_t(left / 1000000), long(left % 1000000) * 1000};
         }
-        if (::poll(fds, 2, ms) < 0 && errno != EINTR)
+        const int r = ::ppoll(fds, wakeFd < 0 ? 2 : 3, timeoutUs < 0 ? nullptr : &ts, nullptr);
+        if (r < 0 && errno != EINTR)
             return TPortStatus::Failed;
+        if (r > 0 && !(fds[0].revents & POLLIN) && (fds[2].revents & POLLIN))
+            return TPortStatus::Timeout;
     }
 }
 

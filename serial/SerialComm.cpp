@@ -132,19 +132,29 @@ void TComm::startLine() {
     ApplyLineSettings();
 
     m_closeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_closeFd < 0) {
+    m_wakeFd = m_closeFd < 0 ? -1 : ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0) {
+        if (m_closeFd >= 0)
+            ::close(m_closeFd);
+        m_closeFd = -1;
         m_port->Close();
         m_open = false;
         throw ECommsError(QStringLiteral("Unable to create event"));
     }
+    // The port layer may have been chosen anew by this opening: it learns the rule now, with no reply
+    // expected yet.
+    m_port->EndExpectation(m_port->Expectation().Serial);
+    applyFraming();
     auto undo = [this] {
         ::close(m_closeFd);
         m_closeFd = -1;
+        ::close(m_wakeFd);
+        m_wakeFd = -1;
         m_port->Close();
         m_open = false;
     };
     try {
-        m_readThread = std::make_unique<TReadThread>(m_port.get(), m_closeFd, m_window.get(), 2);
+        m_readThread = std::make_unique<TReadThread>(m_port.get(), m_closeFd, m_wakeFd, m_window.get(), 2);
         m_readThread->Create();
     } catch (...) {
         m_readThread.reset();
@@ -172,6 +182,8 @@ void TComm::ClosePort() {
     StopWriteThread();
     ::close(m_closeFd);
     m_closeFd = -1;
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
     m_port->Close();
     m_open = false;
 }
@@ -217,6 +229,40 @@ bool TComm::SendData(const char* data, quint16 length) {
     std::copy(data, data + length, block.Data.get());
     block.Length = length;
     return m_writeThread->Queue(std::move(block));
+}
+
+void TComm::SetFraming(TFraming value) {
+    if (m_framing == value)
+        return;
+    m_framing = value;
+    applyFraming();
+}
+
+void TComm::applyFraming() {
+    m_port->SetFramingRule({m_framing, FrameSilenceUs()});
+    if (m_wakeFd >= 0)
+        signalFd(m_wakeFd);
+}
+
+void TComm::ExpectReply(const TReplyShape& shape) {
+    if (!m_open || m_framing != TFraming::Length)
+        return;
+    m_port->ArmReply(shape, qint64(m_replyTimeoutMs) * 1000);
+    signalFd(m_wakeFd);
+}
+
+qint64 TComm::FrameSilenceUs() const {
+    constexpr qint64 kLeast = 1750;
+    if (m_baudRate == 0)
+        return kLeast;
+    // Half bits, so that one and a half stop bits count exactly: start, data, parity, stop.
+    const qint64 halfBits =
+        2 * (1 + (m_byteSize + 5) + (m_parity == None ? 0 : 1)) + (m_stopBits == _1     ? 2
+                                                                   : m_stopBits == _1_5 ? 3
+                                                                                        : 4);
+    // 3.5 characters = 7 half characters, in microseconds, rounded up.
+    const qint64 us = (7 * halfBits * 1000000 / 4 + m_baudRate - 1) / m_baudRate;
+    return std::max(kLeast, us);
 }
 
 TCommState TComm::LineState() const {
@@ -366,6 +412,10 @@ void TCommWindow::raise(TCommNotification kind, quint32 param, quint32 detail, c
         break;
     case SPM_OPEN_DONE:
         c->finishOpening(param);
+        break;
+    case SPM_NO_REPLY:
+        if (connected(&TComm::OnNoReply))
+            emit c->OnNoReply(c);
         break;
     }
 }

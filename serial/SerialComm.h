@@ -106,6 +106,23 @@ public:
     bool Receiving() const;
     // Why the chunk of the last OnReceiveData raised ended; in a handler of it, the chunk being handled.
     TChunkEnd LastChunkEnd() const { return m_lastChunkEnd; }
+    // How received bytes are cut into chunks; Silence, the form's rule, unless set otherwise. Takes
+    // effect at once, also on an open port.
+    TFraming Framing() const { return m_framing; }
+    void SetFraming(TFraming value);
+    // Framing by length: how long an expected reply may take, from ExpectReply on; 300 ms unless set.
+    quint32 ReplyTimeout() const { return m_replyTimeoutMs; }
+    void SetReplyTimeout(quint32 ms) { m_replyTimeoutMs = ms; }
+    // Framing by length: the reply the request about to be sent asks for. Its chunk is raised as soon as
+    // it is complete (LastChunkEnd Length), after 3.5 characters of silence, or when ReplyTimeout has
+    // passed, whichever comes first; bytes before its start come first as a chunk of their own (Noise).
+    // When its time runs out and no start of it has come (noise alone, or nothing), OnNoReply is raised
+    // instead. Call it just before SendData of the request. Nothing on a closed port or with framing by
+    // silence.
+    void ExpectReply(const TReplyShape& shape);
+    // 3.5 character times at the line's rate and format, at least 1750 us: the silence that ends a
+    // chunk when framing by length.
+    qint64 FrameSilenceUs() const;
     // Write the whole line record, or all five time-outs, to the open port.
     void ApplyLineSettings();
     void ApplyTimeouts();
@@ -150,7 +167,11 @@ public:
     void SetByteSize(TByteSize value) { setLine(m_byteSize, value); }
     TParity Parity() const { return m_parity; }
     // Stored only: a new parity reaches the line at the next OpenPort or ApplyLineSettings.
-    void SetParity(TParity value) { m_parity = value; }
+    void SetParity(TParity value) {
+        m_parity = value;
+        if (m_framing == TFraming::Length)
+            applyFraming();
+    }
     TStopBits StopBits() const { return m_stopBits; }
     void SetStopBits(TStopBits value) { setLine(m_stopBits, value); }
     char XonChar() const { return m_xonChar; }
@@ -189,6 +210,8 @@ signals:
     // The end of an opening that BeginOpenPort began: Error is empty when the port is open, otherwise the
     // message OpenPort would have thrown.
     void OnOpenDone(QObject* Sender, const QString& Error);
+    // Framing by length: the time of the reply expected ran out and no start of it had come.
+    void OnNoReply(QObject* Sender);
 
 private:
     friend class TCommWindow;
@@ -199,6 +222,8 @@ private:
     // Raised by the notification window when an opening thread has ended.
     void finishOpening(quint32 generation);
     void endOpener();
+    // Hands the framing rule to the port layer and wakes the receive thread to it.
+    void applyFraming();
 
     template <typename T> void setLine(T& field, T value) {
         if (field == value)
@@ -206,6 +231,9 @@ private:
         field = value;
         if (m_open)
             ApplyLineSettings();
+        // The rate and the format set the silence that ends a chunk when framing by length.
+        if (m_framing == TFraming::Length)
+            applyFraming();
     }
     void setTimeout(quint32& field, quint32 value) {
         if (field == value)
@@ -222,7 +250,10 @@ private:
     std::unique_ptr<TWriteThread> m_writeThread;
     bool m_open = false;
     int m_closeFd = -1;
+    int m_wakeFd = -1; // rings the receive thread when the framing rule or the expected reply changed
     TChunkEnd m_lastChunkEnd = TChunkEnd::Silence;
+    TFraming m_framing = TFraming::Silence;
+    quint32 m_replyTimeoutMs = 300;
     // A network port's opening under way on a thread of its own, which abortFd ends early.
     bool m_opening = false;
     std::thread m_opener;

@@ -418,11 +418,12 @@ void TTcpCommPort::Purge(quint32 flags) {
     }
 }
 
-TPortStatus TTcpCommPort::WaitInput(int closeFd, qint64 timeoutUs) {
-    pollfd fds[2] = {{closeFd, POLLIN, 0}, {m_fd, POLLIN | POLLRDHUP, 0}};
+TPortStatus TTcpCommPort::WaitInput(int closeFd, qint64 timeoutUs, int wakeFd) {
+    // A woken wait ends as one whose time has passed: the receive thread looks again at what it waits for.
+    pollfd fds[3] = {{closeFd, POLLIN, 0}, {m_fd, POLLIN | POLLRDHUP, 0}, {wakeFd, POLLIN, 0}};
     const timespec ts{time_t(std::max<qint64>(0, timeoutUs) / 1000000),
                       long(std::max<qint64>(0, timeoutUs) % 1000000) * 1000};
-    const int r = ::ppoll(fds, 2, timeoutUs < 0 ? nullptr : &ts, nullptr);
+    const int r = ::ppoll(fds, wakeFd < 0 ? 2 : 3, timeoutUs < 0 ? nullptr : &ts, nullptr);
     if (r < 0)
         return errno == EINTR ? TPortStatus::Timeout : TPortStatus::Failed;
     if (fds[0].revents & POLLIN)
