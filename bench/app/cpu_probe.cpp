@@ -2,8 +2,10 @@
 // 500 ms, like the panel's), over the same span. Prints "cpu_ms=N span_ms=M" once the span is over.
 // "window" and "window-monitor" poll like "panel" inside the main window frame, with the monitor
 // window 通讯监视 closed or open and following; "window-alarm" with an alarm held set on the device, which
-// the alarm strip shows flashing, unacknowledged, all along.
-// Usage: panel_cpu_probe panel|panel-quiet|window|window-monitor|window-alarm Z7SIM LINK SECONDS
+// the alarm strip shows flashing, unacknowledged, all along, and "window-alarm-ack" with the same alarm
+// acknowledged before the span, shown steady.
+// Usage: panel_cpu_probe panel|panel-quiet|window|window-monitor|window-alarm|window-alarm-ack Z7SIM LINK
+//        SECONDS
 //        panel_cpu_probe bare SECONDS
 // An argument after SECONDS sets the seconds to settle before the span (2 by default).
 #include "CRC16.h"
@@ -58,7 +60,8 @@ int main(int argc, char* argv[]) {
     const bool args = argc == 5 || argc == 6;
     const bool quiet = args && std::strcmp(argv[1], "panel-quiet") == 0;
     const bool monitor = args && std::strcmp(argv[1], "window-monitor") == 0;
-    const bool alarm = args && std::strcmp(argv[1], "window-alarm") == 0;
+    const bool acknowledged = args && std::strcmp(argv[1], "window-alarm-ack") == 0;
+    const bool alarm = acknowledged || (args && std::strcmp(argv[1], "window-alarm") == 0);
     const bool framed = monitor || alarm || (args && std::strcmp(argv[1], "window") == 0);
     const bool panel = quiet || framed || (args && std::strcmp(argv[1], "panel") == 0);
     const bool bare = argc == 3 && std::strcmp(argv[1], "bare") == 0;
@@ -113,6 +116,9 @@ int main(int argc, char* argv[]) {
         return 1;
     if (!quiet)
         form.CheckBox2->click();
+    // The alarm block is read in the first seconds of polling; the span starts after them.
+    if (acknowledged)
+        QTimer::singleShot(2500, window.get(), [&window] { window->AcknowledgeAction->trigger(); });
     MeasureSpan(std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : 2);
     const int status = app.exec();
     sim.terminate();
