@@ -1,6 +1,7 @@
 #include "Connections.h"
 
 #include "CRC16.h"
+#include "Language.h"
 #include "LineFormat.h"
 
 #include <QAction>
@@ -19,11 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-// The panel's settings, where the chosen language is kept too.
-QSettings Settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("z7panel"));
-}
 
 const QString kRecentKey = QStringLiteral("connections/recent");
 const QString kNamedKey = QStringLiteral("connections/named");
@@ -57,7 +53,7 @@ struct Named {
 };
 
 QList<Named> ReadNamed() {
-    QSettings settings = Settings();
+    QSettings settings = PanelSettings();
     QList<Named> named;
     const int size = settings.beginReadArray(kNamedKey);
     for (int i = 0; i < size; ++i) {
@@ -73,7 +69,7 @@ QList<Named> ReadNamed() {
 void WriteNamed(QList<Named> named) {
     std::sort(named.begin(), named.end(),
               [](const Named& a, const Named& b) { return a.name.localeAwareCompare(b.name) < 0; });
-    QSettings settings = Settings();
+    QSettings settings = PanelSettings();
     settings.remove(kNamedKey);
     settings.beginWriteArray(kNamedKey, int(named.size()));
     for (int i = 0; i < named.size(); ++i) {
@@ -95,7 +91,7 @@ QString Connection::Text() const {
 }
 
 QList<Connection> RecentConnections() {
-    QSettings settings = Settings();
+    QSettings settings = PanelSettings();
     QList<Connection> recent;
     const int size = settings.beginReadArray(kRecentKey);
     for (int i = 0; i < size && recent.size() < kRecentConnections; ++i) {
@@ -113,7 +109,7 @@ void RememberConnection(const Connection& connection) {
     recent.prepend(connection);
     while (recent.size() > kRecentConnections)
         recent.removeLast();
-    QSettings settings = Settings();
+    QSettings settings = PanelSettings();
     settings.remove(kRecentKey);
     settings.beginWriteArray(kRecentKey, int(recent.size()));
     for (int i = 0; i < recent.size(); ++i) {

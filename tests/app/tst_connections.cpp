@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "Connections.h"
 #include "Fonts.h"
+#include "Language.h"
 #include "MainWindow.h"
 #include "PtyPair.h"
 
@@ -28,7 +29,7 @@ Connection Serial(int n, quint8 address = 1) {
 
 // The panel's settings as the program keeps them, emptied between tests.
 void ForgetAll() {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("z7panel")).clear();
+    PanelSettings().clear();
 }
 
 // Closes the next modal box that appears.

@@ -1,6 +1,7 @@
 // Whether readings are live, what became of a command, and a typed set-point, on records as the form's
 // poll cycle makes them.
 
+#include "HistoryTestData.h"
 #include "LineWatch.h"
 #include "ModbusFrame.h"
 #include "SetPoint.h"
@@ -10,20 +11,13 @@
 namespace {
 
 constexpr quint8 kAddress = 1;
-const DeviceKey kDevice{QStringLiteral("COM4"), kAddress};
 
 // One record of the form's line about `address`, stamped `us` microseconds into the run.
 TrafficRecord Rec(TrafficDirection direction, Verdict verdict, quint8 function, quint16 reg,
                   quint16 countOrValue, qint64 us, qint64 requestUs, quint8 address = kAddress) {
-    TrafficRecord r;
+    TrafficRecord r =
+        Record(direction, verdict, function, reg, countOrValue, 1'700'000'000'000 + us / 1000, address);
     r.monotonicUs = us;
-    r.utcMs = 1'700'000'000'000 + us / 1000;
-    r.direction = direction;
-    r.verdict = verdict;
-    r.address = address;
-    r.function = function;
-    r.firstRegister = reg;
-    r.countOrValue = countOrValue;
     r.requestUs = requestUs;
     if (direction == TrafficDirection::Rx && verdict == Verdict::Accepted)
         r.bytes = QByteArray(kReadReplyLength, '\0');
