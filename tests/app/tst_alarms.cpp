@@ -146,8 +146,8 @@ void TestAlarms::stripFollowsTheAlarms() {
     QTest::qWait(1500);
     PaintCounter formPaints(form);
     const QColor lit = Mark(strip, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) != lit, 1000);
-    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) == lit, 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) != lit, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(Mark(strip, 0) == lit, 3000);
     QCOMPARE(formPaints.painted, QStringList());
     QCOMPARE(QApplication::focusWidget(), form->CheckBox2);
     QTest::mouseClick(form->CheckBox2, Qt::LeftButton);

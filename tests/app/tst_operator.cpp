@@ -118,24 +118,24 @@ void TestOperator::veilFollowsTheReadings() {
     QVERIFY(panel.VeilShown());
     panel.Poll(true);
     // The first accepted reply lifts it.
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 10000);
     const qint64 lastUtcMs = *panel.window.Watch()->Readings().LastUpdateUtcMs();
 
     // Silent: two missing answers leave the readings live, the third veils them with the last time.
     panel.device.mode = Device::Silent;
-    QTRY_VERIFY_WITH_TIMEOUT(panel.VeilShown(), 6000);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.VeilShown(), 15000);
     QVERIFY(QDateTime::currentMSecsSinceEpoch() - lastUtcMs > 2500);
     const QString time = QDateTime::fromMSecsSinceEpoch(*panel.window.Watch()->Readings().LastUpdateUtcMs())
                              .toString(QStringLiteral("HH:mm:ss"));
     QCOMPARE(veil->Text(), QStringLiteral("读数未更新 · 最后更新 %1").arg(time));
 
     panel.device.mode = Device::Answering;
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 10000);
     // Polling off veils at once; so does closing the port.
     panel.Poll(false);
     QVERIFY(panel.VeilShown());
     panel.Poll(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 10000);
     panel.Open(); // closes
     QVERIFY(panel.VeilShown());
 }
@@ -177,22 +177,22 @@ void TestOperator::commandFateInTheStatusBar() {
     QVERIFY(panel.LastWrite().isEmpty());
 
     panel.Poll(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 10000);
     panel.form->iKnob2Click(panel.form->iKnob2);
     QCOMPARE(fate->text(), QStringLiteral("发送中…"));
-    QTRY_VERIFY_WITH_TIMEOUT(fate->text().startsWith(QStringLiteral("已确认 (")), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(fate->text().startsWith(QStringLiteral("已确认 (")), 10000);
     QVERIFY(fate->toolTip().startsWith(QStringLiteral("最大输出量限制 25.0 %: 已确认")));
 
     panel.device.mode = Device::RefusingWrites;
     panel.form->iKnob2->SetPosition(260);
     panel.form->iKnob2Click(panel.form->iKnob2);
-    QTRY_VERIFY_WITH_TIMEOUT(fate->text().startsWith(QStringLiteral("被拒绝: ")), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(fate->text().startsWith(QStringLiteral("被拒绝: ")), 10000);
     QVERIFY2(fate->text().contains(QStringLiteral("02")), qPrintable(fate->text()));
 
     panel.device.mode = Device::Silent;
     panel.form->iKnob2->SetPosition(270);
     panel.form->iKnob2Click(panel.form->iKnob2);
-    QTRY_COMPARE_WITH_TIMEOUT(fate->text(), QStringLiteral("无应答"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(fate->text(), QStringLiteral("无应答"), 10000);
 }
 
 void TestOperator::setPointWritesAsTheKnobWould_data() {
@@ -220,7 +220,7 @@ void TestOperator::setPointWritesAsTheKnobWould() {
     Panel panel;
     panel.Open();
     panel.Poll(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.VeilShown(), 10000);
     panel.window.showSetPoint(Quantity(quantity));
     TSetPointDialog* dialog = panel.window.SetPointDialog();
     QVERIFY(dialog && dialog->isVisible());
@@ -246,9 +246,9 @@ void TestOperator::setPointWritesAsTheKnobWould() {
     QVERIFY(panel.LastWrite().isEmpty());
     answer = true;
     enter();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.LastWrite(), request, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.LastWrite(), request, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(
-        dialog->findChild<QLabel*>(QStringLiteral("fate"))->text().contains(QStringLiteral("已确认")), 3000);
+        dialog->findChild<QLabel*>(QStringLiteral("fate"))->text().contains(QStringLiteral("已确认")), 10000);
     // The device's value is shown beside the field (register 0 reads 500 here).
     if (Quantity(quantity) == Quantity::InputSetting) {
         const QList<QLabel*> labels = dialog->findChildren<QLabel*>();

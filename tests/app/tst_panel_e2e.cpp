@@ -306,7 +306,7 @@ void TestPanelE2E::typedSetPointIsConfirmed() {
     TForm1& form = *window.Form();
     QVERIFY(window.Veil()->isVisible());
     GoLive(form, sim.Link());
-    QTRY_VERIFY_WITH_TIMEOUT(SteadyRegistersRead(form), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(SteadyRegistersRead(form), 10000);
     QVERIFY(!window.Veil()->isVisible());
 
     window.showSetPoint(Quantity::InputSetting);
@@ -314,8 +314,8 @@ void TestPanelE2E::typedSetPointIsConfirmed() {
     dialog->Confirm = [](const QString&, const QString&) { return true; };
     dialog->Field(Quantity::InputSetting)->setText(QStringLiteral("10.00"));
     QTest::keyClick(dialog->Field(Quantity::InputSetting), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(window.CommandLabel()->text().startsWith(QStringLiteral("已确认 (")), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(0), 1000, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.CommandLabel()->text().startsWith(QStringLiteral("已确认 (")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Poll().Register(0), 1000, 10000);
     const QString counts = sim.Stop();
     QVERIFY2(Simulator::Count(counts, "writes") == 1, qPrintable(counts));
 }
