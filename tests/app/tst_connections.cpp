@@ -7,6 +7,7 @@
 #include "Fonts.h"
 #include "Language.h"
 #include "MainWindow.h"
+#include "ModalBoxes.h"
 #include "PtyPair.h"
 
 #include <QAction>
@@ -30,16 +31,6 @@ Connection Serial(int n, quint8 address = 1) {
 // The panel's settings as the program keeps them, emptied between tests.
 void ForgetAll() {
     PanelSettings().clear();
-}
-
-// Closes the next modal box that appears.
-void CloseNextBox() {
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->done(QMessageBox::Ok);
-        else
-            CloseNextBox();
-    });
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "LineStatus.h"
 #include "LoopbackServer.h"
 #include "MainWindow.h"
+#include "ModalBoxes.h"
 #include "ModbusTestBytes.h"
 #include "PtyPair.h"
 #include "Quantities.h"
@@ -128,16 +129,6 @@ QStringList Chinese(const QStringList& texts) {
         if (t.contains(cjk))
             found << t;
     return found;
-}
-
-// Closes the next modal box that appears.
-void CloseNextBox() {
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->done(QMessageBox::Ok);
-        else
-            CloseNextBox();
-    });
 }
 
 // The language menu's entry for Chinese, which the English window keeps.
