@@ -20,10 +20,6 @@ constexpr quint8 kRunRegister = Info(Quantity::Run).reg;
 constexpr quint16 kStart = 0;
 constexpr quint16 kStop = 1;
 
-QString ValueText(Quantity q, double value) {
-    return QuantityValueText(q, value);
-}
-
 } // namespace
 
 TSetPointDialog::TSetPointDialog(std::array<SetPointRange, 3> ranges, Access access, QWidget* parent)
@@ -117,8 +113,9 @@ void TSetPointDialog::Refresh() {
     m_pollingOff->setVisible(!polling);
     for (Row& row : m_rows) {
         const std::optional<quint16> raw = m_access.current(Info(row.range.quantity).reg);
-        row.current->setText(raw ? ValueText(row.range.quantity, ScaledValue(row.range.quantity, *raw))
-                                 : QStringLiteral("—"));
+        row.current->setText(
+            raw ? QuantityValueText(row.range.quantity, ScaledValue(row.range.quantity, *raw))
+                : QStringLiteral("—"));
     }
     const std::optional<quint16> run = m_access.current(kRunRegister);
     m_runCurrent->setText(!run ? QStringLiteral("—") : (*run & 1) ? tr("运行中") : tr("已停止"));
@@ -135,7 +132,8 @@ void TSetPointDialog::Retranslate() {
     for (Row& row : m_rows) {
         const Quantity q = row.range.quantity;
         row.name->setText(QuantityName(q));
-        row.span->setText(tr("%1 至 %2").arg(ValueText(q, row.range.min), ValueText(q, row.range.max)));
+        row.span->setText(
+            tr("%1 至 %2").arg(QuantityValueText(q, row.range.min), QuantityValueText(q, row.range.max)));
         row.field->setPlaceholderText(Info(q).unit);
         row.write->setText(tr("写入"));
     }
@@ -182,7 +180,8 @@ void TSetPointDialog::Write(int i) {
         return;
     case E::OutOfRange:
         Refuse([this, q, range = row.range, typed = row.field->text().trimmed()] {
-            return tr("%1 超出范围 %2 至 %3。").arg(typed, ValueText(q, range.min), ValueText(q, range.max));
+            return tr("%1 超出范围 %2 至 %3。")
+                .arg(typed, QuantityValueText(q, range.min), QuantityValueText(q, range.max));
         });
         return;
     }
@@ -190,7 +189,7 @@ void TSetPointDialog::Write(int i) {
         Refuse([this] { return tr("未发送: 通讯未开启"); });
         return;
     }
-    const QString question = tr("写入 %1 = %2？").arg(QuantityName(q), ValueText(q, parsed.value));
+    const QString question = tr("写入 %1 = %2？").arg(QuantityName(q), QuantityValueText(q, parsed.value));
     if (!Confirm(question, QString()))
         return;
     m_access.send(Info(q).reg, parsed.raw);
